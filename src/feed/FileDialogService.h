@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// The open and save file dialogs. The filter is written as
+// "Description (*.ext)|*.ext"; adapters translate it for their toolkit.
+class FileDialogService {
+public:
+    struct Settings {
+        QString fileName;
+        QString title;
+        QString filter;
+    };
+
+    virtual ~FileDialogService() = default;
+    // The chosen path, or empty text when the user cancelled.
+    virtual QString saveFileName(const Settings &settings) = 0;
+    virtual QString openFileName(const Settings &settings) = 0;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+class ErrorReporter;
+class FileDialogService;
+class MessageService;
+class PodcastDocument;
+class StepGuard;
+
+// Which command runs the reading: its steps are numbered from different bases.
+enum class LoadCommand {
+    LoadFile,   // "Load Podcast.xml"
+    LoadSample, // "Load Sample/Example Podcast", six lower
+};
+
+// Reads one feed file into the document: fields found replace the matching
+// fields, items with a title are appended as one batch, nothing is cleared.
+// A file that cannot be read or is not well-formed shows "Fail to load XML."
+// and changes nothing. Returns false in that case.
+bool LoadPodcast(const QString &path, PodcastDocument &document, LoadCommand command,
+                 StepGuard &guard, MessageService &messages);
+
+// "Load Podcast.xml": the open dialog, then LoadPodcast.
+void loadPodcastCommand(PodcastDocument &document, FileDialogService &dialogs,
+                        MessageService &messages, ErrorReporter &errors);
+
+// "Load Sample/Example Podcast": the confirmation, then LoadPodcast on the
+// sample beside the program (see ApplicationFolder).
+void loadSampleCommand(PodcastDocument &document, const QString &applicationFolder,
+                       MessageService &messages, ErrorReporter &errors);

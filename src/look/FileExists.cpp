@@ -1,0 +1,10 @@
+#include "FileExists.h"
+
+#include <QFileInfo>
+
+bool FileExists(const QString &path) {
+    if (path.isEmpty() || path.contains(QChar(u'\0')))
+        return false;
+    const QFileInfo info(path);
+    return info.exists() && info.lastModified().isValid();
+}
