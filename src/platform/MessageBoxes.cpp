@@ -3,9 +3,25 @@
 #include "feed/ErrorReportText.h"
 #include "look/ApplicationTitle.h"
 
+#include <QKeyEvent>
 #include <QMessageBox>
 
 namespace {
+// A Yes/No question has no "don't decide": No may discard the user's work,
+// so Escape must not answer it by accident.
+class EscapeIgnorer : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+            return true;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 QMessageBox::StandardButton toButton(MessageService::Answer answer) {
     switch (answer) {
     case MessageService::Answer::Yes:
@@ -37,8 +53,13 @@ MessageService::Answer MessageBoxes::question(const QString &text, const QString
                     text, standard, m_parent);
     box.setObjectName(QStringLiteral("question"));
     box.setDefaultButton(toButton(defaultAnswer));
-    // Escape or the close box can only mean "don't": No, or Cancel where offered.
-    box.setEscapeButton(buttons == Buttons::YesNoCancel ? QMessageBox::Cancel : QMessageBox::No);
+    EscapeIgnorer escapeIgnorer;
+    if (buttons == Buttons::YesNoCancel) {
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else {
+        box.installEventFilter(&escapeIgnorer);
+        box.setWindowFlag(Qt::WindowCloseButtonHint, false);
+    }
     switch (box.exec()) {
     case QMessageBox::Yes:
         return Answer::Yes;

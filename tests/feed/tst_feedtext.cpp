@@ -12,6 +12,8 @@ private Q_SLOTS:
     void twoEpisodes_inListOrder();
     void markupCharacters_insertedUnchanged_data();
     void markupCharacters_insertedUnchanged();
+    void buildUtf8_sameBytesAsEncodedText_data();
+    void buildUtf8_sameBytesAsEncodedText();
 };
 
 namespace {
@@ -116,6 +118,31 @@ void tst_FeedText::markupCharacters_insertedUnchanged() {
     document.setField(field, value);
     const QStringList lines = FeedText::build(document, {}).split(QStringLiteral("\r\n"));
     QVERIFY2(lines.contains(line), qPrintable(lines.join(u'\n')));
+}
+
+void tst_FeedText::buildUtf8_sameBytesAsEncodedText_data() {
+    QTest::addColumn<QString>("value");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("accents and CJK") << QStringLiteral("Zoë, Ærø, 東京, Москва");
+    QTest::newRow("surrogate pair") << QStringLiteral("mic \U0001F399 on");
+    QTest::newRow("lone high surrogate at the end") << (QStringLiteral("a") + QChar(0xD83C));
+    QTest::newRow("lone low surrogate first") << (QChar(0xDF99) + QStringLiteral("b"));
+    QTest::newRow("replacement character") << QStringLiteral("x\uFFFDy");
+    QTest::newRow("long non-ASCII") << QStringLiteral("ü€").repeated(5000);
+}
+
+void tst_FeedText::buildUtf8_sameBytesAsEncodedText() {
+    QFETCH(QString, value);
+    PodcastDocument document;
+    for (int i = 0; i < ChannelField::Count; ++i)
+        document.setField(i, value + QString::number(i));
+    for (int n = 1; n <= 3; ++n) {
+        document.appendEpisode(value);
+        for (int column = 1; column < EpisodeColumn::Count; ++column)
+            document.setEpisodeColumn(n, column, value);
+    }
+    const QString date = QStringLiteral("Fri, 01 Mar 2024 06:30:00 +0000");
+    QCOMPARE(FeedText::buildUtf8(document, date), FeedText::build(document, date).toUtf8());
 }
 
 QTEST_GUILESS_MAIN(tst_FeedText)

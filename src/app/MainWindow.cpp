@@ -1,0 +1,558 @@
+#include "MainWindow.h"
+
+#include "BuildConfig.h"
+#include "dialogs/EpisodeDialog.h"
+#include "feed/ErrorReporter.h"
+#include "feed/LoadPodcast.h"
+#include "feed/Locations.h"
+#include "feed/MessageService.h"
+#include "feed/SavePodcast.h"
+#include "feed/StepGuard.h"
+#include "look/ApplicationFolder.h"
+#include "look/ApplicationTitle.h"
+#include "look/ApplySkin.h"
+#include "look/CentreOnScreen.h"
+#include "look/FileExists.h"
+#include "look/FormFrame.h"
+#include "look/FormLook.h"
+#include "look/HandCursor.h"
+#include "look/HoverCursorRule.h"
+#include "look/Twips.h"
+#include "model/PodcastDocument.h"
+#include "platform/DesktopShell.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QToolTip>
+#include <QTreeView>
+#include <limits>
+
+namespace {
+struct FieldPlace {
+    int left, top, width; // the box, in twips inside the frame
+    int captionLeft, captionTop, captionWidth;
+    int label; // index of the caption in the label array
+};
+
+// By field index. The caption array was numbered in another order than the
+// boxes, so Summary, Owner Name and Image Link carry other label numbers.
+constexpr std::array<FieldPlace, ChannelField::Count> FieldPlaces{{
+    {1440, 405, 2295, 240, 480, 405, 0},
+    {5280, 360, 2295, 3960, 435, 405, 1},
+    {1440, 840, 2295, 240, 915, 885, 2},
+    {5280, 840, 2295, 3960, 915, 855, 3},
+    {1440, 1320, 6135, 240, 1395, 1020, 4},
+    {1440, 1800, 2295, 240, 1875, 690, 5},
+    {5280, 1800, 2295, 3960, 1875, 615, 6},
+    {1440, 2280, 2295, 240, 2355, 870, 11},
+    {5280, 2280, 2295, 3960, 2355, 810, 8},
+    {1440, 2760, 2295, 240, 2835, 1155, 7},
+    {5280, 2760, 2295, 3960, 2835, 1125, 10},
+    {1440, 3240, 6135, 240, 3315, 975, 9},
+}};
+constexpr int FieldHeight = 375;
+constexpr int CaptionHeight = 225;
+constexpr int ButtonHeight = 405;
+
+struct ButtonPlace {
+    int number;
+    const char *caption;
+    int left, top, width;
+    bool inEpisodeFrame;
+};
+
+constexpr std::array<ButtonPlace, 8> ButtonPlaces{{
+    {6, "Help", 120, 120, 7800, false},
+    {5, "New Podcast.xml", 120, 630, 3840, false},
+    {3, "Save This As Podcast.xml", 4080, 630, 3840, false},
+    {7, "Load Podcast.xml", 120, 1140, 3840, false},
+    {8, "Load Sample/Example Podcast", 4080, 1140, 3840, false},
+    {1, "Add New Episode", 180, 2100, 2520, true},
+    {4, "Edit Episode", 2820, 2100, 2640, true},
+    {2, "Delete Episode", 5580, 2100, 2040, true},
+}};
+
+// Keyboard order after the twelve fields and the list.
+constexpr std::array<int, 8> ButtonTabOrder{1, 4, 2, 5, 3, 7, 6, 8};
+
+QString listToolTip() {
+    return QStringLiteral("Drag and drop files here. Double-click item to remove it. Move | line "
+                          "to right and out of window to reveal full names.");
+}
+
+// Only space characters are removed before the emptiness test; a tab or a
+// line break counts as text.
+bool isBlank(const QString &text) {
+    for (const QChar c : text) {
+        if (c != u' ')
+            return false;
+    }
+    return true;
+}
+
+// Places a caption level with its box, growing it where the font needs more
+// room than the design gave it.
+QRect captionRect(const QRect &designed, const QSize &hint) {
+    QRect rect = designed;
+    rect.setWidth(std::max(designed.width(), hint.width()));
+    const int height = std::max(designed.height(), hint.height());
+    rect.moveTop(designed.top() - (height - designed.height()) / 2);
+    rect.setHeight(height);
+    return rect;
+}
+} // namespace
+
+MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    , m_services(std::move(services))
+    , m_applicationFolder(m_services.applicationFolder.isEmpty() ? ApplicationFolder::path()
+                                                                 : m_services.applicationFolder)
+    , m_document(new PodcastDocument(this)) {
+    buildControls();
+    addShortcuts();
+    load();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildControls() {
+    setObjectName(QStringLiteral("Form1"));
+    setFont(FormLook::formFont());
+    FormLook::setBackground(*this, FormLook::designedBackground());
+    setFixedSize(Twips::toPixels(8040), Twips::toPixels(8370));
+    m_hover = new HoverCursorRule(*this, HandCursor::fallback());
+
+    m_podcastFrame = new FormFrame(QStringLiteral("Podcast Info"), this);
+    m_podcastFrame->setObjectName(QStringLiteral("Frame1"));
+    m_podcastFrame->setGeometry(Twips::rect(120, 1650, 7800, 3855));
+    m_episodeFrame = new FormFrame(QStringLiteral("Episode(s)"), this);
+    m_episodeFrame->setObjectName(QStringLiteral("Frame2"));
+    m_episodeFrame->setGeometry(Twips::rect(120, 5580, 7800, 2685));
+    m_hover->addBackground(*m_podcastFrame);
+    m_hover->addBackground(*m_episodeFrame);
+
+    for (int index = 0; index < ChannelField::Count; ++index) {
+        const FieldPlace &place = FieldPlaces[index];
+        auto *box = new QLineEdit(m_podcastFrame);
+        box->setObjectName(QStringLiteral("Text1(%1)").arg(index));
+        // No length limit: a long description read from a feed must survive
+        // being edited in its box.
+        box->setMaxLength(std::numeric_limits<int>::max());
+        box->setGeometry(Twips::rect(place.left, place.top, place.width, FieldHeight));
+        m_fields[index] = box;
+
+        auto *label = new QLabel(ChannelField::caption(index), m_podcastFrame);
+        label->setObjectName(QStringLiteral("Label1(%1)").arg(place.label));
+        label->setBuddy(box);
+        label->setGeometry(captionRect(
+            Twips::rect(place.captionLeft, place.captionTop, place.captionWidth, CaptionHeight),
+            label->sizeHint()));
+        m_labels[index] = label;
+
+        // One source of truth: what is typed is the document at once, and what
+        // a command writes into the document shows at once.
+        connect(box, &QLineEdit::textEdited, m_document,
+                [this, index](const QString &text) { m_document->setField(index, text); });
+    }
+    connect(m_document, &PodcastDocument::fieldChanged, this,
+            [this](int index, const QString &text) {
+                if (m_fields[index]->text() != text) {
+                    m_fields[index]->setText(text);
+                    // Show a long text from its start, as it reads.
+                    m_fields[index]->setCursorPosition(0);
+                }
+            });
+
+    m_list = new QTreeView(m_episodeFrame);
+    m_list->setObjectName(QStringLiteral("ListView1"));
+    m_list->setGeometry(Twips::rect(180, 300, 7455, 1695));
+    m_list->setToolTip(listToolTip());
+    m_list->setRootIsDecorated(false);
+    m_list->setItemsExpandable(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setTextElideMode(Qt::ElideRight);
+    m_list->header()->setStretchLastSection(false);
+    m_list->header()->setSectionsMovable(false);
+    m_list->header()->setDefaultSectionSize(Twips::toPixels(1440));
+    m_list->installEventFilter(this);
+    m_list->viewport()->installEventFilter(this);
+    m_hover->addBackground(*m_list);
+
+    for (const ButtonPlace &place : ButtonPlaces) {
+        QWidget *container = place.inEpisodeFrame ? static_cast<QWidget *>(m_episodeFrame) : this;
+        auto *button = new QPushButton(QString::fromUtf8(place.caption), container);
+        button->setObjectName(QStringLiteral("PushButton%1").arg(place.number));
+        button->setGeometry(Twips::rect(place.left, place.top, place.width, ButtonHeight));
+        // Enter presses the button that has the focus, as Space does.
+        button->setAutoDefault(true);
+        FormLook::styleButton(*button);
+        m_hover->addButton(*button);
+        m_buttons[place.number] = button;
+    }
+    connect(m_buttons[1], &QPushButton::clicked, this, &MainWindow::addEpisode);
+    connect(m_buttons[2], &QPushButton::clicked, this, &MainWindow::deleteEpisode);
+    connect(m_buttons[3], &QPushButton::clicked, this, &MainWindow::saveDocument);
+    connect(m_buttons[4], &QPushButton::clicked, this, &MainWindow::editEpisode);
+    connect(m_buttons[5], &QPushButton::clicked, this, &MainWindow::newDocument);
+    connect(m_buttons[6], &QPushButton::clicked, this, &MainWindow::showHelp);
+    connect(m_buttons[7], &QPushButton::clicked, this, &MainWindow::loadFeed);
+    connect(m_buttons[8], &QPushButton::clicked, this, &MainWindow::loadSample);
+
+    QWidget *previous = m_fields[0];
+    auto chain = [&previous](QWidget *next) {
+        QWidget::setTabOrder(previous, next);
+        previous = next;
+    };
+    for (int index = 1; index < ChannelField::Count; ++index)
+        chain(m_fields[index]);
+    chain(m_list);
+    for (const int number : ButtonTabOrder)
+        chain(m_buttons[number]);
+    m_fields[0]->setFocus();
+
+    CentreOnScreen(*this);
+}
+
+void MainWindow::addShortcuts() {
+    struct Accelerator {
+        int button;
+        QKeySequence keys;
+    };
+    const Accelerator accelerators[] = {
+        {3, QKeySequence(Qt::CTRL | Qt::Key_S)}, {5, QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {7, QKeySequence(Qt::CTRL | Qt::Key_O)}, {6, QKeySequence(Qt::Key_F1)},
+        {4, QKeySequence(Qt::CTRL | Qt::Key_E)}, {1, QKeySequence(Qt::Key_Insert)},
+    };
+    for (const Accelerator &accelerator : accelerators) {
+        QPushButton *button = m_buttons[accelerator.button];
+        auto *shortcut = new QShortcut(accelerator.keys, this);
+        shortcut->setObjectName(button->objectName() + QStringLiteral("Shortcut"));
+        connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
+        button->setToolTip(QStringLiteral("%1 (%2)").arg(
+            button->text(), accelerator.keys.toString(QKeySequence::NativeText)));
+    }
+}
+
+void MainWindow::load() {
+    StepGuard guard(m_services.errors, Locations::form1("Form_Load"));
+    guard.step(100, [&] { ApplySkin(*this, m_applicationFolder); });
+    const QString handPath = HandCursor::path(m_applicationFolder);
+    bool handFound = false;
+    guard.step(102, [&] { handFound = FileExists(handPath); });
+    if (handFound)
+        guard.step(104, [&] { m_hover->setHand(HandCursor::load(handPath)); });
+    guard.step(106, [&] { setWindowTitle(QString::fromUtf8(ApplicationTitle::ProductTitle)); });
+    guard.step(108, [&] { setWindowIcon(QApplication::windowIcon()); });
+    guard.step(110, [] { SetApplicationTitle(); });
+    // The thirteen column headers come with the document's model.
+    guard.step(112, [&] { m_list->setModel(m_document); });
+    guard.step(114, [&] { m_document->setDocumentChanged(false); });
+}
+
+// Selection
+
+qsizetype MainWindow::selectedEpisode() const {
+    const QItemSelectionModel *selection = m_list->selectionModel();
+    if (!selection)
+        return 0;
+    const QModelIndexList rows = selection->selectedRows();
+    return rows.isEmpty() ? 0 : rows.constFirst().row() + 1;
+}
+
+void MainWindow::selectEpisode(qsizetype number) {
+    QItemSelectionModel *selection = m_list->selectionModel();
+    if (!selection)
+        return;
+    if (number < 1 || number > m_document->episodeCount()) {
+        selection->clearSelection();
+        return;
+    }
+    const QModelIndex index = m_document->index(static_cast<int>(number - 1), 0);
+    selection->setCurrentIndex(index,
+                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_list->scrollTo(index);
+}
+
+// Removes the selected row and selects the one that took its place (or the
+// new last row), so the next removal acts on a row the user can see. Nothing
+// selected: nothing removed.
+bool MainWindow::removeSelectedEpisode() {
+    const qsizetype number = selectedEpisode();
+    if (number == 0)
+        return false;
+    m_document->removeEpisode(number);
+    selectEpisode(std::min(number, m_document->episodeCount()));
+    return true;
+}
+
+// Episode list commands
+
+std::unique_ptr<EpisodeDialog> MainWindow::createEpisodeDialog(qsizetype selected) {
+    return std::make_unique<EpisodeDialog>(*m_document, selected, m_services.messages,
+                                           m_services.errors, m_applicationFolder, this);
+}
+
+void MainWindow::showEpisodeDialog(EpisodeDialog &dialog) {
+    if (m_services.showEpisodeDialog)
+        m_services.showEpisodeDialog(dialog);
+    else
+        dialog.exec();
+}
+
+void MainWindow::addEpisode() {
+    StepGuard guard(m_services.errors, Locations::form1("PushButton1_Click"));
+    std::unique_ptr<EpisodeDialog> dialog;
+    guard.step(100, [&] {
+        dialog = createEpisodeDialog(selectedEpisode());
+        dialog->setWindowTitle(EpisodeDialog::addCaption());
+    });
+    guard.step(102, [&] {
+        if (dialog)
+            showEpisodeDialog(*dialog);
+    });
+}
+
+void MainWindow::editEpisode() {
+    StepGuard guard(m_services.errors, Locations::form1("PushButton4_Click"));
+    guard.enter(100);
+    const qsizetype selected = selectedEpisode();
+    if (m_document->episodeCount() == 0 || selected == 0)
+        return;
+
+    std::unique_ptr<EpisodeDialog> dialog;
+    int columns = EpisodeColumn::Count;
+    guard.step(102, [&] { columns = m_document->columnCount(); });
+    for (int k = 1; k <= columns; ++k) {
+        guard.step(102 + 2 * k, [&] {
+            if (!dialog)
+                dialog = createEpisodeDialog(selected);
+            dialog->setField(k - 1, m_document->episode(selected)[k - 1]);
+        });
+    }
+    const int next = 104 + 2 * columns;
+    guard.step(next, [&] {
+        if (!dialog)
+            dialog = createEpisodeDialog(selected);
+        dialog->setWindowTitle(EpisodeDialog::editCaption());
+    });
+    guard.step(next + 2, [&] {
+        if (dialog)
+            showEpisodeDialog(*dialog);
+    });
+}
+
+void MainWindow::deleteEpisode() {
+    StepGuard guard(m_services.errors, Locations::form1("PushButton2_Click"));
+    guard.enter(100);
+    if (m_document->episodeCount() == 0 || selectedEpisode() == 0)
+        return;
+    guard.step(102, [&] { removeSelectedEpisode(); });
+    guard.step(104, [&] { m_list->setFocus(); });
+    guard.step(106, [&] { m_document->setDocumentChanged(true); });
+}
+
+void MainWindow::deleteKeyPressed() {
+    if (m_document->episodeCount() > 0 && removeSelectedEpisode())
+        m_document->setDocumentChanged(true);
+}
+
+void MainWindow::listDoubleClicked() {
+    if (m_document->episodeCount() > 0)
+        removeSelectedEpisode();
+    m_document->setDocumentChanged(true);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_list && event->type() == QEvent::KeyPress) {
+        // The Delete key removes the selected row whatever the modifiers.
+        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+            deleteKeyPressed();
+            return true;
+        }
+    } else if (watched == m_list->viewport()) {
+        if (event->type() == QEvent::MouseButtonDblClick &&
+            static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+            listDoubleClicked();
+            return true;
+        }
+        if (event->type() == QEvent::ToolTip) {
+            // Over a row its full texts; anywhere else, how to use the list.
+            auto *help = static_cast<QHelpEvent *>(event);
+            if (!m_list->indexAt(help->pos()).isValid()) {
+                QToolTip::showText(help->globalPos(), m_list->toolTip(), m_list);
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// Document commands
+
+bool MainWindow::titleMissing() const {
+    return isBlank(m_document->field(ChannelField::Title));
+}
+
+void MainWindow::focusTitle() {
+    m_fields[ChannelField::Title]->setFocus();
+}
+
+bool MainWindow::runSavePodcast() {
+    m_saveSucceeded = false;
+    SaveServices services{m_services.dialogs, m_services.messages, m_services.errors,
+                          m_services.clock};
+    m_saveSucceeded = SavePodcast(*m_document, services);
+    return m_saveSucceeded;
+}
+
+void MainWindow::saveDocument() {
+    StepGuard guard(m_services.errors, Locations::form1("PushButton3_Click"));
+    guard.enter(100);
+    if (titleMissing()) {
+        guard.step(102,
+                   [&] { m_services.messages.notice(QStringLiteral("You forgot to add title.")); });
+        guard.step(104, [&] { focusTitle(); });
+        return;
+    }
+    guard.enter(106);
+    if (m_document->episodeCount() > 0) {
+        guard.step(108, [&] { runSavePodcast(); });
+        guard.enter(110);
+        if (m_saveSucceeded) {
+            guard.step(112, [&] { m_services.messages.notice(QStringLiteral("Done Saved.")); });
+            // Only a save that reached the file makes the document "saved": a
+            // cancelled dialog or a refused text leaves the changes pending.
+            guard.step(114, [&] { m_document->setDocumentChanged(false); });
+        }
+        return;
+    }
+    guard.step(
+        116, [&] { m_services.messages.notice(QStringLiteral("You forgot to add episode(s).")); });
+}
+
+void MainWindow::newDocument() {
+    StepGuard guard(m_services.errors, Locations::form1("PushButton5_Click"));
+    guard.enter(100);
+    if (m_document->DocumentChanged()) {
+        auto answer = MessageService::Answer::No;
+        guard.step(102, [&] {
+            answer = m_services.messages.question(
+                QStringLiteral("Would you like to save?"), QStringLiteral("Save Changes?"),
+                MessageService::Buttons::YesNo, MessageService::Answer::Yes);
+        });
+        if (answer == MessageService::Answer::Yes) {
+            guard.enter(104);
+            if (titleMissing()) {
+                guard.step(106, [&] {
+                    m_services.messages.notice(QStringLiteral("You forgot to add title."));
+                });
+                guard.step(108, [&] { focusTitle(); });
+                return;
+            }
+            guard.enter(110);
+            if (m_document->episodeCount() == 0) {
+                guard.step(114, [&] {
+                    m_services.messages.notice(QStringLiteral("You forgot to add episode(s)."));
+                });
+                return;
+            }
+            guard.step(112, [&] { runSavePodcast(); });
+            // Clearing after a cancelled or refused save would throw away the
+            // very changes the user just asked to keep.
+            if (!m_saveSucceeded)
+                return;
+        }
+    }
+
+    // Empties the list in one reset (and the fields, which the steps below
+    // would otherwise empty one by one).
+    guard.step(116, [&] { m_document->clear(); });
+    guard.enter(118);
+    for (int index = 0; index < ChannelField::Count; ++index) {
+        guard.step(120, [&] { m_document->setField(index, QString()); });
+        guard.enter(122);
+    }
+    guard.step(124, [&] { m_document->setDocumentChanged(false); });
+}
+
+void MainWindow::showHelp() {
+    StepGuard guard(m_services.errors, Locations::form1("PushButton6_Click"));
+    guard.step(100, [&] {
+        m_services.messages.notice(
+            QStringLiteral("Questions? Please contact Team Quarrystone at ") +
+            QString::fromUtf8(BuildConfig::ContactUrl));
+    });
+    // Plain addresses: quotation marks around them are a Windows shell habit
+    // that other desktops read as part of the address.
+    guard.step(102, [&] { m_services.shell.openUrl(QString::fromUtf8(BuildConfig::NotesUrl)); });
+    guard.step(104, [&] { m_services.shell.openUrl(QString::fromUtf8(BuildConfig::SpecUrl)); });
+    guard.step(106,
+               [&] { m_services.shell.openUrl(QString::fromUtf8(BuildConfig::ValidatorUrl)); });
+}
+
+void MainWindow::loadFeed() {
+    loadPodcastCommand(*m_document, m_services.dialogs, m_services.messages, m_services.errors);
+}
+
+void MainWindow::openFeed(const QString &path) {
+    // A file handed over by the desktop reads as if picked in the open dialog.
+    StepGuard guard(m_services.errors, Locations::form1("PushButton7_Click"));
+    LoadPodcast(path, *m_document, LoadCommand::LoadFile, guard, m_services.messages);
+}
+
+void MainWindow::loadSample() {
+    loadSampleCommand(*m_document, m_applicationFolder, m_services.messages, m_services.errors);
+}
+
+// Closing
+
+MainWindow::SaveOutcome MainWindow::saveBeforeClosing() {
+    if (titleMissing()) {
+        m_services.messages.notice(QStringLiteral("You forgot to add title."));
+        focusTitle();
+        return SaveOutcome::MissingTitle;
+    }
+    if (m_document->episodeCount() == 0) {
+        m_services.messages.notice(QStringLiteral("You forgot to add episode(s)."));
+        return SaveOutcome::NoEpisodes;
+    }
+    if (!runSavePodcast())
+        return SaveOutcome::NotSaved;
+    m_document->setDocumentChanged(false);
+    return SaveOutcome::Saved;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event) {
+    // Unsaved changes are never dropped without asking.
+    if (!m_document->DocumentChanged()) {
+        event->accept();
+        return;
+    }
+    const auto answer = m_services.messages.question(
+        QStringLiteral("Would you like to save?"), QStringLiteral("Save Changes?"),
+        MessageService::Buttons::YesNoCancel, MessageService::Answer::Yes);
+    switch (answer) {
+    case MessageService::Answer::Yes:
+        event->setAccepted(saveBeforeClosing() == SaveOutcome::Saved);
+        break;
+    case MessageService::Answer::No:
+        event->accept();
+        break;
+    case MessageService::Answer::Cancel:
+        event->ignore();
+        break;
+    }
+}

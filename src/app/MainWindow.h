@@ -1,0 +1,84 @@
+#pragma once
+
+#include "MainWindowServices.h"
+#include "model/ChannelField.h"
+
+#include <QWidget>
+#include <array>
+#include <memory>
+
+class HoverCursorRule;
+class PodcastDocument;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeView;
+
+// The editor window: the twelve Channel fields, the Episode list and the eight
+// command buttons. The boxes and the list show the one PodcastDocument the
+// window owns; every command works on that document.
+class MainWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(MainWindowServices services, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    PodcastDocument &document() const { return *m_document; }
+    bool SaveSucceeded() const { return m_saveSucceeded; }
+
+    // Episode number of the selected row, 0 when none is selected.
+    qsizetype selectedEpisode() const;
+    // Selects one row (0 clears the selection).
+    void selectEpisode(qsizetype number);
+
+    // Loads a feed named on the command line ("Open with" from the desktop).
+    void openFeed(const QString &path);
+
+    QLineEdit *fieldBox(int index) const { return m_fields[index]; }
+    QTreeView *episodeList() const { return m_list; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    enum class SaveOutcome { MissingTitle, NoEpisodes, Saved, NotSaved };
+
+    void buildControls();
+    void addShortcuts();
+    void load();
+
+    void addEpisode();
+    void editEpisode();
+    void deleteEpisode();
+    void deleteKeyPressed();
+    void listDoubleClicked();
+    void saveDocument();
+    void newDocument();
+    void showHelp();
+    void loadFeed();
+    void loadSample();
+
+    bool titleMissing() const;
+    void focusTitle();
+    bool runSavePodcast();
+    SaveOutcome saveBeforeClosing();
+    bool removeSelectedEpisode();
+    void showEpisodeDialog(EpisodeDialog &dialog);
+    std::unique_ptr<EpisodeDialog> createEpisodeDialog(qsizetype selected);
+
+    MainWindowServices m_services;
+    QString m_applicationFolder;
+    PodcastDocument *m_document = nullptr;
+    bool m_saveSucceeded = false;
+
+    std::array<QLineEdit *, ChannelField::Count> m_fields{};
+    std::array<QLabel *, ChannelField::Count> m_labels{};
+    std::array<QPushButton *, 9> m_buttons{}; // by button number; 0 unused
+    QGroupBox *m_podcastFrame = nullptr;
+    QGroupBox *m_episodeFrame = nullptr;
+    QTreeView *m_list = nullptr;
+    HoverCursorRule *m_hover = nullptr;
+};

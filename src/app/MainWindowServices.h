@@ -1,0 +1,28 @@
+#pragma once
+
+#include "feed/BuildDate.h"
+
+#include <QString>
+#include <functional>
+
+class DesktopShell;
+class EpisodeDialog;
+class ErrorReporter;
+class FileDialogService;
+class MessageService;
+
+// What the main window needs of the platform. The program hands in the real
+// boxes, dialogs and shell; tests hand in scripted ones.
+struct MainWindowServices {
+    MessageService &messages;
+    ErrorReporter &errors;
+    FileDialogService &dialogs;
+    DesktopShell &shell;
+    BuildDate::Clock clock = BuildDate::systemNow;
+    // Where the skin, the hand pointer and the sample are looked for; empty
+    // means the program's own application folder.
+    QString applicationFolder = QString();
+    // Shows the episode dialog modally and returns when it has closed; empty
+    // means QDialog::exec().
+    std::function<void(EpisodeDialog &)> showEpisodeDialog = {};
+};

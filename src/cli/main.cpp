@@ -1,0 +1,178 @@
+// brindlewood-feed: the editor's loading and saving for scripts, no window.
+
+#include "BuildConfig.h"
+#include "CollectedMessages.h"
+#include "CollectedReports.h"
+#include "FixedPathDialogs.h"
+#include "JsonOutput.h"
+#include "feed/LoadPodcast.h"
+#include "feed/Locations.h"
+#include "feed/SavePodcast.h"
+#include "feed/StepGuard.h"
+#include "model/PodcastDocument.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <cstdio>
+
+namespace {
+constexpr int ExitOk = 0;
+constexpr int ExitRefused = 1;
+constexpr int ExitUsage = 2;
+
+constexpr char Usage[] =
+    "Usage: brindlewood-feed dump FILE\n"
+    "       brindlewood-feed resave IN OUT\n"
+    "       brindlewood-feed --help | --version\n"
+    "\n"
+    "  dump FILE      Load FILE into an empty podcast as \"Load Podcast.xml\" does and\n"
+    "                 print it as JSON: {\"fields\": [12 texts], \"episodes\": [[13 texts],\n"
+    "                 ...], \"errors\": [{\"location\", \"step\", \"description\"}],\n"
+    "                 \"message\": null or \"Fail to load XML.\"}.\n"
+    "  resave IN OUT  Load IN into an empty podcast and save it to OUT as the editor\n"
+    "                 saves; OUT is left untouched when the feed is refused.\n"
+    "\n"
+    "Exit status: 0 done, 1 the feed could not be loaded or saved, 2 usage error.\n";
+
+void printError(const QString &text) {
+    std::fprintf(stderr, "brindlewood-feed: %s\n", text.toLocal8Bit().constData());
+}
+
+int usageError(const QString &text) {
+    printError(text);
+    std::fputs("Try 'brindlewood-feed --help'.\n", stderr);
+    return ExitUsage;
+}
+
+// Loads as "Load Podcast.xml" does, reports included.
+bool load(const QString &path, PodcastDocument &document, CollectedMessages &messages,
+          CollectedReports &reports) {
+    StepGuard guard(reports, Locations::form1("PushButton7_Click"));
+    return LoadPodcast(path, document, LoadCommand::LoadFile, guard, messages);
+}
+
+void printNotices(const CollectedMessages &messages, const QString &path) {
+    for (const CollectedMessages::Notice &notice : messages.notices()) {
+        if (notice.detail.isEmpty())
+            printError(notice.text);
+        else
+            printError(QStringLiteral("%1 %2: %3").arg(notice.text, path, notice.detail));
+    }
+}
+
+void printReports(const CollectedReports &reports) {
+    for (const CollectedReports::Report &report : reports.reports())
+        printError(QStringLiteral("%1at line %2: %3")
+                       .arg(report.location)
+                       .arg(report.step)
+                       .arg(report.description));
+}
+
+int dump(const QString &path) {
+    PodcastDocument document;
+    CollectedMessages messages;
+    CollectedReports reports;
+    const bool loaded = load(path, document, messages, reports);
+
+    JsonOutput out(stdout);
+    out.raw("{\"fields\": [");
+    for (int i = 0; i < ChannelField::Count; ++i) {
+        if (i > 0)
+            out.raw(", ");
+        out.string(document.field(i));
+    }
+    out.raw("],\n \"episodes\": [");
+    bool first = true;
+    for (const Episode &episode : document.episodes()) {
+        out.raw(first ? "\n  [" : ",\n  [");
+        first = false;
+        for (int c = 0; c < EpisodeColumn::Count; ++c) {
+            if (c > 0)
+                out.raw(", ");
+            out.string(episode[c]);
+        }
+        out.raw("]");
+    }
+    out.raw("],\n \"errors\": [");
+    first = true;
+    for (const CollectedReports::Report &report : reports.reports()) {
+        out.raw(first ? "\n  {\"location\": " : ",\n  {\"location\": ");
+        first = false;
+        out.string(report.location);
+        out.raw(", \"step\": ");
+        out.number(report.step);
+        out.raw(", \"description\": ");
+        out.string(report.description);
+        out.raw("}");
+    }
+    out.raw("],\n \"message\": ");
+    if (messages.notices().isEmpty())
+        out.raw("null");
+    else
+        out.string(messages.notices().first().text);
+    out.raw("}\n");
+    if (!out.flush()) {
+        printError(QStringLiteral("cannot write the output"));
+        return ExitRefused;
+    }
+    printNotices(messages, path);
+    return loaded ? ExitOk : ExitRefused;
+}
+
+int resave(const QString &in, const QString &out) {
+    PodcastDocument document;
+    CollectedMessages loadMessages;
+    CollectedReports loadReports;
+    const bool loaded = load(in, document, loadMessages, loadReports);
+    printReports(loadReports);
+    if (!loaded) {
+        printNotices(loadMessages, in);
+        return ExitRefused;
+    }
+
+    FixedPathDialogs dialogs(out);
+    CollectedMessages saveMessages;
+    CollectedReports saveReports;
+    SaveServices services{dialogs, saveMessages, saveReports};
+    const bool saved = SavePodcast(document, services);
+    printReports(saveReports);
+    printNotices(saveMessages, out);
+    return saved ? ExitOk : ExitRefused;
+}
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.isEmpty())
+        return usageError(QStringLiteral("no command given"));
+
+    const QString &command = arguments.first();
+    if (command == u"--help" || command == u"-h") {
+        std::fputs(Usage, stdout);
+        return ExitOk;
+    }
+    if (command == u"--version") {
+        std::printf("brindlewood-feed %s\n", BuildConfig::Version);
+        return ExitOk;
+    }
+    if (command == u"dump") {
+        if (arguments.size() != 2)
+            return usageError(QStringLiteral("dump takes one FILE"));
+        if (arguments[1].isEmpty())
+            return usageError(QStringLiteral("FILE is empty"));
+        return dump(arguments[1]);
+    }
+    if (command == u"resave") {
+        if (arguments.size() != 3)
+            return usageError(QStringLiteral("resave takes IN and OUT"));
+        if (arguments[1].isEmpty())
+            return usageError(QStringLiteral("IN is empty"));
+        if (arguments[2].trimmed().isEmpty())
+            return usageError(QStringLiteral("OUT is empty"));
+        return resave(arguments[1], arguments[2]);
+    }
+    if (command.startsWith(u'-'))
+        return usageError(QStringLiteral("unknown option '%1'").arg(command));
+    return usageError(QStringLiteral("unknown command '%1'").arg(command));
+}

@@ -1,0 +1,214 @@
+#include "EpisodeDialog.h"
+
+#include "feed/ErrorReporter.h"
+#include "feed/Locations.h"
+#include "feed/MessageService.h"
+#include "feed/StepFailure.h"
+#include "feed/StepGuard.h"
+#include "look/ApplyFormColours.h"
+#include "look/CentreOnScreen.h"
+#include "look/FileExists.h"
+#include "look/FormLook.h"
+#include "look/HandCursor.h"
+#include "look/HoverCursorRule.h"
+#include "look/Twips.h"
+#include "model/PodcastDocument.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <limits>
+
+namespace {
+struct BoxPlace {
+    int left, top, width; // box, in twips
+    int captionLeft, captionTop;
+};
+
+// Column by column: two boxes to a line, the URL across the whole width.
+constexpr std::array<BoxPlace, EpisodeColumn::Count> Places{{
+    {1200, 120, 2655, 120, 195},
+    {5040, 120, 2640, 4080, 195},
+    {1200, 600, 2655, 120, 675},
+    {5040, 600, 2640, 4080, 675},
+    {1200, 1080, 6480, 120, 1155},
+    {1200, 1560, 2655, 120, 1635},
+    {5040, 1560, 2640, 4080, 1635},
+    {1200, 2040, 2655, 120, 2115},
+    {5040, 2040, 2640, 4080, 2115},
+    {1200, 2520, 2655, 120, 2595},
+    {5040, 2520, 2640, 4080, 2595},
+    {1200, 3000, 2655, 120, 3075},
+    {5040, 3000, 2640, 4080, 3075},
+}};
+constexpr int BoxHeight = 375;
+constexpr int CaptionHeight = 225;
+
+QString boxName(int column) {
+    return QStringLiteral("Text1(%1)").arg(column);
+}
+
+// A title counts as missing when only space characters are left; tabs and
+// other white space count as text.
+bool isBlank(const QString &text) {
+    for (const QChar c : text) {
+        if (c != u' ')
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+QString EpisodeDialog::addCaption() {
+    return QStringLiteral("Add New Episode");
+}
+
+QString EpisodeDialog::editCaption() {
+    return QStringLiteral("Edit Episode");
+}
+
+EpisodeDialog::EpisodeDialog(PodcastDocument &document, qsizetype selectedEpisode,
+                             MessageService &messages, ErrorReporter &errors,
+                             const QString &applicationFolder, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint)
+    , m_document(document)
+    , m_selectedEpisode(selectedEpisode)
+    , m_messages(messages)
+    , m_errors(errors) {
+    buildControls();
+    load(applicationFolder);
+}
+
+EpisodeDialog::~EpisodeDialog() = default;
+
+void EpisodeDialog::buildControls() {
+    setObjectName(QStringLiteral("Form2"));
+    setModal(true);
+    setFont(FormLook::formFont());
+    setFixedSize(Twips::toPixels(7800), Twips::toPixels(4035));
+    m_hover = new HoverCursorRule(*this, HandCursor::fallback());
+
+    for (int column = 0; column < EpisodeColumn::Count; ++column) {
+        const BoxPlace &place = Places[column];
+        auto *box = new QLineEdit(this);
+        box->setObjectName(boxName(column));
+        box->setMaxLength(std::numeric_limits<int>::max());
+        box->setGeometry(Twips::rect(place.left, place.top, place.width, BoxHeight));
+        m_boxes[column] = box;
+
+        auto *label = new QLabel(EpisodeColumn::header(column) + u':', this);
+        label->setObjectName(QStringLiteral("Label1(%1)").arg(column));
+        label->setBuddy(box);
+        QRect caption = Twips::rect(place.captionLeft, place.captionTop,
+                                    place.left - place.captionLeft - 60, CaptionHeight);
+        // Keep the caption level with its box even where the font runs taller.
+        const QSize hint = label->sizeHint();
+        caption.setWidth(std::max(caption.width(), hint.width()));
+        const int height = std::max(caption.height(), hint.height());
+        caption.adjust(0, -(height - caption.height()) / 2, 0, 0);
+        caption.setHeight(height);
+        label->setGeometry(caption);
+        m_labels[column] = label;
+    }
+
+    m_save = new QPushButton(QStringLiteral("Save"), this);
+    m_save->setObjectName(QStringLiteral("PushButton1"));
+    m_save->setGeometry(Twips::rect(135, 3510, 3720, 405));
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cancel->setObjectName(QStringLiteral("PushButton2"));
+    m_cancel->setGeometry(Twips::rect(4080, 3510, 3600, 405));
+    for (QPushButton *button : {m_save, m_cancel}) {
+        FormLook::styleButton(*button);
+        m_hover->addButton(*button);
+    }
+    // Enter in a box saves, as in any dialog; Escape cancels.
+    m_save->setDefault(true);
+
+    QWidget *previous = m_boxes[0];
+    for (int column = 1; column < EpisodeColumn::Count; ++column) {
+        setTabOrder(previous, m_boxes[column]);
+        previous = m_boxes[column];
+    }
+    setTabOrder(previous, m_save);
+    setTabOrder(m_save, m_cancel);
+    m_boxes[0]->setFocus();
+
+    connect(m_save, &QPushButton::clicked, this, &EpisodeDialog::save);
+    connect(m_cancel, &QPushButton::clicked, this, &EpisodeDialog::reject);
+}
+
+void EpisodeDialog::load(const QString &applicationFolder) {
+    StepGuard guard(m_errors, Locations::form2("Form_Load"));
+    guard.step(100, [&] { ApplyFormColours(*this); });
+    guard.step(102, [&] { setWindowIcon(QApplication::windowIcon()); });
+    bool handFound = false;
+    const QString handPath = HandCursor::path(applicationFolder);
+    guard.step(106, [&] { handFound = FileExists(handPath); });
+    if (handFound)
+        guard.step(108, [&] { m_hover->setHand(HandCursor::load(handPath)); });
+    CentreOnScreen(*this);
+}
+
+QString EpisodeDialog::field(int column) const {
+    return m_boxes.at(column)->text();
+}
+
+void EpisodeDialog::setField(int column, const QString &text) {
+    QLineEdit *box = m_boxes.at(column);
+    box->setText(text);
+    // A long text reads from its start.
+    box->setCursorPosition(0);
+}
+
+bool EpisodeDialog::isAddMode() const {
+    return windowTitle() == addCaption();
+}
+
+void EpisodeDialog::save() {
+    StepGuard guard(m_errors, Locations::form2("PushButton1_Click"));
+    guard.enter(100);
+    if (isBlank(field(EpisodeColumn::Title))) {
+        guard.step(102, [&] {
+            m_messages.notice(QStringLiteral("You forgot to input title."));
+            m_boxes[EpisodeColumn::Title]->setFocus();
+        });
+        return;
+    }
+
+    bool addMode = true;
+    guard.step(104, [&] { addMode = isAddMode(); });
+    qsizetype target = 0;
+    if (addMode) {
+        guard.step(106, [&] { target = m_document.appendEpisode(field(EpisodeColumn::Title)); });
+    } else {
+        guard.step(108, [&] {
+            if (m_selectedEpisode < 1 || m_selectedEpisode > m_document.episodeCount())
+                throw StepFailure(QStringLiteral("No episode is selected."));
+            target = m_selectedEpisode;
+        });
+        if (target > 0) {
+            guard.step(110, [&] {
+                m_document.setEpisodeColumn(target, EpisodeColumn::Title,
+                                            field(EpisodeColumn::Title));
+            });
+        }
+    }
+    int columns = EpisodeColumn::Count;
+    guard.step(112, [&] { columns = m_document.columnCount(); });
+    // Without a target row the typed texts have nowhere to go; the missing
+    // row was reported once above.
+    for (int column = 1; target > 0 && column < columns; ++column) {
+        guard.step(114, [&] { m_document.setEpisodeColumn(target, column, field(column)); });
+        guard.enter(116);
+    }
+    guard.step(118, [&] { m_document.setDocumentChanged(true); });
+    guard.step(120, [&] { accept(); });
+}
+
+void EpisodeDialog::reject() {
+    StepGuard guard(m_errors, Locations::form2("PushButton2_Click"));
+    guard.step(100, [&] { QDialog::reject(); });
+}

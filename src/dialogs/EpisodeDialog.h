@@ -1,0 +1,58 @@
+#pragma once
+
+#include "model/EpisodeColumn.h"
+
+#include <QDialog>
+#include <QString>
+#include <array>
+
+class ErrorReporter;
+class HoverCursorRule;
+class MessageService;
+class PodcastDocument;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The modal dialog in which one episode is typed: thirteen boxes, one per
+// column, "Save" and "Cancel". Its caption tells the mode: exactly "Add New
+// Episode" appends a row, anything else rewrites the selected row.
+class EpisodeDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    static QString addCaption();
+    static QString editCaption();
+
+    // selectedEpisode is the row an edit rewrites (0: none selected).
+    EpisodeDialog(PodcastDocument &document, qsizetype selectedEpisode, MessageService &messages,
+                  ErrorReporter &errors, const QString &applicationFolder,
+                  QWidget *parent = nullptr);
+    ~EpisodeDialog() override;
+
+    QString field(int column) const;
+    void setField(int column, const QString &text);
+    bool isAddMode() const;
+
+    QLineEdit *box(int column) const { return m_boxes[column]; }
+    QPushButton *saveButton() const { return m_save; }
+    QPushButton *cancelButton() const { return m_cancel; }
+
+    // Escape, the close box and "Cancel" all end here.
+    void reject() override;
+
+private:
+    void buildControls();
+    void load(const QString &applicationFolder);
+    void save();
+
+    PodcastDocument &m_document;
+    qsizetype m_selectedEpisode;
+    MessageService &m_messages;
+    ErrorReporter &m_errors;
+    std::array<QLineEdit *, EpisodeColumn::Count> m_boxes{};
+    std::array<QLabel *, EpisodeColumn::Count> m_labels{};
+    QPushButton *m_save = nullptr;
+    QPushButton *m_cancel = nullptr;
+    HoverCursorRule *m_hover = nullptr;
+};

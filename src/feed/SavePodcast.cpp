@@ -1,0 +1,63 @@
+#include "SavePodcast.h"
+
+#include "ErrorReporter.h"
+#include "FeedFile.h"
+#include "FeedText.h"
+#include "FileDialogService.h"
+#include "Locations.h"
+#include "MessageService.h"
+#include "StepGuard.h"
+
+bool SavePodcast(const PodcastDocument &document, SaveServices &services) {
+    StepGuard guard(services.errors, Locations::form1("SavePodcast"));
+
+    FileDialogService::Settings settings;
+    guard.step(100, [&] { settings.fileName = QStringLiteral("Podcast.xml"); });
+    guard.step(102, [&] { settings.title = QStringLiteral("Save Podcast.xml"); });
+    guard.step(104, [&] { settings.filter = QStringLiteral("Podcast.xml (*.xml)|*.xml"); });
+    QString chosen;
+    guard.step(106, [&] { chosen = services.dialogs.saveFileName(settings); });
+    QString path;
+    guard.step(108, [&] { path = chosen; });
+    bool saveSucceeded = false;
+
+    guard.enter(110);
+    if (path.trimmed().isEmpty())
+        return false;
+
+    // The declaration, root and channel lines are fixed text; the build date
+    // is the first piece that reads anything, the rest is the document.
+    guard.enter(112);
+    guard.enter(114);
+    guard.enter(116);
+    QString buildDate;
+    guard.step(118, [&] { buildDate = BuildDate::text(services.clock()); });
+    // Built straight as file bytes: a large feed never exists twice in memory.
+    QByteArray bytes;
+    guard.step(120, [&] { bytes = FeedText::buildUtf8(document, buildDate); });
+    guard.enter(180);
+
+    // The text is checked before it replaces anything, so a refused text
+    // never reaches the disk and the file that stood there survives.
+    QString invalidReason;
+    bool written = false;
+    guard.step(182, [&] {
+        invalidReason = FeedFile::wellFormednessError(bytes);
+        if (!invalidReason.isEmpty())
+            return;
+        QString error;
+        if (!FeedFile::write(path, bytes, &error))
+            throw StepFailure(error);
+        written = true;
+    });
+    guard.step(184, [&] { saveSucceeded = written; });
+    guard.enter(186);
+    // A failed write has been reported at 182; there is nothing to judge.
+    if (invalidReason.isEmpty())
+        return saveSucceeded;
+    guard.step(188, [&] { saveSucceeded = false; });
+    guard.enter(190); // nothing was written, so nothing to delete
+    guard.step(
+        192, [&] { services.messages.notice(QStringLiteral("XML is not valid."), invalidReason); });
+    return saveSucceeded;
+}

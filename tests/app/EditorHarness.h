@@ -1,0 +1,87 @@
+#pragma once
+
+#include "app/MainWindow.h"
+#include "dialogs/EpisodeDialog.h"
+#include "model/PodcastDocument.h"
+
+#include "support/RecordingDesktopShell.h"
+#include "support/RecordingErrorReporter.h"
+#include "support/ScriptedFileDialogs.h"
+#include "support/ScriptedMessageService.h"
+
+#include <QAbstractItemModelTester>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <functional>
+#include <memory>
+
+// The main window with scripted boxes, file dialogs and shell, an application
+// folder of its own (empty unless a test puts files there) and a hook that
+// plays the user's part in the episode dialog.
+class EditorHarness {
+public:
+    // Runs after the folder exists and before the window starts up.
+    using Prepare = std::function<void(const QString &folder)>;
+
+    explicit EditorHarness(const Prepare &prepare = {}, bool realEpisodeDialog = false) {
+        if (prepare)
+            prepare(folder.path());
+        MainWindowServices services{
+            messages, errors, dialogs, shell,
+            [] { return QDateTime(QDate(2024, 3, 5), QTime(9, 30), QTimeZone::utc()); }};
+        services.applicationFolder = folder.path();
+        if (!realEpisodeDialog) {
+            services.showEpisodeDialog = [this](EpisodeDialog &dialog) {
+                ++dialogsShown;
+                lastDialogCaption = dialog.windowTitle();
+                lastDialogFields.clear();
+                for (int column = 0; column < EpisodeColumn::Count; ++column)
+                    lastDialogFields.append(dialog.field(column));
+                dialog.show();
+                if (onEpisodeDialog)
+                    onEpisodeDialog(dialog);
+                if (dialog.isVisible())
+                    dialog.cancelButton()->click();
+            };
+        }
+        window = std::make_unique<MainWindow>(std::move(services));
+        tester = std::make_unique<QAbstractItemModelTester>(
+            &window->document(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    }
+
+    PodcastDocument &document() const { return window->document(); }
+
+    void addEpisodes(const QStringList &titles) {
+        QList<Episode> episodes;
+        for (const QString &title : titles) {
+            Episode episode;
+            episode[EpisodeColumn::Title] = title;
+            episode[EpisodeColumn::Author] = title + QStringLiteral(" author");
+            episodes.append(episode);
+        }
+        document().appendEpisodes(episodes);
+    }
+
+    QStringList titles() const {
+        QStringList result;
+        for (const Episode &episode : document().episodes())
+            result.append(episode[EpisodeColumn::Title]);
+        return result;
+    }
+
+    QString filePath(const QString &name) const { return output.filePath(name); }
+
+    QTemporaryDir folder;
+    QTemporaryDir output;
+    ScriptedMessageService messages;
+    RecordingErrorReporter errors;
+    ScriptedFileDialogs dialogs;
+    RecordingDesktopShell shell;
+    std::function<void(EpisodeDialog &)> onEpisodeDialog;
+    int dialogsShown = 0;
+    QString lastDialogCaption;
+    QStringList lastDialogFields;
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<QAbstractItemModelTester> tester;
+};

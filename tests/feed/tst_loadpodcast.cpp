@@ -1,0 +1,445 @@
+#include "feed/LoadPodcast.h"
+#include "feed/Locations.h"
+#include "feed/SavePodcast.h"
+#include "feed/StepGuard.h"
+#include "look/ApplicationFolder.h"
+#include "model/PodcastDocument.h"
+
+#include "support/RecordingErrorReporter.h"
+#include "support/ScriptedFileDialogs.h"
+#include "support/ScriptedMessageService.h"
+
+#include <QAbstractItemModelTester>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(Episode)
+
+class tst_LoadPodcast : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void readingRules_data();
+    void readingRules();
+    void notLoadable_showsMessageAndChangesNothing_data();
+    void notLoadable_showsMessageAndChangesNothing();
+    void attributelessElement_reportedWithCommandsStep_data();
+    void attributelessElement_reportedWithCommandsStep();
+    void loadCommand_dialogSettingsAndCancel();
+    void loadTwice_appendsAfterExistingRowsInOneBatch();
+    void sampleCommand_askedFirst_data();
+    void sampleCommand_askedFirst();
+    void sample_loadsAndResavesSameText();
+};
+
+namespace {
+QByteArray feed(const QByteArray &channel) {
+    return R"(<?xml version="1.0" encoding="utf-8"?>)"
+           "\r\n"
+           R"(<rss xmlns:itunes="http://www.itunes.com/dtds/podcast-1.0.dtd" version="2.0">)"
+           "<channel>" +
+           channel + "</channel></rss>";
+}
+
+Episode episode(std::initializer_list<std::pair<int, const char *>> columns) {
+    Episode result;
+    for (const auto &[column, text] : columns)
+        result[column] = QString::fromUtf8(text);
+    return result;
+}
+
+const QString Old = QStringLiteral("old");
+
+// Every field "old" and one row already in the list, so additive reading shows.
+void prefill(PodcastDocument &document) {
+    for (int i = 0; i < ChannelField::Count; ++i)
+        document.setField(i, Old);
+    document.appendEpisode(QStringLiteral("Existing"));
+    document.setDocumentChanged(false);
+}
+
+QString writeTemp(const QTemporaryDir &dir, const QByteArray &bytes) {
+    const QString path = dir.filePath(QStringLiteral("Podcast.xml"));
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+    return path;
+}
+
+struct Run {
+    ScriptedMessageService messages;
+    RecordingErrorReporter errors;
+    bool load(const QString &path, PodcastDocument &document,
+              LoadCommand command = LoadCommand::LoadFile) {
+        StepGuard guard(errors,
+                        Locations::form1(command == LoadCommand::LoadFile ? "PushButton7_Click"
+                                                                          : "PushButton8_Click"));
+        return LoadPodcast(path, document, command, guard, messages);
+    }
+};
+} // namespace
+
+using FieldMap = QMap<int, QString>;
+
+void tst_LoadPodcast::readingRules_data() {
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<FieldMap>("fields"); // fields that change; the rest stay "old"
+    QTest::addColumn<QList<Episode>>("episodes");
+    QTest::addColumn<QList<int>>("reportedSteps");
+    using namespace ChannelField;
+    namespace E = EpisodeColumn;
+
+    QTest::newRow("every channel field")
+        << feed("<title>T</title><link>L</link><language>en</language><copyright>C</copyright>"
+                "<description>D</description><itunes:subtitle>S</itunes:subtitle>"
+                "<itunes:author>A</itunes:author><itunes:summary>Y</itunes:summary>"
+                R"(<itunes:category text="Arts" /><itunes:owner><itunes:name>N</itunes:name>)"
+                "<itunes:email>E</itunes:email></itunes:owner>"
+                R"(<itunes:image href="http://i/x.jpg" />)")
+        << FieldMap{{Title, u"T"_qs},     {Link, u"L"_qs},        {Language, u"en"_qs},
+                    {Copyright, u"C"_qs}, {Description, u"D"_qs}, {Subtitle, u"S"_qs},
+                    {Author, u"A"_qs},    {Summary, u"Y"_qs},     {Category, u"Arts"_qs},
+                    {OwnerName, u"N"_qs}, {OwnerEmail, u"E"_qs},  {ImageLink, u"http://i/x.jpg"_qs}}
+        << QList<Episode>() << QList<int>();
+    QTest::newRow("every episode column")
+        << feed("<item><title>T</title><itunes:author>A</itunes:author>"
+                "<itunes:subtitle>S</itunes:subtitle><itunes:summary>Y</itunes:summary>"
+                R"(<enclosure url="u" type="audio/mpeg" length="12" /><guid>G</guid>)"
+                "<pubDate>P</pubDate><itunes:duration>1:00</itunes:duration>"
+                "<itunes:keywords>K</itunes:keywords><itunes:explicit>no</itunes:explicit>"
+                "<category>Cat</category></item>")
+        << FieldMap()
+        << QList<Episode>{episode({{E::Title, "T"},
+                                   {E::Author, "A"},
+                                   {E::Subtitle, "S"},
+                                   {E::Summary, "Y"},
+                                   {E::Url, "u"},
+                                   {E::Type, "audio/mpeg"},
+                                   {E::Length, "12"},
+                                   {E::Guid, "G"},
+                                   {E::PubDate, "P"},
+                                   {E::Duration, "1:00"},
+                                   {E::Keywords, "K"},
+                                   {E::Explicit, "no"},
+                                   {E::Category, "Cat"}})}
+        << QList<int>();
+    QTest::newRow("missing channel summary keeps the old text")
+        << feed("<title>T</title>") << FieldMap{{Title, u"T"_qs}} << QList<Episode>()
+        << QList<int>();
+    QTest::newRow("first match only")
+        << feed("<title>one</title><title>two</title><item><title>a</title><title>b</title>"
+                "<guid>g1</guid><guid>g2</guid></item>")
+        << FieldMap{{Title, u"one"_qs}}
+        << QList<Episode>{episode({{E::Title, "a"}, {E::Guid, "g1"}})} << QList<int>();
+    QTest::newRow("category: first attribute, subcategory not read")
+        << feed(
+               R"(<itunes:category text="Arts"><itunes:category text="Design" /></itunes:category>)")
+        << FieldMap{{Category, u"Arts"_qs}} << QList<Episode>() << QList<int>();
+    QTest::newRow("category: first attribute whatever its name")
+        << feed(R"(<itunes:category label="X" text="Arts" />)") << FieldMap{{Category, u"X"_qs}}
+        << QList<Episode>() << QList<int>();
+    QTest::newRow("namespace re-declared on the category is no attribute")
+        << feed(R"(<itunes:category xmlns:itunes="http://www.itunes.com/dtds/podcast-1.0.dtd" )"
+                R"(text="Arts" />)")
+        << FieldMap{{Category, u"Arts"_qs}} << QList<Episode>() << QList<int>();
+    QTest::newRow("image without attributes: one report, episodes still read")
+        << feed("<title>T</title><itunes:image /><item><title>a</title></item>")
+        << FieldMap{{Title, u"T"_qs}} << QList<Episode>{episode({{E::Title, "a"}})}
+        << QList<int>{186};
+    QTest::newRow("enclosure attributes in any order")
+        << feed(R"(<item><title>a</title><enclosure length="9" type="t" url="u" /></item>)")
+        << FieldMap()
+        << QList<Episode>{episode(
+               {{E::Title, "a"}, {E::Url, "u"}, {E::Type, "t"}, {E::Length, "9"}})}
+        << QList<int>();
+    QTest::newRow("enclosure: capitals, prefix, later one wins")
+        << feed(R"(<item><title>a</title><enclosure xmlns:m="urn:m" URL="first" m:url="second" )"
+                R"(TYPE="t" /></item>)")
+        << FieldMap()
+        << QList<Episode>{episode({{E::Title, "a"}, {E::Url, "second"}, {E::Type, "t"}})}
+        << QList<int>();
+    QTest::newRow("only the first enclosure")
+        << feed(R"(<item><title>a</title><enclosure url="one" /><enclosure url="two" )"
+                R"(type="t" length="2" /></item>)")
+        << FieldMap() << QList<Episode>{episode({{E::Title, "a"}, {E::Url, "one"}})}
+        << QList<int>();
+    QTest::newRow("item without title skipped entirely")
+        << feed("<item><guid>lost</guid><itunes:author>lost</itunes:author></item>"
+                "<item><title>kept</title></item>")
+        << FieldMap() << QList<Episode>{episode({{E::Title, "kept"}})} << QList<int>();
+    QTest::newRow("references replaced, white space around trimmed")
+        << feed("<title>Tom &amp; Jerry</title><description>\r\n      Deep\r\n    </description>"
+                "<item><title><![CDATA[<b>x</b>]]></title></item>")
+        << FieldMap{{Title, u"Tom & Jerry"_qs}, {Description, u"Deep"_qs}}
+        << QList<Episode>{episode({{E::Title, "<b>x</b>"}})} << QList<int>();
+    QTest::newRow("other prefix: plain fields only")
+        << QByteArray(R"(<rss xmlns:it="http://www.itunes.com/dtds/podcast-1.0.dtd"><channel>)"
+                      "<title>T</title><it:author>A</it:author><item><title>a</title>"
+                      R"(<it:author>A</it:author><enclosure url="u" /><category>c</category>)"
+                      "</item></channel></rss>")
+        << FieldMap{{Title, u"T"_qs}}
+        << QList<Episode>{episode({{E::Title, "a"}, {E::Url, "u"}, {E::Category, "c"}})}
+        << QList<int>();
+    QTest::newRow("another root changes nothing")
+        << QByteArray(
+               "<feed><channel><title>T</title><item><title>a</title></item></channel></feed>")
+        << FieldMap() << QList<Episode>() << QList<int>();
+    QTest::newRow("ISO-8859-1 feed")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><rss><channel>"
+                      "<title>Caf\xe9</title></channel></rss>")
+        << FieldMap{{Title, u"Café"_qs}} << QList<Episode>() << QList<int>();
+    QTest::newRow("windows-1252 feed")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"windows-1252\"?><rss><channel>"
+                      "<title>\x93Quoted\x94 \x80</title></channel></rss>")
+        << FieldMap{{Title, u"“Quoted” €"_qs}} << QList<Episode>() << QList<int>();
+}
+
+void tst_LoadPodcast::readingRules() {
+    QFETCH(QByteArray, xml);
+    QFETCH(FieldMap, fields);
+    QFETCH(QList<Episode>, episodes);
+    QFETCH(QList<int>, reportedSteps);
+    QTemporaryDir dir;
+    PodcastDocument document;
+    QAbstractItemModelTester tester(&document);
+    prefill(document);
+
+    Run run;
+    QVERIFY(run.load(writeTemp(dir, xml), document));
+    QVERIFY(run.messages.shown.isEmpty());
+    QList<int> steps;
+    for (const RecordingErrorReporter::Report &report : run.errors.reports)
+        steps.append(report.step);
+    QCOMPARE(steps, reportedSteps);
+    for (int i = 0; i < ChannelField::Count; ++i)
+        QCOMPARE(document.field(i), fields.value(i, Old));
+    QCOMPARE(document.DocumentChanged(), !fields.isEmpty());
+    QCOMPARE(document.episodeCount(), 1 + episodes.size());
+    QCOMPARE(document.episode(1)[EpisodeColumn::Title], QStringLiteral("Existing"));
+    for (qsizetype n = 0; n < episodes.size(); ++n)
+        QCOMPARE(document.episode(n + 2), episodes[n]);
+}
+
+void tst_LoadPodcast::notLoadable_showsMessageAndChangesNothing_data() {
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QString>("relative"); // where the command is pointed
+    const QByteArray good = feed("<title>T</title><item><title>a</title></item>");
+    QTest::newRow("not XML") << QByteArray("just some text") << QStringLiteral("Podcast.xml");
+    QTest::newRow("truncated") << good.left(good.size() - 20) << QStringLiteral("Podcast.xml");
+    QTest::newRow("broken after the last item")
+        << QByteArray(good).replace("</channel>", "<x></channel>") << QStringLiteral("Podcast.xml");
+    QTest::newRow("NUL bytes") << QByteArray(good).replace("<title>T", QByteArray("<title>\0T", 9))
+                               << QStringLiteral("Podcast.xml");
+    QTest::newRow("missing file") << good << QStringLiteral("missing.xml");
+    QTest::newRow("folder") << good << QStringLiteral("folder");
+}
+
+void tst_LoadPodcast::notLoadable_showsMessageAndChangesNothing() {
+    QFETCH(QByteArray, xml);
+    QFETCH(QString, relative);
+    QTemporaryDir dir;
+    writeTemp(dir, xml);
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    PodcastDocument document;
+    prefill(document);
+    QSignalSpy fieldSpy(&document, &PodcastDocument::fieldChanged);
+    QSignalSpy rowSpy(&document, &PodcastDocument::rowsInserted);
+
+    for (const LoadCommand command : {LoadCommand::LoadFile, LoadCommand::LoadSample}) {
+        Run run;
+        QVERIFY(!run.load(dir.filePath(relative), document, command));
+        QCOMPARE(run.messages.texts(), QStringList{QStringLiteral("Fail to load XML.")});
+        QVERIFY(!run.messages.shown.first().detail.isEmpty());
+        QVERIFY(run.errors.reports.isEmpty());
+    }
+    QCOMPARE(fieldSpy.count(), 0);
+    QCOMPARE(rowSpy.count(), 0);
+    QCOMPARE(document.field(ChannelField::Title), Old);
+    QCOMPARE(document.episodeCount(), 1);
+    QVERIFY(!document.DocumentChanged());
+}
+
+void tst_LoadPodcast::attributelessElement_reportedWithCommandsStep_data() {
+    QTest::addColumn<QByteArray>("element");
+    QTest::addColumn<int>("field");
+    QTest::addColumn<int>("loadStep");
+    QTest::addColumn<int>("sampleStep");
+    QTest::newRow("category") << QByteArray("<itunes:category />") << int(ChannelField::Category)
+                              << 168 << 162;
+    QTest::newRow("image") << QByteArray("<itunes:image></itunes:image>")
+                           << int(ChannelField::ImageLink) << 186 << 180;
+}
+
+void tst_LoadPodcast::attributelessElement_reportedWithCommandsStep() {
+    QFETCH(QByteArray, element);
+    QFETCH(int, field);
+    QFETCH(int, loadStep);
+    QFETCH(int, sampleStep);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Samples")));
+    const QString samplePath = dir.filePath(QStringLiteral("Samples/Podcast.xml"));
+    QFile sample(samplePath);
+    QVERIFY(sample.open(QIODevice::WriteOnly));
+    sample.write(feed(element + "<itunes:email>late</itunes:email><item><title>a</title></item>"));
+    sample.close();
+
+    PodcastDocument viaDialog;
+    prefill(viaDialog);
+    ScriptedFileDialogs dialogs;
+    dialogs.paths = {samplePath};
+    ScriptedMessageService messages;
+    RecordingErrorReporter errors;
+    loadPodcastCommand(viaDialog, dialogs, messages, errors);
+    QCOMPARE(errors.reports.size(), 1);
+    QCOMPARE(errors.reports[0].step, loadStep);
+    QCOMPARE(errors.reports[0].location,
+             QStringLiteral("in Fernhollow2021/08/31.Form1.PushButton7_Click "));
+    QVERIFY(!errors.reports[0].description.isEmpty());
+    QCOMPARE(viaDialog.field(field), Old);
+    QCOMPARE(viaDialog.episodeCount(), 2);
+
+    PodcastDocument viaSample;
+    prefill(viaSample);
+    ScriptedMessageService sampleMessages;
+    sampleMessages.answers = {MessageService::Answer::Yes};
+    RecordingErrorReporter sampleErrors;
+    loadSampleCommand(viaSample, dir.path(), sampleMessages, sampleErrors);
+    QCOMPARE(sampleErrors.reports.size(), 1);
+    QCOMPARE(sampleErrors.reports[0].step, sampleStep);
+    QCOMPARE(sampleErrors.reports[0].location,
+             QStringLiteral("in Fernhollow2021/08/31.Form1.PushButton8_Click "));
+    QCOMPARE(viaSample.field(field), Old);
+    QCOMPARE(viaSample.episodeCount(), 2);
+}
+
+void tst_LoadPodcast::loadCommand_dialogSettingsAndCancel() {
+    PodcastDocument document;
+    prefill(document);
+    ScriptedFileDialogs dialogs; // no path: cancelled
+    ScriptedMessageService messages;
+    RecordingErrorReporter errors;
+    loadPodcastCommand(document, dialogs, messages, errors);
+    QCOMPARE(dialogs.opened.size(), 1);
+    QVERIFY(!dialogs.opened[0].save);
+    QCOMPARE(dialogs.opened[0].settings.fileName, QStringLiteral("Podcast.xml"));
+    QCOMPARE(dialogs.opened[0].settings.title, QStringLiteral("Open Podcast.xml"));
+    QCOMPARE(dialogs.opened[0].settings.filter, QStringLiteral("Podcast.xml (*.xml)|*.xml"));
+    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(errors.reports.isEmpty());
+    QCOMPARE(document.field(ChannelField::Title), Old);
+    QCOMPARE(document.episodeCount(), 1);
+}
+
+void tst_LoadPodcast::loadTwice_appendsAfterExistingRowsInOneBatch() {
+    QTemporaryDir dir;
+    const QString path =
+        writeTemp(dir, feed("<item><title>a</title></item><item><title>b</title></item>"
+                            "<item><title>c</title></item>"));
+    PodcastDocument document;
+    prefill(document);
+    QSignalSpy rows(&document, &PodcastDocument::rowsInserted);
+    Run run;
+    QVERIFY(run.load(path, document));
+    QCOMPARE(rows.count(), 1);
+    QCOMPARE(rows[0][1].toInt(), 1);
+    QCOMPARE(rows[0][2].toInt(), 3);
+    QVERIFY(run.load(path, document));
+    QCOMPARE(rows.count(), 2);
+    QStringList titles;
+    for (const Episode &episode : document.episodes())
+        titles.append(episode[EpisodeColumn::Title]);
+    QCOMPARE(titles,
+             (QStringList{u"Existing"_qs, u"a"_qs, u"b"_qs, u"c"_qs, u"a"_qs, u"b"_qs, u"c"_qs}));
+    QVERIFY(!document.DocumentChanged()); // rows alone do not mark the document
+}
+
+void tst_LoadPodcast::sampleCommand_askedFirst_data() {
+    QTest::addColumn<MessageService::Answer>("answer");
+    QTest::addColumn<bool>("sampleThere");
+    QTest::addColumn<QStringList>("boxes");
+    const QString question = QStringLiteral(
+        "Loading this sample will clear out all textboxes below. Are you sure you wish to load?");
+    QTest::newRow("No") << MessageService::Answer::No << true << QStringList{question};
+    QTest::newRow("Yes") << MessageService::Answer::Yes << true << QStringList{question};
+    QTest::newRow("Yes, sample missing")
+        << MessageService::Answer::Yes << false
+        << QStringList{question, QStringLiteral("Fail to load XML.")};
+}
+
+void tst_LoadPodcast::sampleCommand_askedFirst() {
+    QFETCH(MessageService::Answer, answer);
+    QFETCH(bool, sampleThere);
+    QFETCH(QStringList, boxes);
+    QTemporaryDir dir;
+    if (sampleThere) {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Samples")));
+        QFile sample(dir.filePath(QStringLiteral("Samples/Podcast.xml")));
+        QVERIFY(sample.open(QIODevice::WriteOnly));
+        sample.write(feed("<title>Sample</title><item><title>s</title></item>"));
+    }
+    PodcastDocument document;
+    prefill(document);
+    ScriptedMessageService messages;
+    messages.answers = {answer};
+    RecordingErrorReporter errors;
+    loadSampleCommand(document, QDir::toNativeSeparators(dir.path()), messages, errors);
+
+    QCOMPARE(messages.texts(), boxes);
+    const ScriptedMessageService::Shown &asked = messages.shown.first();
+    QVERIFY(asked.isQuestion);
+    QVERIFY(asked.caption.isEmpty()); // the application title
+    QCOMPARE(asked.buttons, MessageService::Buttons::YesNo);
+    QCOMPARE(asked.defaultAnswer, MessageService::Answer::Yes);
+    QVERIFY(errors.reports.isEmpty());
+    const bool loaded = answer == MessageService::Answer::Yes && sampleThere;
+    QCOMPARE(document.field(ChannelField::Title), loaded ? QStringLiteral("Sample") : Old);
+    QCOMPARE(document.episodeCount(), loaded ? 2 : 1);
+}
+
+void tst_LoadPodcast::sample_loadsAndResavesSameText() {
+    // The build puts the sample beside the executables, tests included.
+    const QString folder = ApplicationFolder::path();
+    const QString shipped = folder + QStringLiteral("/Samples/Podcast.xml");
+    QVERIFY2(QFile::exists(shipped), qPrintable(shipped));
+    QFile source(qEnvironmentVariable("BRINDLEWOOD_SOURCE_DIR") +
+                 QStringLiteral("/Samples/Podcast.xml"));
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    const QByteArray original = source.readAll();
+    QFile copied(shipped);
+    QVERIFY(copied.open(QIODevice::ReadOnly));
+    QCOMPARE(copied.readAll(), original);
+
+    PodcastDocument document;
+    ScriptedMessageService messages;
+    messages.answers = {MessageService::Answer::Yes};
+    RecordingErrorReporter errors;
+    loadSampleCommand(document, folder, messages, errors);
+    QCOMPARE(messages.shown.size(), 1);
+    QVERIFY(errors.reports.isEmpty());
+    QVERIFY(document.episodeCount() >= 3);
+    for (int i = 0; i < ChannelField::Count; ++i)
+        QVERIFY2(!document.field(i).isEmpty(), qPrintable(ChannelField::caption(i)));
+    for (const Episode &episode : document.episodes()) {
+        for (const QString &column : episode.columns)
+            QVERIFY(!column.isEmpty());
+    }
+    QVERIFY(
+        QString::fromUtf8(original).contains(QRegularExpression(QStringLiteral("[^\\x00-\\x7f]"))));
+
+    QTemporaryDir dir;
+    const QString resaved = dir.filePath(QStringLiteral("Podcast.xml"));
+    ScriptedFileDialogs dialogs;
+    dialogs.paths = {resaved};
+    SaveServices services{dialogs, messages, errors};
+    QVERIFY(SavePodcast(document, services));
+    QFile result(resaved);
+    QVERIFY(result.open(QIODevice::ReadOnly));
+    const QRegularExpression buildDate(QStringLiteral("<lastBuildDate>[^<]*</lastBuildDate>"));
+    QCOMPARE(QString::fromUtf8(result.readAll()).remove(buildDate),
+             QString::fromUtf8(original).remove(buildDate));
+}
+
+QTEST_GUILESS_MAIN(tst_LoadPodcast)
+#include "tst_loadpodcast.moc"
