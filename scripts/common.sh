@@ -8,7 +8,7 @@ PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-qpa-plugins
-    tzdata libxml2-utils
+    tzdata libxml2-utils libbenchmark-dev
     fonts-liberation
     desktop-file-utils appstream
 )

@@ -7,11 +7,11 @@
 #include "model/PodcastDocument.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>

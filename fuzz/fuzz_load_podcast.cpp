@@ -1,0 +1,80 @@
+// Feeds arbitrary bytes to LoadPodcast as a file. Besides the sanitizers it
+// checks the loader's promise: a refused file shows one "Fail to load XML."
+// and leaves the document exactly as it was.
+#include "feed/ErrorReporter.h"
+#include "feed/LoadPodcast.h"
+#include "feed/Locations.h"
+#include "feed/MessageService.h"
+#include "feed/StepGuard.h"
+#include "model/PodcastDocument.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace {
+class CountingMessages : public MessageService {
+public:
+    void notice(const QString &text, const QString &) override {
+        if (text != u"Fail to load XML.")
+            std::abort();
+        ++failures;
+    }
+    Answer question(const QString &, const QString &, Buttons, Answer) override { std::abort(); }
+    int failures = 0;
+};
+
+class CountingErrors : public ErrorReporter {
+public:
+    void reportFailure(const QString &, int, const QString &) override { ++reports; }
+    int reports = 0;
+};
+
+QStringList snapshot(const PodcastDocument &document) {
+    QStringList texts;
+    for (int i = 0; i < ChannelField::Count; ++i)
+        texts.append(document.field(i));
+    for (const Episode &episode : document.episodes())
+        for (const QString &column : episode.columns)
+            texts.append(column);
+    return texts;
+}
+
+// The input lives in a memory file; the loader opens it by path like any other.
+int inputFile() {
+    static const int fd = memfd_create("feed.xml", 0);
+    return fd;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    const int fd = inputFile();
+    if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != static_cast<ssize_t>(size))
+        std::abort();
+    const QString path = QStringLiteral("/proc/self/fd/%1").arg(fd);
+
+    PodcastDocument document;
+    document.setField(ChannelField::Title, QStringLiteral("before"));
+    document.appendEpisode(QStringLiteral("kept"));
+    document.setDocumentChanged(false);
+    const QStringList before = snapshot(document);
+
+    CountingMessages messages;
+    CountingErrors errors;
+    StepGuard guard(errors, Locations::form1("PushButton7_Click"));
+    const bool loaded = LoadPodcast(path, document, LoadCommand::LoadFile, guard, messages);
+
+    if (!loaded && (messages.failures != 1 || snapshot(document) != before ||
+                    document.DocumentChanged() || errors.reports != 0)) {
+        std::fprintf(stderr, "refused file changed the document\n");
+        std::abort();
+    }
+    if (loaded && (messages.failures != 0 || document.episodeCount() < 1 ||
+                   document.episode(1)[EpisodeColumn::Title] != u"kept"))
+        std::abort();
+    return 0;
+}
