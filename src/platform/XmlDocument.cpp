@@ -368,12 +368,29 @@ XmlNode XmlDocument::documentElement() const {
 }
 
 XmlNode XmlDocument::selectSingleNode(QStringView path) const {
-    const QList<XmlNode> found = select(-1, path, true);
-    return found.isEmpty() ? XmlNode() : found.first();
+    return selectFirst(-1, path);
 }
 
 QList<XmlNode> XmlDocument::selectNodes(QStringView path) const {
     return select(-1, path, false);
+}
+
+XmlNode XmlDocument::selectFirst(qint32 parent, QStringView path) const {
+    // One step below an element is what the loader asks a dozen times per
+    // item: a plain walk over the children, with nothing allocated.
+    if (parent >= 0 && !path.contains(u'/')) {
+        const qint32 id = findName(path);
+        if (id < 0)
+            return {};
+        const qint32 end = d->nodes[size_t(parent)].end;
+        for (qint32 child = parent + 1; child < end; child = d->nodes[size_t(child)].end) {
+            if (d->nodes[size_t(child)].name == id)
+                return XmlNode(this, child);
+        }
+        return {};
+    }
+    const QList<XmlNode> found = select(parent, path, true);
+    return found.isEmpty() ? XmlNode() : found.first();
 }
 
 qint32 XmlDocument::findName(QStringView name) const {

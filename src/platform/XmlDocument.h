@@ -57,6 +57,7 @@ private:
     qsizetype nodeAttributeCount(qint32 index) const;
     // Matches below `parent` (-1: the document, whose only child is the root).
     QList<XmlNode> select(qint32 parent, QStringView path, bool firstOnly) const;
+    XmlNode selectFirst(qint32 parent, QStringView path) const;
 
     std::unique_ptr<Data> d;
     QString m_errorString;

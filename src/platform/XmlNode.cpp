@@ -19,10 +19,7 @@ qsizetype XmlNode::attributeCount() const {
 }
 
 XmlNode XmlNode::selectSingleNode(QStringView path) const {
-    if (isNull())
-        return {};
-    const QList<XmlNode> found = m_document->select(m_index, path, true);
-    return found.isEmpty() ? XmlNode() : found.first();
+    return isNull() ? XmlNode() : m_document->selectFirst(m_index, path);
 }
 
 QList<XmlNode> XmlNode::selectNodes(QStringView path) const {
