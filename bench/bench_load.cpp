@@ -3,9 +3,7 @@
 #include "feed/ErrorReporter.h"
 #include "feed/FeedFile.h"
 #include "feed/LoadPodcast.h"
-#include "feed/Locations.h"
 #include "feed/MessageService.h"
-#include "feed/StepGuard.h"
 #include "model/PodcastDocument.h"
 #include "platform/XmlDocument.h"
 
@@ -44,8 +42,7 @@ void LoadPodcastFromMemoryFile(benchmark::State &state) {
     SilentErrors errors;
     for (auto _ : state) {
         PodcastDocument document;
-        StepGuard guard(errors, Locations::form1("PushButton7_Click"));
-        if (!LoadPodcast(path, document, LoadCommand::LoadFile, guard, messages) ||
+        if (!loadPodcastFile(path, document, messages, errors) ||
             document.episodeCount() != state.range(0))
             std::abort();
     }

@@ -3,9 +3,7 @@
 // feed was refused.
 #include "feed/ErrorReporter.h"
 #include "feed/LoadPodcast.h"
-#include "feed/Locations.h"
 #include "feed/MessageService.h"
-#include "feed/StepGuard.h"
 #include "model/PodcastDocument.h"
 
 #include <QCoreApplication>
@@ -40,8 +38,7 @@ int main(int argc, char *argv[]) {
     PodcastDocument document;
     StderrMessages messages;
     StderrErrors errors;
-    StepGuard guard(errors, Locations::form1("PushButton7_Click"));
-    const bool loaded = LoadPodcast(QCoreApplication::arguments().at(1), document,
-                                    LoadCommand::LoadFile, guard, messages);
+    const bool loaded =
+        loadPodcastFile(QCoreApplication::arguments().at(1), document, messages, errors);
     return loaded && document.episodeCount() > 0 ? 0 : 1;
 }

@@ -3,9 +3,7 @@
 // and leaves the document exactly as it was.
 #include "feed/ErrorReporter.h"
 #include "feed/LoadPodcast.h"
-#include "feed/Locations.h"
 #include "feed/MessageService.h"
-#include "feed/StepGuard.h"
 #include "model/PodcastDocument.h"
 
 #include <QByteArray>
@@ -65,8 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     CountingMessages messages;
     CountingErrors errors;
-    StepGuard guard(errors, Locations::form1("PushButton7_Click"));
-    const bool loaded = LoadPodcast(path, document, LoadCommand::LoadFile, guard, messages);
+    const bool loaded = loadPodcastFile(path, document, messages, errors);
 
     if (!loaded && (messages.failures != 1 || snapshot(document) != before ||
                     document.DocumentChanged() || errors.reports != 0)) {

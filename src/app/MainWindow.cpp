@@ -509,8 +509,7 @@ void MainWindow::loadFeed() {
 
 void MainWindow::openFeed(const QString &path) {
     // A file handed over by the desktop reads as if picked in the open dialog.
-    StepGuard guard(m_services.errors, Locations::form1("PushButton7_Click"));
-    LoadPodcast(path, *m_document, LoadCommand::LoadFile, guard, m_services.messages);
+    loadPodcastFile(path, *m_document, m_services.messages, m_services.errors);
 }
 
 void MainWindow::loadSample() {

@@ -6,9 +6,7 @@
 #include "FixedPathDialogs.h"
 #include "JsonOutput.h"
 #include "feed/LoadPodcast.h"
-#include "feed/Locations.h"
 #include "feed/SavePodcast.h"
-#include "feed/StepGuard.h"
 #include "model/PodcastDocument.h"
 
 #include <QCoreApplication>
@@ -47,8 +45,7 @@ int usageError(const QString &text) {
 // Loads as "Load Podcast.xml" does, reports included.
 bool load(const QString &path, PodcastDocument &document, CollectedMessages &messages,
           CollectedReports &reports) {
-    StepGuard guard(reports, Locations::form1("PushButton7_Click"));
-    return LoadPodcast(path, document, LoadCommand::LoadFile, guard, messages);
+    return loadPodcastFile(path, document, messages, reports);
 }
 
 void printNotices(const CollectedMessages &messages, const QString &path) {

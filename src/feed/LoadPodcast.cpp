@@ -175,6 +175,12 @@ bool LoadPodcast(const QString &path, PodcastDocument &document, LoadCommand com
     return true;
 }
 
+bool loadPodcastFile(const QString &path, PodcastDocument &document, MessageService &messages,
+                     ErrorReporter &errors) {
+    StepGuard guard(errors, Locations::form1("PushButton7_Click"));
+    return LoadPodcast(path, document, LoadCommand::LoadFile, guard, messages);
+}
+
 void loadPodcastCommand(PodcastDocument &document, FileDialogService &dialogs,
                         MessageService &messages, ErrorReporter &errors) {
     StepGuard guard(errors, Locations::form1("PushButton7_Click"));

@@ -21,6 +21,11 @@ enum class LoadCommand {
 bool LoadPodcast(const QString &path, PodcastDocument &document, LoadCommand command,
                  StepGuard &guard, MessageService &messages);
 
+// Reads a file named by other means (the command line, a script) exactly as
+// "Load Podcast.xml" reads the file picked in its dialog, reports included.
+bool loadPodcastFile(const QString &path, PodcastDocument &document, MessageService &messages,
+                     ErrorReporter &errors);
+
 // "Load Podcast.xml": the open dialog, then LoadPodcast.
 void loadPodcastCommand(PodcastDocument &document, FileDialogService &dialogs,
                         MessageService &messages, ErrorReporter &errors);

@@ -103,6 +103,13 @@ QString positioned(const QXmlStreamReader &reader) {
         .arg(reader.columnNumber());
 }
 
+QString overBudget(const EntityExpansionBudget &budget, const QXmlStreamReader &reader) {
+    return QStringLiteral("Entities expand to more than %1 characters (line %2, column %3)")
+        .arg(budget.limit())
+        .arg(reader.lineNumber())
+        .arg(reader.columnNumber());
+}
+
 // Hands the file to the reader while pricing what its entities would expand
 // to; once over budget it reports end of input, which the reader takes as a
 // broken document.
@@ -328,11 +335,7 @@ bool XmlDocument::Data::parse(QIODevice &source, QString &error) {
             return true;
         case QXmlStreamReader::Invalid:
             if (device.overBudget())
-                error = QStringLiteral("Entities expand to more than %1 characters (line %2, "
-                                       "column %3)")
-                            .arg(budget.limit())
-                            .arg(reader.lineNumber())
-                            .arg(reader.columnNumber());
+                error = overBudget(budget, reader);
             else if (device.readFailed())
                 error = source.errorString();
             else
@@ -342,11 +345,7 @@ bool XmlDocument::Data::parse(QIODevice &source, QString &error) {
             break;
         }
         if (device.overBudget()) {
-            error =
-                QStringLiteral("Entities expand to more than %1 characters (line %2, column %3)")
-                    .arg(budget.limit())
-                    .arg(reader.lineNumber())
-                    .arg(reader.columnNumber());
+            error = overBudget(budget, reader);
             return false;
         }
     }

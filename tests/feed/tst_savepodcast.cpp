@@ -1,7 +1,5 @@
 #include "feed/LoadPodcast.h"
-#include "feed/Locations.h"
 #include "feed/SavePodcast.h"
-#include "feed/StepGuard.h"
 #include "model/PodcastDocument.h"
 
 #include "support/RecordingErrorReporter.h"
@@ -225,8 +223,7 @@ void tst_SavePodcast::saveThenLoad_roundTrip() {
     PodcastDocument loaded;
     ScriptedMessageService messages;
     RecordingErrorReporter errors;
-    StepGuard guard(errors, Locations::form1("PushButton7_Click"));
-    QVERIFY(LoadPodcast(path, loaded, LoadCommand::LoadFile, guard, messages));
+    QVERIFY(loadPodcastFile(path, loaded, messages, errors));
     QVERIFY(messages.shown.isEmpty());
     QVERIFY(errors.reports.isEmpty());
     for (int i = 0; i < ChannelField::Count; ++i)
