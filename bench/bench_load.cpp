@@ -5,7 +5,7 @@
 #include "feed/LoadPodcast.h"
 #include "feed/MessageService.h"
 #include "model/PodcastDocument.h"
-#include "platform/XmlDocument.h"
+#include "xml/XmlDocument.h"
 
 #include <QBuffer>
 #include <benchmark/benchmark.h>

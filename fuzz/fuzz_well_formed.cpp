@@ -2,7 +2,7 @@
 // accepts is written to disk as a feed, so a full load of the same bytes must
 // accept it too, and the other way round.
 #include "feed/FeedFile.h"
-#include "platform/XmlDocument.h"
+#include "xml/XmlDocument.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -8,18 +8,18 @@
 #include "feed/MessageService.h"
 #include "feed/SavePodcast.h"
 #include "feed/StepGuard.h"
-#include "look/ApplicationFolder.h"
-#include "look/ApplicationTitle.h"
+#include "feed/ApplicationFolder.h"
+#include "feed/ApplicationTitle.h"
 #include "look/ApplySkin.h"
 #include "look/CentreOnScreen.h"
-#include "look/FileExists.h"
+#include "feed/FileExists.h"
 #include "look/FormFrame.h"
 #include "look/FormLook.h"
 #include "look/HandCursor.h"
 #include "look/HoverCursorRule.h"
 #include "look/Twips.h"
 #include "model/PodcastDocument.h"
-#include "platform/DesktopShell.h"
+#include "feed/DesktopShell.h"
 
 #include <QApplication>
 #include <QCloseEvent>

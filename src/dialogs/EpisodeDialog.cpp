@@ -7,7 +7,7 @@
 #include "feed/StepGuard.h"
 #include "look/ApplyFormColours.h"
 #include "look/CentreOnScreen.h"
-#include "look/FileExists.h"
+#include "feed/FileExists.h"
 #include "look/FormLook.h"
 #include "look/HandCursor.h"
 #include "look/HoverCursorRule.h"

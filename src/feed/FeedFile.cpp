@@ -1,6 +1,6 @@
 #include "FeedFile.h"
 
-#include "platform/XmlDocument.h"
+#include "xml/XmlDocument.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,7 +6,7 @@
 #include "MessageService.h"
 #include "StepGuard.h"
 #include "model/PodcastDocument.h"
-#include "platform/XmlDocument.h"
+#include "xml/XmlDocument.h"
 
 #include <QDir>
 #include <array>

@@ -1,7 +1,7 @@
 #include "MessageBoxes.h"
 
 #include "feed/ErrorReportText.h"
-#include "look/ApplicationTitle.h"
+#include "feed/ApplicationTitle.h"
 
 #include <QKeyEvent>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DesktopShell.h"
+#include "feed/DesktopShell.h"
 
 // DesktopShell over QDesktopServices.
 class QtDesktopShell : public DesktopShell {

@@ -3,7 +3,7 @@
 #include "BuildConfig.h"
 #include "app/ApplicationIcon.h"
 #include "feed/Locations.h"
-#include "look/ApplicationTitle.h"
+#include "feed/ApplicationTitle.h"
 #include "look/ApplySkin.h"
 #include "look/FormLook.h"
 #include "look/HandCursor.h"

@@ -2,7 +2,7 @@
 #include "feed/Locations.h"
 #include "feed/SavePodcast.h"
 #include "feed/StepGuard.h"
-#include "look/ApplicationFolder.h"
+#include "feed/ApplicationFolder.h"
 #include "model/PodcastDocument.h"
 
 #include "support/RecordingErrorReporter.h"

@@ -1,6 +1,6 @@
 #include "feed/ErrorReportText.h"
 #include "feed/StepGuard.h"
-#include "look/ApplicationTitle.h"
+#include "feed/ApplicationTitle.h"
 
 #include "support/RecordingErrorReporter.h"
 

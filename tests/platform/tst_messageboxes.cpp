@@ -1,4 +1,4 @@
-#include "look/ApplicationTitle.h"
+#include "feed/ApplicationTitle.h"
 #include "platform/MessageBoxes.h"
 
 #include <QAbstractButton>

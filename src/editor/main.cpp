@@ -1,5 +1,5 @@
-#include "ApplicationIcon.h"
-#include "MainWindow.h"
+#include "app/ApplicationIcon.h"
+#include "app/MainWindow.h"
 #include "feed/BuildDate.h"
 #include "platform/MessageBoxes.h"
 #include "platform/QtDesktopShell.h"

@@ -1,4 +1,4 @@
-#include "look/FileExists.h"
+#include "feed/FileExists.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "platform/XmlDocument.h"
+#include "xml/XmlDocument.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
