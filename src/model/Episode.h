@@ -2,12 +2,16 @@
 
 #include "EpisodeColumn.h"
 
+#include <QByteArray>
 #include <QString>
 #include <array>
 
-// One Episode record: thirteen plain texts, held exactly as entered or read.
+// One Episode record: thirteen plain texts, held exactly as entered or read,
+// and the item's kept content: what a loaded item held that no column holds,
+// as UTF-8 XML text (see PodcastDocument::channelExtra for its form).
 struct Episode {
     std::array<QString, EpisodeColumn::Count> columns;
+    QByteArray extra;
 
     const QString &operator[](int column) const { return columns[column]; }
     QString &operator[](int column) { return columns[column]; }

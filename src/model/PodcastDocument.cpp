@@ -87,6 +87,29 @@ void PodcastDocument::clear() {
     }
     for (int i = 0; i < ChannelField::Count; ++i)
         setField(i, QString());
+    setChannelExtra({});
+    m_hiddenItems.clear();
+    m_prolog.clear();
+    m_namespaces.clear();
+}
+
+void PodcastDocument::setChannelExtra(const QByteArray &extra) {
+    if (m_channelExtra == extra)
+        return;
+    m_channelExtra = extra;
+    setDocumentChanged(true);
+}
+
+void PodcastDocument::setHiddenItems(const QByteArray &items) {
+    m_hiddenItems = items;
+}
+
+void PodcastDocument::setProlog(const QByteArray &prolog) {
+    m_prolog = prolog;
+}
+
+void PodcastDocument::setNamespaces(const Namespaces &namespaces) {
+    m_namespaces = namespaces;
 }
 
 void PodcastDocument::setDocumentChanged(bool changed) {
