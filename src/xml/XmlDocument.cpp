@@ -1,199 +1,770 @@
 #include "XmlDocument.h"
 
-#include "EntityExpansionBudget.h"
+#include "XmlEscape.h"
+#include "XmlInputGuard.h"
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
-#include <QXmlStreamReader>
-#include <functional>
-#include <string_view>
+#include <QHash>
+#include <QRegularExpression>
+
+#include <libxml/HTMLparser.h>
+#include <libxml/SAX2.h>
+#include <libxml/entities.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/xmlerror.h>
+
+#include <cstring>
+#include <new>
 #include <unordered_map>
 #include <vector>
 
+#include <iconv.h>
+#include <sys/stat.h>
+
 namespace {
-// Elements in document order; the descendants of node i are i+1 .. end-1,
-// so children are found by hopping from one subtree's end to the next.
+constexpr char ItunesNamespace[] = "http://www.itunes.com/dtds/podcast-1.0.dtd";
+
+enum NodeFlag : quint8 {
+    OwnText = 1,  // non-blank character data directly inside
+    HasCdata = 2, // a CDATA section somewhere inside
+};
+
+// Nodes in document order; the descendants of node i are i+1 .. end-1, so
+// children are found by hopping from one subtree's end to the next. The
+// ranges index the document's buffer.
 struct Node {
+    qsizetype outerBegin;
+    qsizetype innerBegin;
+    qsizetype innerEnd;
+    qsizetype outerEnd;
     qint32 end;
-    qint32 name;
-    qint32 segmentBegin; // character data of the subtree, in document order
-    qint32 segmentEnd;
+    qint32 name; // -1 for comments and processing instructions
     qint32 attributeBegin;
     qint32 attributeEnd;
+    XmlNode::Kind kind;
+    quint8 flags;
 };
 
 struct Attribute {
-    qint32 name;
-    QString value;
+    qint32 qualifiedName;
+    qint32 localName;
+    qsizetype xmlBegin; // ` name="value"`
+    qsizetype valueBegin;
+    qsizetype valueEnd;
+    qsizetype xmlEnd;
 };
 
 struct ViewHash {
     using is_transparent = void;
-    size_t operator()(QStringView view) const noexcept { return qHash(view); }
+    size_t operator()(QByteArrayView view) const noexcept { return qHash(view); }
 };
 struct ViewEqual {
     using is_transparent = void;
-    bool operator()(QStringView a, QStringView b) const noexcept { return a == b; }
+    bool operator()(QByteArrayView a, QByteArrayView b) const noexcept { return a == b; }
 };
 
-// Each element and attribute name is stored once; nodes hold its number.
+// Each element and attribute name is stored once (UTF-8); nodes hold its number.
 class NameTable {
 public:
-    qint32 intern(QStringView name) {
+    qint32 intern(QByteArrayView name) {
         const auto it = m_index.find(name);
         if (it != m_index.end())
             return it->second;
         const auto id = static_cast<qint32>(m_names.size());
-        m_names.push_back(name.toString());
+        m_names.push_back(name.toByteArray());
         m_index.emplace(m_names.back(), id);
         return id;
     }
-    qint32 find(QStringView name) const {
+    qint32 find(QByteArrayView name) const {
         const auto it = m_index.find(name);
         return it == m_index.end() ? -1 : it->second;
     }
-    const QString &name(qint32 id) const { return m_names[size_t(id)]; }
+    const QByteArray &name(qint32 id) const { return m_names[size_t(id)]; }
     void clear() {
         m_index.clear();
         m_names.clear();
     }
 
 private:
-    std::vector<QString> m_names;
-    std::unordered_map<QString, qint32, ViewHash, ViewEqual> m_index;
+    std::vector<QByteArray> m_names;
+    std::unordered_map<QByteArray, qint32, ViewHash, ViewEqual> m_index;
 };
 
 // The retained paths as a tree of steps; entry 0 stands for the document.
 struct Step {
-    QString name;
-    qint32 nameId = -1;
+    QByteArray name;
     bool target = false;
+    bool streamed = false;
     std::vector<qint32> children;
 };
 
-bool isXmlSpace(QChar c) {
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+QByteArrayView view(const xmlChar *text) {
+    return text ? QByteArrayView(reinterpret_cast<const char *>(text)) : QByteArrayView();
 }
 
-QStringView trimmedView(QStringView text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isXmlSpace(text[begin]))
-        ++begin;
-    while (end > begin && isXmlSpace(text[end - 1]))
-        --end;
-    return text.sliced(begin, end - begin);
+QByteArray qualified(const xmlChar *prefix, const xmlChar *local) {
+    if (!prefix)
+        return view(local).toByteArray();
+    QByteArray name = view(prefix).toByteArray();
+    name += ':';
+    name += view(local);
+    return name;
 }
 
-// Trims without a copy when nothing needs trimming, in place otherwise.
-void trimInPlace(QString &text) {
-    const QStringView trimmed = trimmedView(text);
-    if (trimmed.size() == text.size())
-        return;
-    const qsizetype begin = trimmed.data() - text.constData();
-    text.truncate(begin + trimmed.size());
-    text.remove(0, begin);
+// libxml2 reads through this; entities are never fetched from anywhere.
+xmlParserInputPtr refuseExternalEntity(const char *, const char *, xmlParserCtxtPtr) {
+    return nullptr;
+}
+void ignoreGenericError(void *, const char *, ...) {}
+
+void initialiseLibxml2() {
+    static const bool done = [] {
+        xmlInitParser();
+        xmlSetExternalEntityLoader(refuseExternalEntity);
+        xmlSetGenericErrorFunc(nullptr, ignoreGenericError);
+        return true;
+    }();
+    Q_UNUSED(done);
 }
 
-QString positioned(const QXmlStreamReader &reader) {
-    return QStringLiteral("%1 (line %2, column %3)")
-        .arg(reader.errorString())
-        .arg(reader.lineNumber())
-        .arg(reader.columnNumber());
-}
+constexpr int ParseOptions =
+    XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
-QString overBudget(const EntityExpansionBudget &budget, const QXmlStreamReader &reader) {
-    return QStringLiteral("Entities expand to more than %1 characters (line %2, column %3)")
-        .arg(budget.limit())
-        .arg(reader.lineNumber())
-        .arg(reader.columnNumber());
-}
-
-// Hands the file to the reader while pricing what its entities would expand
-// to; once over budget it reports end of input, which the reader takes as a
-// broken document.
-class PricedDevice : public QIODevice {
-public:
-    PricedDevice(QIODevice &source, EntityExpansionBudget &budget)
-        : m_source(source)
-        , m_budget(budget) {}
-
-    bool isSequential() const override { return true; }
-    bool overBudget() const { return m_overBudget; }
-    bool readFailed() const { return m_readFailed; }
-    void stopKeepingChunks() {
-        m_keepChunks = false;
-        m_lastChunk.clear();
+QString withCodePoints(QString message) {
+    // An invisible character is named by its code, not shown.
+    static const QRegularExpression value(QStringLiteral("(?:value |Char 0x)([0-9A-Fa-f]+)"));
+    const QRegularExpressionMatch match = value.match(message);
+    if (match.hasMatch()) {
+        bool ok = false;
+        const bool hex = match.captured(0).startsWith(u'C');
+        const uint code = match.captured(1).toUInt(&ok, hex ? 16 : 10);
+        if (ok)
+            message += QStringLiteral(" (U+%1)").arg(
+                QStringLiteral("%1").arg(code, 4, 16, QLatin1Char('0')).toUpper());
     }
-    // The declarations are known only once the reader has passed them, and
-    // the chunk holding their end may already hold references.
-    void priceLastChunk() {
-        m_budget.resetScan();
-        if (!m_budget.charge(m_lastChunk))
-            m_overBudget = true;
-    }
+    return message;
+}
 
-protected:
-    qint64 readData(char *data, qint64 maxSize) override {
-        if (m_overBudget)
-            return 0;
-        const qint64 n = m_source.read(data, maxSize);
-        if (n < 0) {
-            m_readFailed = true;
-            return 0;
+// Where the first byte that the encoding cannot decode stands, counted in
+// characters of the decoded text; libxml2 decodes ahead of its parsing and
+// would name an earlier place.
+bool locateUndecodable(const QByteArray &bytes, const QByteArray &encoding, int *line, int *column,
+                       uchar *offending) {
+    iconv_t cd = iconv_open("UTF-8", encoding.constData());
+    if (cd == iconv_t(-1))
+        return false;
+    char *in = const_cast<char *>(bytes.constData());
+    size_t inLeft = size_t(bytes.size());
+    int l = 1;
+    int c = 1;
+    bool found = false;
+    while (inLeft > 0) {
+        char out[4096];
+        char *outPtr = out;
+        size_t outLeft = sizeof out;
+        const size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        for (const char *p = out; p < outPtr; ++p) {
+            if (*p == '\n') {
+                ++l;
+                c = 1;
+            } else if ((uchar(*p) & 0xC0) != 0x80) {
+                ++c;
+            }
         }
-        if (m_keepChunks)
-            m_lastChunk = QByteArray(data, n);
-        if (n > 0 && m_budget.hasPricedEntities() &&
-            !m_budget.charge(QByteArray::fromRawData(data, n))) {
-            m_overBudget = true;
-            return 0;
+        if (result == size_t(-1) && errno != E2BIG) {
+            found = true;
+            *offending = uchar(*in);
+            break;
         }
-        return n;
     }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    QIODevice &m_source;
-    EntityExpansionBudget &m_budget;
-    QByteArray m_lastChunk;
-    bool m_keepChunks = true;
-    bool m_overBudget = false;
-    bool m_readFailed = false;
-};
-
-// The smallest budget, so small documents with a few long entities still load.
-constexpr qint64 MinimumExpansionBudget = qint64(4) << 20;
+    iconv_close(cd);
+    if (found) {
+        *line = l;
+        *column = c;
+    }
+    return found;
+}
 } // namespace
 
 struct XmlDocument::Data {
     std::vector<Node> nodes;
-    std::vector<QString> segments;
     std::vector<Attribute> attributes;
+    QByteArray buffer;
     NameTable names;
+    qint32 root = -1;
+    std::vector<qint32> prolog;
+
     bool filtered = false;
     std::vector<Step> steps{Step{}};
+    Handler streamHandler;
+    Namespaces namespaces;
 
     void clearContent() {
         nodes = {};
-        segments = {};
         attributes = {};
+        buffer = {};
         names.clear();
-        for (Step &step : steps)
-            step.nameId = step.name.isEmpty() ? -1 : names.intern(step.name);
+        root = -1;
+        prolog.clear();
     }
 
-    qint32 findChildStep(qint32 parent, QStringView name) const {
+    qint32 findChildStep(qint32 parent, QByteArrayView name) const {
         for (const qint32 child : steps[size_t(parent)].children) {
             if (steps[size_t(child)].name == name)
                 return child;
         }
         return -1;
     }
+    qint32 findChildStep(qint32 parent, const xmlChar *prefix, const xmlChar *local) const {
+        const QByteArrayView localName = view(local);
+        for (const qint32 child : steps[size_t(parent)].children) {
+            const QByteArray &name = steps[size_t(child)].name;
+            if (!prefix) {
+                if (name == localName)
+                    return child;
+                continue;
+            }
+            const QByteArrayView prefixName = view(prefix);
+            if (name.size() == prefixName.size() + 1 + localName.size() &&
+                name.startsWith(prefixName) && name[prefixName.size()] == ':' &&
+                name.endsWith(localName))
+                return child;
+        }
+        return -1;
+    }
 
-    bool parse(QIODevice &source, QString &error);
+    qint32 addStepPath(QStringView path) {
+        qint32 at = 0;
+        for (const QStringView step : path.split(u'/')) {
+            const QByteArray name = step.toUtf8();
+            qint32 next = findChildStep(at, name);
+            if (next < 0) {
+                next = static_cast<qint32>(steps.size());
+                steps.push_back(Step{name, false, false, {}});
+                steps[size_t(at)].children.push_back(next);
+            }
+            at = next;
+        }
+        return at;
+    }
+
+    QByteArrayView range(qsizetype begin, qsizetype end) const {
+        return QByteArrayView(buffer.constData() + begin, end - begin);
+    }
+
+    QList<XmlNode> select(const XmlDocument *document, qint32 parent, QStringView path,
+                          bool firstOnly) const;
 };
+
+// One run of libxml2 over one input, filling Data.
+class XmlDocument::Parser {
+public:
+    Parser(const XmlDocument *document, Data &data, bool store)
+        : m_document(document)
+        , m_data(data)
+        , m_store(store) {}
+
+    bool run(QIODevice &device, const QByteArray &name, QString &error);
+
+private:
+    struct Open {
+        qint32 node;
+        qint32 step; // -1 off the retained and streamed paths
+        bool retained;
+        QByteArray defaultNamespace; // as written back
+    };
+
+    static Parser &of(void *context) {
+        return *static_cast<Parser *>(static_cast<xmlParserCtxtPtr>(context)->_private);
+    }
+    static int read(void *context, char *buffer, int length);
+    static int close(void *) { return 0; }
+    static void startElement(void *context, const xmlChar *localName, const xmlChar *prefix,
+                             const xmlChar *uri, int namespaceCount, const xmlChar **namespaces,
+                             int attributeCount, int defaultedCount, const xmlChar **attributes);
+    static void endElement(void *context, const xmlChar *, const xmlChar *, const xmlChar *);
+    static void characters(void *context, const xmlChar *text, int length);
+    static void cdata(void *context, const xmlChar *text, int length);
+    static void comment(void *context, const xmlChar *text);
+    static void processingInstruction(void *context, const xmlChar *target, const xmlChar *data);
+    static xmlEntityPtr getEntity(void *context, const xmlChar *name);
+    static void structuredError(void *context, xmlErrorPtr error);
+
+    // Runs a callback's body; a failure stops the parser and is its error.
+    template<typename F> void guarded(F &&body) {
+        if (m_stopped)
+            return;
+        try {
+            body();
+        } catch (const std::bad_alloc &) {
+            fail(QStringLiteral("Out of memory"));
+        } catch (const std::exception &failure) {
+            fail(QString::fromLocal8Bit(failure.what()));
+        } catch (...) {
+            fail(QStringLiteral("Unknown failure"));
+        }
+    }
+    void fail(const QString &reason, bool positioned = true);
+    // libxml2 limits each entity but not how often one is used: a few KB
+    // referenced a million times would expand to gigabytes.
+    void charge(qsizetype characters) {
+        m_expanded += characters;
+        if (m_expanded > ExpansionAllowance + ExpansionFactor * m_bytesRead)
+            fail(QStringLiteral("Entities expand to more than %1 times the size of the input")
+                     .arg(ExpansionFactor));
+    }
+    static constexpr qint64 ExpansionAllowance = qint64(4) << 20;
+    static constexpr qint64 ExpansionFactor = 4;
+    qint64 m_expanded = 0;
+    qint64 m_bytesRead = 0;
+
+    bool retaining() const { return !m_open.empty() && m_open.back().retained; }
+    QByteArray outputPrefix(const xmlChar *prefix, const xmlChar *uri);
+    void appendLeaf(XmlNode::Kind kind, const QByteArray &xml);
+    void markCdata();
+
+    qint32 nameId(const xmlChar *prefix, const xmlChar *local) {
+        // libxml2 interns names, so the pointers identify a name.
+        const auto key = std::make_pair(prefix, local);
+        const auto it = m_nameIds.find(key);
+        if (it != m_nameIds.end())
+            return it->second;
+        const qint32 id = m_data.names.intern(qualified(prefix, local));
+        m_nameIds.emplace(key, id);
+        return id;
+    }
+
+    const XmlDocument *m_document;
+    Data &m_data;
+    bool m_store;
+    struct PairHash {
+        size_t operator()(const std::pair<const xmlChar *, const xmlChar *> &key) const {
+            return std::hash<const void *>()(key.first) * 31 +
+                   std::hash<const void *>()(key.second);
+        }
+    };
+    std::unordered_map<std::pair<const xmlChar *, const xmlChar *>, qint32, PairHash> m_nameIds;
+    QIODevice *m_device = nullptr;
+    xmlParserCtxtPtr m_context = nullptr;
+    XmlInputGuard m_guard;
+    std::vector<Open> m_open;
+    qint64 m_skipped = 0; // depth inside an element that is not stored
+    bool m_stopped = false;
+    bool m_readFailed = false;
+    QString m_error;
+    int m_errorCode = 0;
+    std::unordered_map<const xmlChar *, std::unordered_map<const xmlChar *, QByteArray>> m_prefixes;
+};
+
+int XmlDocument::Parser::read(void *context, char *buffer, int length) {
+    Parser &parser = *static_cast<Parser *>(context);
+    if (parser.m_stopped)
+        return -1;
+    const qint64 n = parser.m_device->read(buffer, length);
+    if (n < 0) {
+        parser.m_readFailed = true;
+        QString reason = parser.m_device->errorString();
+        if (reason.isEmpty())
+            reason = QStringLiteral("The input cannot be read");
+        parser.fail(reason, false);
+        return -1;
+    }
+    parser.m_bytesRead += n;
+    if (!parser.m_guard.scan(QByteArrayView(buffer, n))) {
+        parser.fail(parser.m_guard.reason(), false);
+        return -1;
+    }
+    return int(n);
+}
+
+void XmlDocument::Parser::fail(const QString &reason, bool positioned) {
+    if (m_stopped)
+        return;
+    m_stopped = true;
+    m_error = reason;
+    if (positioned && m_context) {
+        m_error += QStringLiteral(" (line %1, column %2)")
+                       .arg(xmlSAX2GetLineNumber(m_context))
+                       .arg(xmlSAX2GetColumnNumber(m_context));
+    }
+    if (m_context)
+        xmlStopParser(m_context);
+}
+
+void XmlDocument::Parser::structuredError(void *context, xmlErrorPtr error) {
+    if (!error || error->level < XML_ERR_ERROR)
+        return;
+    Parser &parser = of(context);
+    if (parser.m_stopped)
+        return;
+    QString message = QString::fromUtf8(error->message ? error->message : "Not well-formed")
+                          .trimmed()
+                          .replace(u'\n', u' ');
+    parser.m_errorCode = error->code;
+    parser.m_stopped = true;
+    parser.m_error = QStringLiteral("%1 (line %2, column %3)")
+                         .arg(withCodePoints(message))
+                         .arg(error->line)
+                         .arg(error->int2);
+}
+
+QByteArray XmlDocument::Parser::outputPrefix(const xmlChar *prefix, const xmlChar *uri) {
+    // libxml2 interns names, so the pointers identify a binding.
+    auto &byUri = m_prefixes[prefix];
+    const auto cached = byUri.find(uri);
+    if (cached != byUri.end())
+        return cached->second;
+
+    const QString wanted = QString::fromUtf8(view(prefix));
+    const QString namespaceName = QString::fromUtf8(view(uri));
+    QString chosen;
+    if (wanted == u"xml" || wanted == u"itunes") {
+        chosen = wanted;
+    } else {
+        Namespaces &bindings = m_data.namespaces;
+        for (const auto &[bound, name] : std::as_const(bindings)) {
+            if (bound == wanted && name == namespaceName)
+                chosen = bound;
+        }
+        if (chosen.isEmpty()) {
+            const auto taken = [&](const QString &candidate) {
+                if (candidate == u"itunes" || candidate == u"xml" || candidate == u"xmlns")
+                    return true;
+                for (const auto &binding : std::as_const(bindings)) {
+                    if (binding.first == candidate)
+                        return true;
+                }
+                return false;
+            };
+            chosen = wanted;
+            for (int n = 2; taken(chosen); ++n)
+                chosen = wanted + QString::number(n);
+            bindings.append({chosen, namespaceName});
+        }
+    }
+    QByteArray result = chosen.toUtf8();
+    byUri.emplace(uri, result);
+    return result;
+}
+
+void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
+                                       const xmlChar *prefix, const xmlChar *uri, int,
+                                       const xmlChar **, int attributeCount, int defaultedCount,
+                                       const xmlChar **attributes) {
+    Parser &p = of(context);
+    for (int i = 0; i < attributeCount; ++i)
+        p.charge(attributes[5 * i + 4] - attributes[5 * i + 3]);
+    p.guarded([&] {
+        Data &d = p.m_data;
+        if (p.m_skipped > 0) {
+            ++p.m_skipped;
+            return;
+        }
+        const bool parentRetained = p.retaining();
+        if (!parentRetained && !p.m_store) {
+            p.m_skipped = 1;
+            return;
+        }
+        const qint32 parentStep = p.m_open.empty() ? 0 : p.m_open.back().step;
+        const qint32 step = parentStep >= 0 ? d.findChildStep(parentStep, prefix, localName) : -1;
+        bool retained = parentRetained;
+        if (!parentRetained) {
+            if (d.filtered) {
+                if (step < 0) {
+                    p.m_skipped = 1;
+                    return;
+                }
+                retained = d.steps[size_t(step)].target;
+            } else {
+                retained = true;
+            }
+        }
+
+        const qint32 index = static_cast<qint32>(d.nodes.size());
+        if (p.m_open.empty())
+            d.root = index;
+        const qint32 name = p.nameId(prefix, localName);
+        Node node{
+            d.buffer.size(),        0, 0, 0, -1, name, static_cast<qint32>(d.attributes.size()), 0,
+            XmlNode::Kind::Element, 0};
+        QByteArray defaultNamespace;
+        if (retained) {
+            QByteArray &out = d.buffer;
+            out += '<';
+            if (prefix) {
+                out += p.outputPrefix(prefix, uri);
+                out += ':';
+            }
+            out += view(localName);
+            const QByteArray parentDefault =
+                parentRetained ? p.m_open.back().defaultNamespace : QByteArray();
+            defaultNamespace = parentDefault;
+            if (!prefix && view(uri) != parentDefault) {
+                // Declared where it changes, so the element means the same
+                // wherever it is written back.
+                defaultNamespace = view(uri).toByteArray();
+                out += " xmlns=\"";
+                XmlEscape::appendAttribute(out, defaultNamespace);
+                out += '"';
+            }
+            // Defaulted attributes come from the DTD, not the element.
+            const int given = attributeCount - defaultedCount;
+            for (int i = 0; i < given; ++i) {
+                const xmlChar **a = attributes + 5 * i;
+                Attribute attribute{};
+                attribute.qualifiedName = p.nameId(a[1], a[0]);
+                attribute.localName = p.nameId(nullptr, a[0]);
+                attribute.xmlBegin = out.size();
+                out += ' ';
+                if (a[1]) {
+                    out += p.outputPrefix(a[1], a[2]);
+                    out += ':';
+                }
+                out += view(a[0]);
+                out += "=\"";
+                attribute.valueBegin = out.size();
+                XmlEscape::appendAttribute(
+                    out, QByteArrayView(reinterpret_cast<const char *>(a[3]), a[4] - a[3]));
+                attribute.valueEnd = out.size();
+                out += '"';
+                attribute.xmlEnd = out.size();
+                d.attributes.push_back(attribute);
+            }
+            out += '>';
+        }
+        node.attributeEnd = static_cast<qint32>(d.attributes.size());
+        node.innerBegin = d.buffer.size();
+        d.nodes.push_back(node);
+        p.m_open.push_back({index, step, retained, defaultNamespace});
+    });
+}
+
+void XmlDocument::Parser::endElement(void *context, const xmlChar *, const xmlChar *,
+                                     const xmlChar *) {
+    Parser &p = of(context);
+    p.guarded([&] {
+        Data &d = p.m_data;
+        if (p.m_skipped > 0) {
+            --p.m_skipped;
+            return;
+        }
+        const Open closing = p.m_open.back();
+        p.m_open.pop_back();
+        Node &node = d.nodes[size_t(closing.node)];
+        node.end = static_cast<qint32>(d.nodes.size());
+        if (closing.retained) {
+            QByteArray &out = d.buffer;
+            if (out.size() == node.innerBegin) {
+                out.chop(1); // the '>' of the start tag
+                out += " />";
+                node.innerBegin = out.size();
+                node.innerEnd = out.size();
+            } else {
+                node.innerEnd = out.size();
+                out += "</";
+                const QByteArrayView start = d.range(node.outerBegin + 1, node.innerBegin);
+                // The written name is the start tag's first word.
+                qsizetype length = 0;
+                while (length < start.size() && start[length] != ' ' && start[length] != '>')
+                    ++length;
+                out += start.first(length);
+                out += '>';
+            }
+            node.outerEnd = out.size();
+            if (node.flags & HasCdata && !p.m_open.empty() && p.m_open.back().retained)
+                d.nodes[size_t(p.m_open.back().node)].flags |= HasCdata;
+        } else {
+            node.outerBegin = node.innerBegin = node.innerEnd = node.outerEnd = d.buffer.size();
+        }
+        if (closing.step >= 0 && d.steps[size_t(closing.step)].streamed && closing.retained &&
+            d.streamHandler) {
+            d.streamHandler(XmlNode(p.m_document, closing.node));
+            // Forget the element: it was the last thing stored.
+            d.buffer.truncate(node.outerBegin);
+            d.attributes.resize(size_t(node.attributeBegin));
+            d.nodes.resize(size_t(closing.node));
+        }
+    });
+}
+
+void XmlDocument::Parser::characters(void *context, const xmlChar *text, int length) {
+    Parser &p = of(context);
+    p.charge(length);
+    if (!p.retaining())
+        return;
+    p.guarded([&] {
+        const QByteArrayView chunk(reinterpret_cast<const char *>(text), length);
+        XmlEscape::appendText(p.m_data.buffer, chunk);
+        if (!(p.m_data.nodes[size_t(p.m_open.back().node)].flags & OwnText) &&
+            !XmlEscape::isBlank(chunk))
+            p.m_data.nodes[size_t(p.m_open.back().node)].flags |= OwnText;
+    });
+}
+
+void XmlDocument::Parser::cdata(void *context, const xmlChar *text, int length) {
+    Parser &p = of(context);
+    p.charge(length);
+    if (!p.retaining())
+        return;
+    p.guarded([&] {
+        const QByteArrayView chunk(reinterpret_cast<const char *>(text), length);
+        QByteArray &out = p.m_data.buffer;
+        out += "<![CDATA[";
+        out += chunk;
+        out += "]]>";
+        Node &node = p.m_data.nodes[size_t(p.m_open.back().node)];
+        node.flags |= HasCdata;
+        if (!XmlEscape::isBlank(chunk))
+            node.flags |= OwnText;
+    });
+}
+
+void XmlDocument::Parser::appendLeaf(XmlNode::Kind kind, const QByteArray &xml) {
+    Data &d = m_data;
+    const qint32 index = static_cast<qint32>(d.nodes.size());
+    const qsizetype begin = d.buffer.size();
+    d.buffer += xml;
+    const qsizetype end = d.buffer.size();
+    const auto attributes = static_cast<qint32>(d.attributes.size());
+    d.nodes.push_back({begin, begin, end, end, index + 1, -1, attributes, attributes, kind, 0});
+    if (m_open.empty())
+        d.prolog.push_back(index);
+}
+
+void XmlDocument::Parser::comment(void *context, const xmlChar *text) {
+    Parser &p = of(context);
+    // Before the root element a comment belongs to the document's prolog.
+    const bool prolog = p.m_open.empty() && p.m_data.root < 0 && p.m_store;
+    if (!prolog && !p.retaining())
+        return;
+    p.guarded([&] {
+        QByteArray xml("<!--");
+        xml += view(text);
+        xml += "-->";
+        p.appendLeaf(XmlNode::Kind::Comment, xml);
+    });
+}
+
+void XmlDocument::Parser::processingInstruction(void *context, const xmlChar *target,
+                                                const xmlChar *data) {
+    Parser &p = of(context);
+    const bool prolog = p.m_open.empty() && p.m_data.root < 0 && p.m_store;
+    if (!prolog && !p.retaining())
+        return;
+    p.guarded([&] {
+        QByteArray xml("<?");
+        xml += view(target);
+        if (data && *data) {
+            xml += ' ';
+            xml += view(data);
+        }
+        xml += "?>";
+        p.appendLeaf(XmlNode::Kind::ProcessingInstruction, xml);
+    });
+}
+
+xmlEntityPtr XmlDocument::Parser::getEntity(void *context, const xmlChar *name) {
+    auto *ctxt = static_cast<xmlParserCtxtPtr>(context);
+    Parser &p = of(context);
+    xmlEntityPtr entity = xmlSAX2GetEntity(context, name);
+    if (ctxt->inSubset != 0 || p.m_stopped)
+        return entity;
+    if (entity) {
+        if (entity->etype == XML_EXTERNAL_GENERAL_PARSED_ENTITY ||
+            entity->etype == XML_EXTERNAL_GENERAL_UNPARSED_ENTITY) {
+            p.fail(QStringLiteral("The external entity '%1' is not read")
+                       .arg(QString::fromUtf8(view(name))));
+            return nullptr;
+        }
+        return entity;
+    }
+    // Without a DTD libxml2 refuses an undeclared reference itself. With an
+    // external DTD that is never read (RSS 0.91's), it would drop it: HTML's
+    // named characters, which such DTDs declare, are resolved, anything else
+    // is refused.
+    if (!ctxt->hasExternalSubset && !ctxt->hasPErefs)
+        return nullptr;
+    const htmlEntityDesc *html = htmlEntityLookup(name);
+    if (!html || !ctxt->myDoc) {
+        p.fail(QStringLiteral("Entity '%1' not defined").arg(QString::fromUtf8(view(name))));
+        return nullptr;
+    }
+    if (!ctxt->myDoc->intSubset)
+        xmlCreateIntSubset(ctxt->myDoc, name, nullptr, nullptr);
+    const char32_t code = html->value;
+    const QByteArray content = QString::fromUcs4(&code, 1).toUtf8();
+    return xmlAddDocEntity(ctxt->myDoc, name, XML_INTERNAL_GENERAL_ENTITY, nullptr, nullptr,
+                           reinterpret_cast<const xmlChar *>(content.constData()));
+}
+
+bool XmlDocument::Parser::run(QIODevice &device, const QByteArray &name, QString &error) {
+    initialiseLibxml2();
+    m_device = &device;
+
+    xmlSAXHandler sax;
+    std::memset(&sax, 0, sizeof sax);
+    xmlSAXVersion(&sax, 2);
+    sax.startElementNs = startElement;
+    sax.endElementNs = endElement;
+    sax.characters = characters;
+    sax.ignorableWhitespace = characters;
+    sax.cdataBlock = cdata;
+    sax.comment = comment;
+    sax.processingInstruction = processingInstruction;
+    sax.getEntity = getEntity;
+    sax.serror = structuredError;
+    sax.error = nullptr;
+    sax.warning = nullptr;
+    sax.fatalError = nullptr;
+
+    m_context = xmlCreateIOParserCtxt(&sax, nullptr, read, close, this, XML_CHAR_ENCODING_NONE);
+    if (!m_context) {
+        error = QStringLiteral("Out of memory");
+        return false;
+    }
+    m_context->_private = this;
+    xmlCtxtUseOptions(m_context, ParseOptions);
+    if (!name.isEmpty())
+        m_context->input->filename = reinterpret_cast<char *>(
+            xmlStrdup(reinterpret_cast<const xmlChar *>(name.constData())));
+
+    xmlParseDocument(m_context);
+    const bool ok = !m_stopped && m_context->wellFormed;
+    if (!ok) {
+        error = m_error.isEmpty() ? QStringLiteral("Not well-formed XML") : m_error;
+        // libxml2 decodes ahead of its parsing: find the byte it could not
+        // decode ourselves, when the input can be read again.
+        const bool encoding = m_errorCode == XML_I18N_CONV_FAILED ||
+                              m_errorCode == XML_ERR_INVALID_ENCODING ||
+                              m_errorCode == XML_ERR_INVALID_CHAR;
+        const char *encodingName = nullptr;
+        if (m_context->input && m_context->input->buf && m_context->input->buf->encoder)
+            encodingName = m_context->input->buf->encoder->name;
+        if (encoding && encodingName && !device.isSequential() && device.seek(0)) {
+            const QByteArray bytes = device.readAll();
+            int line = 0;
+            int column = 0;
+            uchar offending = 0;
+            if (locateUndecodable(bytes, encodingName, &line, &column, &offending)) {
+                error =
+                    QStringLiteral("Byte 0x%1 is not a character in the encoding %2 "
+                                   "(line %3, column %4)")
+                        .arg(QStringLiteral("%1").arg(offending, 2, 16, QLatin1Char('0')).toUpper(),
+                             QString::fromLatin1(encodingName))
+                        .arg(line)
+                        .arg(column);
+            }
+        }
+    }
+    if (m_context->myDoc)
+        xmlFreeDoc(m_context->myDoc);
+    m_context->myDoc = nullptr;
+    xmlFreeParserCtxt(m_context);
+    m_context = nullptr;
+    return ok;
+}
 
 XmlDocument::XmlDocument()
     : d(std::make_unique<Data>()) {}
@@ -202,32 +773,44 @@ XmlDocument::~XmlDocument() = default;
 
 void XmlDocument::setRetainedPaths(const QStringList &paths) {
     d->filtered = true;
-    d->steps = {Step{}};
-    for (const QString &path : paths) {
-        qint32 at = 0;
-        for (const QStringView name : QStringView(path).split(u'/')) {
-            qint32 next = d->findChildStep(at, name);
-            if (next < 0) {
-                next = static_cast<qint32>(d->steps.size());
-                d->steps.push_back(Step{name.toString(), -1, false, {}});
-                d->steps[size_t(at)].children.push_back(next);
-            }
-            at = next;
-        }
-        d->steps[size_t(at)].target = true;
-    }
+    for (const QString &path : paths)
+        d->steps[size_t(d->addStepPath(path))].target = true;
+}
+
+void XmlDocument::setStreamedPath(const QString &path, Handler handler) {
+    d->steps[size_t(d->addStepPath(path))].streamed = true;
+    d->streamHandler = std::move(handler);
+}
+
+void XmlDocument::setNamespaces(const Namespaces &bindings) {
+    d->namespaces = bindings;
+}
+
+const XmlDocument::Namespaces &XmlDocument::namespaces() const {
+    return d->namespaces;
 }
 
 bool XmlDocument::load(const QString &path) {
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        d->clearContent();
+    d->clearContent();
+    m_errorString.clear();
+    // Only a regular file (or a link to one) is read: a FIFO would block
+    // and a device never ends.
+    struct stat info {};
+    const QByteArray native = QFile::encodeName(path);
+    if (::stat(native.constData(), &info) != 0) {
+        m_errorString = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
         m_errorString = QStringLiteral("%1 is a folder, not a file").arg(path);
         return false;
     }
+    if (!S_ISREG(info.st_mode)) {
+        m_errorString = QStringLiteral("%1 is not a regular file").arg(path);
+        return false;
+    }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        d->clearContent();
+    if (!file.open(QIODevice::ReadOnly)) {
         m_errorString = file.errorString();
         return false;
     }
@@ -243,112 +826,16 @@ bool XmlDocument::load(QIODevice *device) {
             m_errorString = QStringLiteral("The input cannot be read");
         return false;
     }
-    if (!d->parse(*device, m_errorString)) {
+    const Namespaces given = d->namespaces;
+    Parser parser(this, *d, true);
+    const QFile *file = qobject_cast<const QFile *>(device);
+    if (!parser.run(*device, file ? QFile::encodeName(file->fileName()) : QByteArray(),
+                    m_errorString)) {
         d->clearContent();
+        d->namespaces = given;
         return false;
     }
     return true;
-}
-
-bool XmlDocument::Data::parse(QIODevice &source, QString &error) {
-    const qint64 size = source.isSequential() ? 0 : source.size();
-    EntityExpansionBudget budget(qMax(MinimumExpansionBudget, size));
-    PricedDevice device(source, budget);
-    device.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-
-    QXmlStreamReader reader(&device);
-    reader.setNamespaceProcessing(true);
-
-    struct Open {
-        qint32 node;
-        qint32 step;
-        bool target;
-    };
-    std::vector<Open> open;
-    qint64 skipped = 0; // depth inside an element that is not stored
-    int openTargets = 0;
-
-    for (;;) {
-        switch (reader.readNext()) {
-        case QXmlStreamReader::StartElement: {
-            if (skipped > 0) {
-                ++skipped;
-                break;
-            }
-            if (open.empty())
-                device.stopKeepingChunks();
-            qint32 step = -1;
-            qint32 name = -1;
-            bool target = true;
-            if (filtered) {
-                step = findChildStep(open.empty() ? 0 : open.back().step, reader.qualifiedName());
-                if (step < 0) {
-                    skipped = 1;
-                    break;
-                }
-                name = steps[size_t(step)].nameId;
-                target = steps[size_t(step)].target;
-            } else {
-                name = names.intern(reader.qualifiedName());
-            }
-            const auto attributeBegin = static_cast<qint32>(attributes.size());
-            if (target) {
-                for (const QXmlStreamAttribute &attribute : reader.attributes())
-                    attributes.push_back(
-                        {names.intern(attribute.name()), attribute.value().toString()});
-                ++openTargets;
-            }
-            open.push_back({static_cast<qint32>(nodes.size()), step, target});
-            const auto segmentBegin = static_cast<qint32>(segments.size());
-            nodes.push_back({-1, name, segmentBegin, segmentBegin, attributeBegin,
-                             static_cast<qint32>(attributes.size())});
-            break;
-        }
-        case QXmlStreamReader::EndElement: {
-            if (skipped > 0) {
-                --skipped;
-                break;
-            }
-            const Open closing = open.back();
-            open.pop_back();
-            Node &node = nodes[size_t(closing.node)];
-            node.end = static_cast<qint32>(nodes.size());
-            node.segmentEnd = static_cast<qint32>(segments.size());
-            if (closing.target)
-                --openTargets;
-            // A lone piece of text no enclosing element shares is the
-            // element's text: trim it once here instead of on every read.
-            if (openTargets == 0 && node.segmentEnd - node.segmentBegin == 1)
-                trimInPlace(segments[size_t(node.segmentBegin)]);
-            break;
-        }
-        case QXmlStreamReader::Characters:
-            if (openTargets > 0)
-                segments.push_back(reader.text().toString());
-            break;
-        case QXmlStreamReader::DTD:
-            budget.setDeclarations(reader.entityDeclarations());
-            if (budget.hasPricedEntities())
-                device.priceLastChunk();
-            break;
-        case QXmlStreamReader::EndDocument:
-            return true;
-        case QXmlStreamReader::Invalid:
-            if (device.overBudget())
-                error = overBudget(budget, reader);
-            else if (device.readFailed())
-                error = source.errorString();
-            else
-                error = positioned(reader);
-            return false;
-        default:
-            break;
-        }
-        if (device.overBudget()) {
-            error = overBudget(budget, reader);
-            return false;
-        }
-    }
 }
 
 QString XmlDocument::checkWellFormed(const QByteArray &data) {
@@ -356,70 +843,102 @@ QString XmlDocument::checkWellFormed(const QByteArray &data) {
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
     XmlDocument document;
-    document.setRetainedPaths({});
-    if (document.load(&buffer))
+    Parser parser(&document, *document.d, false);
+    QString error;
+    if (parser.run(buffer, QByteArray(), error))
         return {};
-    return document.errorString();
+    return error;
+}
+
+QString XmlDocument::checkFragment(const QByteArray &fragment, const Namespaces &declared,
+                                   int *line, int *column) {
+    QByteArray wrapped("<fragment");
+    for (const auto &[prefix, name] : declared) {
+        wrapped += " xmlns:";
+        wrapped += prefix.toUtf8();
+        wrapped += "=\"";
+        XmlEscape::appendAttribute(wrapped, name.toUtf8());
+        wrapped += '"';
+    }
+    wrapped += '>';
+    const qsizetype offset = wrapped.size();
+    wrapped += fragment;
+    wrapped += "</fragment>";
+    QString error = checkWellFormed(wrapped);
+    if (error.isEmpty())
+        return error;
+    // Positions count in the fragment, not in the wrapper around it.
+    static const QRegularExpression position(QStringLiteral(" \\(line (\\d+), column (\\d+)\\)$"));
+    const QRegularExpressionMatch match = position.match(error);
+    if (match.hasMatch()) {
+        int l = match.captured(1).toInt();
+        int c = match.captured(2).toInt();
+        if (l == 1)
+            c = qMax(1, c - int(offset));
+        if (line)
+            *line = l;
+        if (column)
+            *column = c;
+        error = error.left(match.capturedStart()) +
+                QStringLiteral(" (line %1, column %2)").arg(l).arg(c);
+    }
+    return error;
 }
 
 XmlNode XmlDocument::documentElement() const {
-    return d->nodes.empty() ? XmlNode() : XmlNode(this, 0);
+    return d->root < 0 ? XmlNode() : XmlNode(this, d->root);
+}
+
+QList<XmlNode> XmlDocument::prolog() const {
+    QList<XmlNode> nodes;
+    for (const qint32 index : d->prolog)
+        nodes.append(XmlNode(this, index));
+    return nodes;
 }
 
 XmlNode XmlDocument::selectSingleNode(QStringView path) const {
-    return selectFirst(-1, path);
-}
-
-QList<XmlNode> XmlDocument::selectNodes(QStringView path) const {
-    return select(-1, path, false);
-}
-
-XmlNode XmlDocument::selectFirst(qint32 parent, QStringView path) const {
-    // One step below an element is what the loader asks a dozen times per
-    // item: a plain walk over the children, with nothing allocated.
-    if (parent >= 0 && !path.contains(u'/')) {
-        const qint32 id = findName(path);
-        if (id < 0)
-            return {};
-        const qint32 end = d->nodes[size_t(parent)].end;
-        for (qint32 child = parent + 1; child < end; child = d->nodes[size_t(child)].end) {
-            if (d->nodes[size_t(child)].name == id)
-                return XmlNode(this, child);
-        }
-        return {};
-    }
-    const QList<XmlNode> found = select(parent, path, true);
+    const QList<XmlNode> found = d->select(this, -1, path, true);
     return found.isEmpty() ? XmlNode() : found.first();
 }
 
-qint32 XmlDocument::findName(QStringView name) const {
-    return d->names.find(name);
+QList<XmlNode> XmlDocument::selectNodes(QStringView path) const {
+    return d->select(this, -1, path, false);
 }
 
-QList<XmlNode> XmlDocument::select(qint32 parent, QStringView path, bool firstOnly) const {
+QList<XmlNode> XmlDocument::Data::select(const XmlDocument *document, qint32 parent,
+                                         QStringView path, bool firstOnly) const {
     QList<XmlNode> found;
-    if (d->nodes.empty())
+    if (root < 0)
         return found;
-    std::vector<qint32> names;
+    std::vector<qint32> wanted;
     for (const QStringView step : path.split(u'/')) {
-        const qint32 id = findName(step);
+        const qint32 id = names.find(step.toUtf8());
         if (id < 0)
             return found; // a name that never occurs matches nothing
-        names.push_back(id);
+        wanted.push_back(id);
     }
-    const auto last = names.size() - 1;
+    const auto last = wanted.size() - 1;
 
     // Depth-first, children in order, so matches come in document order.
-    // Each level keeps its cursor: the next child to look at, and the end.
     struct Level {
         qint32 next;
         qint32 end;
     };
     std::vector<Level> levels;
-    if (parent < 0)
-        levels.push_back({0, 1}); // the document's one child: the root
-    else
-        levels.push_back({parent + 1, d->nodes[size_t(parent)].end});
+    size_t base = 0; // the depth of the first level's children in the path
+    if (parent < 0) {
+        // The document's one child is the root element.
+        if (nodes[size_t(root)].name != wanted[0])
+            return found;
+        if (last == 0) {
+            found.append(XmlNode(document, root));
+            return found;
+        }
+        levels.push_back({root + 1, nodes[size_t(root)].end});
+        base = 1;
+    } else {
+        levels.push_back({parent + 1, nodes[size_t(parent)].end});
+    }
     while (!levels.empty()) {
         Level &level = levels.back();
         if (level.next >= level.end) {
@@ -427,13 +946,13 @@ QList<XmlNode> XmlDocument::select(qint32 parent, QStringView path, bool firstOn
             continue;
         }
         const qint32 candidate = level.next;
-        const Node &node = d->nodes[size_t(candidate)];
+        const Node &node = nodes[size_t(candidate)];
         level.next = node.end;
-        const auto depth = levels.size() - 1;
-        if (node.name != names[depth])
+        const auto depth = base + levels.size() - 1;
+        if (node.name != wanted[depth])
             continue;
         if (depth == last) {
-            found.append(XmlNode(this, candidate));
+            found.append(XmlNode(document, candidate));
             if (firstOnly)
                 return found;
         } else {
@@ -443,43 +962,128 @@ QList<XmlNode> XmlDocument::select(qint32 parent, QStringView path, bool firstOn
     return found;
 }
 
-QString XmlDocument::nodeName(qint32 index) const {
-    return d->names.name(d->nodes[size_t(index)].name);
+// XmlNode reads through its document's store.
+
+XmlNode::Kind XmlNode::kind() const {
+    return isNull() ? Kind::Element : m_document->d->nodes[size_t(m_index)].kind;
 }
 
-QString XmlDocument::nodeText(qint32 index) const {
-    const Node &node = d->nodes[size_t(index)];
-    const auto count = node.segmentEnd - node.segmentBegin;
-    if (count == 0)
+QString XmlNode::name() const {
+    if (isNull())
         return {};
-    const QString &first = d->segments[size_t(node.segmentBegin)];
-    if (count == 1) {
-        const QStringView trimmed = trimmedView(first);
-        return trimmed.size() == first.size() ? first : trimmed.toString();
-    }
-    qsizetype length = 0;
-    for (auto i = node.segmentBegin; i < node.segmentEnd; ++i)
-        length += d->segments[size_t(i)].size();
-    QString text;
-    text.reserve(length);
-    for (auto i = node.segmentBegin; i < node.segmentEnd; ++i)
-        text += d->segments[size_t(i)];
-    trimInPlace(text);
-    return text;
+    const qint32 name = m_document->d->nodes[size_t(m_index)].name;
+    return name < 0 ? QString() : QString::fromUtf8(m_document->d->names.name(name));
 }
 
-qsizetype XmlDocument::nodeAttributeCount(qint32 index) const {
-    const Node &node = d->nodes[size_t(index)];
+QByteArray XmlNode::outputName() const {
+    if (isNull())
+        return {};
+    const auto &d = *m_document->d;
+    const Node &node = d.nodes[size_t(m_index)];
+    const QByteArrayView start = d.range(node.outerBegin + 1, node.innerBegin);
+    qsizetype length = 0;
+    while (length < start.size() && start[length] != ' ' && start[length] != '>' &&
+           start[length] != '/')
+        ++length;
+    return start.first(length).toByteArray();
+}
+
+QString XmlNode::text() const {
+    if (isNull())
+        return {};
+    const auto &d = *m_document->d;
+    const Node &node = d.nodes[size_t(m_index)];
+    return XmlEscape::trimmed(XmlEscape::characterData(d.range(node.innerBegin, node.innerEnd)));
+}
+
+QString XmlNode::heldText() const {
+    if (isNull())
+        return {};
+    const auto &d = *m_document->d;
+    const Node &node = d.nodes[size_t(m_index)];
+    QByteArrayView inner = XmlEscape::trimmed(d.range(node.innerBegin, node.innerEnd));
+    if (!(node.flags & HasCdata))
+        return QString::fromUtf8(inner);
+    const QByteArray text = XmlEscape::cdataAsText(inner);
+    return QString::fromUtf8(XmlEscape::trimmed(QByteArrayView(text)));
+}
+
+bool XmlNode::hasOwnText() const {
+    return !isNull() && (m_document->d->nodes[size_t(m_index)].flags & OwnText);
+}
+
+QByteArray XmlNode::outerXml() const {
+    if (isNull())
+        return {};
+    const auto &d = *m_document->d;
+    const Node &node = d.nodes[size_t(m_index)];
+    return d.range(node.outerBegin, node.outerEnd).toByteArray();
+}
+
+QByteArray XmlNode::innerXml() const {
+    if (isNull())
+        return {};
+    const auto &d = *m_document->d;
+    const Node &node = d.nodes[size_t(m_index)];
+    return d.range(node.innerBegin, node.innerEnd).toByteArray();
+}
+
+qsizetype XmlNode::attributeCount() const {
+    if (isNull())
+        return 0;
+    const Node &node = m_document->d->nodes[size_t(m_index)];
     return node.attributeEnd - node.attributeBegin;
 }
 
-QList<XmlAttribute> XmlDocument::nodeAttributes(qint32 index) const {
-    const Node &node = d->nodes[size_t(index)];
+QList<XmlAttribute> XmlNode::attributes() const {
     QList<XmlAttribute> result;
+    if (isNull())
+        return result;
+    const auto &d = *m_document->d;
+    const Node &node = d.nodes[size_t(m_index)];
     result.reserve(node.attributeEnd - node.attributeBegin);
     for (auto i = node.attributeBegin; i < node.attributeEnd; ++i) {
-        const Attribute &attribute = d->attributes[size_t(i)];
-        result.append({d->names.name(attribute.name), attribute.value});
+        const Attribute &a = d.attributes[size_t(i)];
+        const QByteArrayView held = d.range(a.valueBegin, a.valueEnd);
+        result.append({QString::fromUtf8(d.names.name(a.localName)), XmlEscape::characterData(held),
+                       QString::fromUtf8(d.names.name(a.qualifiedName)), QString::fromUtf8(held),
+                       d.range(a.xmlBegin, a.xmlEnd).toByteArray()});
     }
     return result;
+}
+
+QList<XmlNode> XmlNode::childNodes() const {
+    QList<XmlNode> children;
+    if (isNull())
+        return children;
+    const auto &nodes = m_document->d->nodes;
+    const qint32 end = nodes[size_t(m_index)].end;
+    for (qint32 child = m_index + 1; child < end; child = nodes[size_t(child)].end)
+        children.append(XmlNode(m_document, child));
+    return children;
+}
+
+XmlNode XmlNode::selectSingleNode(QStringView path) const {
+    if (isNull())
+        return {};
+    const auto &d = *m_document->d;
+    // One step below an element is what the loader asks a dozen times per
+    // item: a plain walk over the children, with nothing allocated.
+    if (!path.contains(u'/')) {
+        const qint32 id = d.names.find(path.toUtf8());
+        if (id < 0)
+            return {};
+        const qint32 end = d.nodes[size_t(m_index)].end;
+        for (qint32 child = m_index + 1; child < end; child = d.nodes[size_t(child)].end) {
+            if (d.nodes[size_t(child)].name == id)
+                return XmlNode(m_document, child);
+        }
+        return {};
+    }
+    const QList<XmlNode> found = d.select(m_document, m_index, path, true);
+    return found.isEmpty() ? XmlNode() : found.first();
+}
+
+QList<XmlNode> XmlNode::selectNodes(QStringView path) const {
+    return isNull() ? QList<XmlNode>() : m_document->d->select(m_document, m_index, path, false);
 }

@@ -2,62 +2,81 @@
 
 #include "XmlNode.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <functional>
 #include <memory>
+#include <utility>
 
 class QIODevice;
 
-// A read-only element tree over QXmlStreamReader, with namespace processing
-// on. Paths select child elements step by step by their qualified name as
+// A read-only element store filled by libxml2's streaming parser, strict as
+// xmllint: XML 1.0 with namespaces, exact about encodings, nothing fetched
+// from the network or the disk, no DTD default attributes, internal entities
+// expanded within libxml2's own limits.
+//
+// Paths select child elements step by step by their qualified name as
 // written ("itunes:image"), case-sensitively; no namespace URI is consulted.
 // A document path starts at the root element.
 //
-// The whole input is parsed and checked before load() answers, so a caller
-// never sees half a document. Nothing external is ever fetched: external
-// entities expand to nothing. Elements live in one flat array and nothing
-// here recurses, so any nesting depth is safe.
+// What is kept of an element is its serialisation in one UTF-8 buffer, with
+// text escaped as it is written back (&amp; &lt; &gt;) and prefixes mapped
+// through namespaces(), so any subtree can be handed on as XML text.
+//
+// The whole input is parsed and checked before load() answers; a failed load
+// leaves an empty document. Nothing here recurses.
 class XmlDocument {
 public:
+    using Namespaces = QList<std::pair<QString, QString>>;
+    using Handler = std::function<void(const XmlNode &)>;
+
     XmlDocument();
     ~XmlDocument();
     XmlDocument(const XmlDocument &) = delete;
     XmlDocument &operator=(const XmlDocument &) = delete;
 
-    // Keeps only the elements on these paths (and their ancestors, which keep
-    // neither text nor attributes). Everything else is parsed and checked but
-    // not stored. Without a call, every element is kept.
+    // Keeps the elements on these paths with everything inside them, and
+    // their ancestors as bare path steps. Everything else is parsed and
+    // checked but not stored. Without a call, every element is kept.
     void setRetainedPaths(const QStringList &paths);
+    // Hands each kept element at `path` to `handler` as soon as it closes,
+    // then forgets it: a long list of items never sits in memory twice. An
+    // exception from the handler ends the load as a failure.
+    void setStreamedPath(const QString &path, Handler handler);
+    // Prefix bindings to write kept content with. A prefix of the input
+    // bound elsewhere to another namespace is renamed; "itunes" always names
+    // Apple's namespace.
+    void setNamespaces(const Namespaces &bindings);
+    // The bindings given, then every new one the input needed, in order.
+    const Namespaces &namespaces() const;
 
-    // False when the input cannot be read or is not well-formed XML; the
-    // previous content is dropped either way.
+    // False when the input cannot be read or is not well-formed XML.
     bool load(const QString &path);
     bool load(QIODevice *device);
-    // The reader's reason, with line and column when the XML is at fault.
+    // The reason, with line and column when the XML is at fault.
     QString errorString() const { return m_errorString; }
 
     XmlNode documentElement() const;
+    // Comments and processing instructions before the root element.
+    QList<XmlNode> prolog() const;
     XmlNode selectSingleNode(QStringView path) const;
     QList<XmlNode> selectNodes(QStringView path) const;
 
-    // Well-formedness of an encoded document text: empty when well-formed,
+    // Well-formedness of an encoded document: empty when well-formed,
     // otherwise the reason as errorString() gives it.
     static QString checkWellFormed(const QByteArray &data);
+    // The same for a fragment (elements, text, comments) with these
+    // prefixes declared around it.
+    static QString checkFragment(const QByteArray &fragment, const Namespaces &declared,
+                                 int *line = nullptr, int *column = nullptr);
 
 private:
     friend class XmlNode;
     struct Data;
-
-    qint32 findName(QStringView name) const;
-    QString nodeName(qint32 index) const;
-    QString nodeText(qint32 index) const;
-    QList<XmlAttribute> nodeAttributes(qint32 index) const;
-    qsizetype nodeAttributeCount(qint32 index) const;
-    // Matches below `parent` (-1: the document, whose only child is the root).
-    QList<XmlNode> select(qint32 parent, QStringView path, bool firstOnly) const;
-    XmlNode selectFirst(qint32 parent, QStringView path) const;
+    class Parser;
 
     std::unique_ptr<Data> d;
     QString m_errorString;

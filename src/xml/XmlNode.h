@@ -2,29 +2,50 @@
 
 #include "XmlAttribute.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringView>
 
 class XmlDocument;
 
-// A handle to one stored element; valid while its document lives. A null
-// node stands for "none found".
+// A handle to one stored node; valid while its document lives (for a
+// streamed element, while its handler runs). A null node stands for "none
+// found".
 class XmlNode {
 public:
+    enum class Kind { Element, Comment, ProcessingInstruction };
+
     XmlNode() = default;
 
     bool isNull() const { return m_document == nullptr; }
     explicit operator bool() const { return !isNull(); }
+    Kind kind() const;
 
-    // The qualified name as written in the file ("itunes:image").
+    // The qualified name as written in the file ("itunes:image"); empty for
+    // comments and processing instructions.
     QString name() const;
     // All character data of the element and its descendants (CDATA included,
     // references replaced) with leading and trailing XML white space removed.
     QString text() const;
+    // The content as it is written back, trimmed: text with & < > escaped,
+    // CDATA sections as escaped text, child elements and comments as markup.
+    QString heldText() const;
+    // True when the element holds character data of its own (not only
+    // white space and not only inside child elements).
+    bool hasOwnText() const;
     QList<XmlAttribute> attributes() const;
     qsizetype attributeCount() const;
 
+    // The node as it is written back, UTF-8: prefixes mapped, CDATA kept.
+    QByteArray outerXml() const;
+    // The content between the start and end tags, as outerXml() writes it.
+    QByteArray innerXml() const;
+    // The element's name as it is written back.
+    QByteArray outputName() const;
+
+    // Elements, comments and processing instructions directly inside, in order.
+    QList<XmlNode> childNodes() const;
     // Paths are relative to this element: "title", "itunes:owner/itunes:name".
     XmlNode selectSingleNode(QStringView path) const;
     QList<XmlNode> selectNodes(QStringView path) const;

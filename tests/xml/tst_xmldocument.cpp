@@ -17,8 +17,8 @@ private Q_SLOTS:
     void notWellFormed_failsWithPosition_data();
     void notWellFormed_failsWithPosition();
     void externalEntity_neverRead();
-    void deepNesting_loadsWithoutRecursion_data();
-    void deepNesting_loadsWithoutRecursion();
+    void deepNesting_loadsWithinLimitRefusedBeyond_data();
+    void deepNesting_loadsWithinLimitRefusedBeyond();
     void unreadablePath_fails_data();
     void unreadablePath_fails();
     void otherEncodings_load_data();
@@ -244,28 +244,36 @@ void tst_XmlDocument::externalEntity_neverRead() {
         QVERIFY(!second.documentElement().text().contains(QStringLiteral("MARKER")));
 }
 
-void tst_XmlDocument::deepNesting_loadsWithoutRecursion_data() {
-    QTest::addColumn<bool>("retainAll");
-    QTest::newRow("every element kept") << true;
-    QTest::newRow("only the root kept") << false;
+void tst_XmlDocument::deepNesting_loadsWithinLimitRefusedBeyond_data() {
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<bool>("loads");
+    QTest::newRow("200 deep") << 200 << true << true;
+    QTest::newRow("100,000 deep") << 100000 << true << false;
+    QTest::newRow("10 million deep, never closed") << 10000000 << false << false;
 }
 
-void tst_XmlDocument::deepNesting_loadsWithoutRecursion() {
-    QFETCH(bool, retainAll);
-    constexpr int Depth = 100000;
+void tst_XmlDocument::deepNesting_loadsWithinLimitRefusedBeyond() {
+    QFETCH(int, depth);
+    QFETCH(bool, closed);
+    QFETCH(bool, loads);
     QByteArray xml;
-    xml.reserve(Depth * 7 + 16);
-    for (int i = 0; i < Depth; ++i)
+    xml.reserve(qsizetype(depth) * 7 + 16);
+    for (int i = 0; i < depth; ++i)
         xml += "<a>";
     xml += "deep";
-    for (int i = 0; i < Depth; ++i)
+    for (int i = 0; closed && i < depth; ++i)
         xml += "</a>";
     XmlDocument document;
-    if (!retainAll)
-        document.setRetainedPaths({QStringLiteral("a")});
-    QVERIFY2(loadBytes(document, xml), qPrintable(document.errorString()));
-    QCOMPARE(document.documentElement().text(), QStringLiteral("deep"));
-    QCOMPARE(document.selectNodes(u"a/a/a").size(), retainAll ? 1 : 0);
+    QCOMPARE(loadBytes(document, xml), loads);
+    if (loads) {
+        QCOMPARE(document.documentElement().text(), QStringLiteral("deep"));
+        QCOMPARE(document.selectNodes(u"a/a/a").size(), 1);
+    } else {
+        QVERIFY2(document.errorString().contains(QStringLiteral("depth")),
+                 qPrintable(document.errorString()));
+        QVERIFY(document.documentElement().isNull());
+    }
 }
 
 void tst_XmlDocument::unreadablePath_fails_data() {
