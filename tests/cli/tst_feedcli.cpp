@@ -199,7 +199,8 @@ void tst_FeedCli::resave_outputCannotTakeFeed_refusedWithReason_data() {
     QTest::newRow("full disk") << Out::FullDisk << QByteArray(": No space left on device\n");
     QTest::newRow("FIFO") << Out::Fifo
                           << QByteArray(": Is a named pipe (FIFO), not a regular file\n");
-    QTest::newRow("device node") << Out::Device << QByteArray(": Is a device, not a regular file\n");
+    QTest::newRow("device node") << Out::Device
+                                 << QByteArray(": Is a device, not a regular file\n");
     QTest::newRow("file without write permission")
         << Out::ReadOnlyFile << QByteArray(": Permission denied: the file is read-only\n");
     QTest::newRow("folder") << Out::Folder << QByteArray(": Is a folder\n");
