@@ -186,8 +186,12 @@ QString rewriteInPlace(const QByteArray &target, const QByteArray &bytes, const 
     // text changes; file systems without reservation go on unprotected.
     if (reason.isEmpty() && !bytes.isEmpty()) {
         const int code = ::posix_fallocate(fd, 0, off_t(bytes.size()));
-        if (code != 0 && code != EOPNOTSUPP && code != EINVAL)
+        if (code != 0 && code != EOPNOTSUPP && code != EINVAL) {
             reason = systemReason(code);
+            // A reservation that ran out part way may have lengthened the file.
+            const int restored = ::ftruncate(fd, old.st_size);
+            Q_UNUSED(restored)
+        }
     }
     int code = 0;
     if (reason.isEmpty())
