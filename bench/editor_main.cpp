@@ -96,11 +96,25 @@ private:
 } // namespace
 
 int main(int argc, char *argv[]) {
+    constexpr char Usage[] = "Usage: brindlewood-bench-editor startup | click FEED\n"
+                             "Prints the milliseconds to the first painted window, or from\n"
+                             "pressing \"Load Podcast.xml\" to the rows of FEED painted.\n";
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
-    if (mode == "startup")
+    if (mode == "--help" || mode == "-h") {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-') {
+            std::fprintf(stderr, "brindlewood-bench-editor: unknown option '%s'\n%s", argv[i],
+                         Usage);
+            return 2;
+        }
+    }
+    if (mode == "startup" && argc == 2)
         return spawnSelf(argv[0]);
-    if (mode != "startup-child" && !(mode == "click" && argc == 3)) {
-        std::fprintf(stderr, "usage: brindlewood-bench-editor startup | click FEED\n");
+    if (!(mode == "startup-child" && argc == 2) && !(mode == "click" && argc == 3)) {
+        std::fputs(Usage, stderr);
         return 2;
     }
 

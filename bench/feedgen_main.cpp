@@ -1,33 +1,51 @@
 // Writes a generated feed: brindlewood-bench-feedgen [--episodes N] OUT
 #include "FeedGenerator.h"
+#include "feed/FeedFile.h"
 
 #include <QCoreApplication>
-#include <QSaveFile>
 #include <QStringList>
 #include <cstdio>
 
+namespace {
+constexpr char Usage[] = "Usage: brindlewood-bench-feedgen [--episodes N] [--] OUT\n"
+                         "Writes a generated feed of N episodes (default 32767) to OUT.\n";
+
+int usageError(const QString &text) {
+    std::fprintf(stderr, "brindlewood-bench-feedgen: %s\n%s", qPrintable(text), Usage);
+    return 2;
+}
+} // namespace
+
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
+    const QStringList args = QCoreApplication::arguments().mid(1);
     int episodes = FeedGenerator::DefaultEpisodes;
-    if (args.size() == 3 && args[0] == u"--episodes") {
-        bool ok = false;
-        episodes = args[1].toInt(&ok);
-        if (!ok || episodes < 0) {
-            std::fprintf(stderr, "invalid episode count\n");
-            return 2;
+    QStringList files;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (optionsEnded || !arg.startsWith(u'-')) {
+            files.append(arg);
+        } else if (arg == u"--") {
+            optionsEnded = true;
+        } else if (arg == u"--help" || arg == u"-h") {
+            std::fputs(Usage, stdout);
+            return 0;
+        } else if (arg == u"--episodes" && i + 1 < args.size()) {
+            bool ok = false;
+            episodes = args[++i].toInt(&ok);
+            if (!ok || episodes < 0)
+                return usageError(QStringLiteral("invalid episode count '%1'").arg(args[i]));
+        } else {
+            // An unknown option is never taken for the output's name.
+            return usageError(QStringLiteral("unknown option '%1'").arg(arg));
         }
-        args = args.mid(2);
     }
-    if (args.size() != 1) {
-        std::fprintf(stderr, "usage: brindlewood-bench-feedgen [--episodes N] OUT\n");
-        return 2;
-    }
-    QSaveFile file(args[0]);
-    if (!file.open(QIODevice::WriteOnly) || file.write(FeedGenerator::feedBytes(episodes)) < 0 ||
-        !file.commit()) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(args[0]));
+    if (files.size() != 1)
+        return usageError(QStringLiteral("one OUT file is needed"));
+    QString error;
+    if (!FeedFile::write(files.first(), FeedGenerator::feedBytes(episodes), &error)) {
+        std::fprintf(stderr, "brindlewood-bench-feedgen: %s\n", qPrintable(error));
         return 1;
     }
     return 0;

@@ -7,6 +7,7 @@
 #include "model/PodcastDocument.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 #include <cstdio>
 
 namespace {
@@ -31,14 +32,27 @@ public:
 
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: brindlewood-bench-load FEED\n");
+    constexpr char Usage[] = "Usage: brindlewood-bench-load [--] FEED\n"
+                             "Loads FEED as the editor does; exit 1 when it is refused.\n";
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (!args.isEmpty() && (args.first() == u"--help" || args.first() == u"-h")) {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (!args.isEmpty() && args.first() == u"--")
+        args.removeFirst();
+    else if (!args.isEmpty() && args.first().startsWith(u'-')) {
+        std::fprintf(stderr, "brindlewood-bench-load: unknown option '%s'\n%s",
+                     qPrintable(args.first()), Usage);
+        return 2;
+    }
+    if (args.size() != 1) {
+        std::fputs(Usage, stderr);
         return 2;
     }
     PodcastDocument document;
     StderrMessages messages;
     StderrErrors errors;
-    const bool loaded =
-        loadPodcastFile(QCoreApplication::arguments().at(1), document, messages, errors);
+    const bool loaded = loadPodcastFile(args.first(), document, messages, errors);
     return loaded && document.episodeCount() > 0 ? 0 : 1;
 }

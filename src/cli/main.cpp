@@ -28,7 +28,9 @@ constexpr char Usage[] =
     "                 ...], \"errors\": [{\"location\", \"step\", \"description\"}],\n"
     "                 \"message\": null or \"Fail to load XML.\"}.\n"
     "  resave IN OUT  Load IN into an empty podcast and save it to OUT as the editor\n"
-    "                 saves; OUT is left untouched when the feed is refused.\n"
+    "                 saves; OUT is left untouched when the feed is refused or OUT\n"
+    "                 cannot take it (not a regular file, read-only, disk full).\n"
+    "  --             What follows is a file name, even when it begins with '-'.\n"
     "\n"
     "Exit status: 0 done, 1 the feed could not be loaded or saved, 2 usage error.\n";
 
@@ -140,19 +142,29 @@ int resave(const QString &in, const QString &out) {
 
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    // Options are answered or refused wherever they stand, so an option
+    // never becomes a file name; a name that begins with '-' follows "--".
+    QStringList arguments;
+    bool optionsEnded = false;
+    for (const QString &argument : QCoreApplication::arguments().mid(1)) {
+        if (optionsEnded || !argument.startsWith(u'-')) {
+            arguments.append(argument);
+        } else if (argument == u"--") {
+            optionsEnded = true;
+        } else if (argument == u"--help" || argument == u"-h") {
+            std::fputs(Usage, stdout);
+            return ExitOk;
+        } else if (argument == u"--version") {
+            std::printf("brindlewood-feed %s\n", BuildConfig::Version);
+            return ExitOk;
+        } else {
+            return usageError(QStringLiteral("unknown option '%1'").arg(argument));
+        }
+    }
     if (arguments.isEmpty())
         return usageError(QStringLiteral("no command given"));
 
     const QString &command = arguments.first();
-    if (command == u"--help" || command == u"-h") {
-        std::fputs(Usage, stdout);
-        return ExitOk;
-    }
-    if (command == u"--version") {
-        std::printf("brindlewood-feed %s\n", BuildConfig::Version);
-        return ExitOk;
-    }
     if (command == u"dump") {
         if (arguments.size() != 2)
             return usageError(QStringLiteral("dump takes one FILE"));
@@ -169,7 +181,5 @@ int main(int argc, char *argv[]) {
             return usageError(QStringLiteral("OUT is empty"));
         return resave(arguments[1], arguments[2]);
     }
-    if (command.startsWith(u'-'))
-        return usageError(QStringLiteral("unknown option '%1'").arg(command));
     return usageError(QStringLiteral("unknown command '%1'").arg(command));
 }

@@ -9,8 +9,17 @@ namespace FeedFile {
 // parser's reason with its line and column.
 QString wellFormednessError(const QByteArray &bytes);
 
-// Replaces the whole file at path, or leaves whatever stood there untouched:
-// the bytes go to a temporary file beside it that is renamed over it only
-// once complete. On failure the system's reason is in *error.
+// Puts the whole of bytes at path and returns true, or returns false with
+// "path: reason" in *error. Only a regular file, a symbolic link to one (the
+// link stays, its target is replaced) or a missing file is written; anything
+// else, and a file without any write permission bit, is refused before it is
+// opened. A replaced file keeps its mode (and, for root, its owner).
+//
+// The bytes normally go to a temporary file beside the target that is renamed
+// over it once complete and flushed, so a failure leaves the old file as it
+// was. When the folder takes no new file but the file itself is writable, the
+// file is rewritten in place: its full new size is reserved first, so a full
+// disk fails before the old text changes; a later failure (an I/O error)
+// can leave it partly written, and is reported.
 bool write(const QString &path, const QByteArray &bytes, QString *error);
 } // namespace FeedFile

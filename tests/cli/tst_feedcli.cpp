@@ -1,3 +1,6 @@
+#include "support/FullDisk.h"
+#include "support/SaveTargets.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -7,6 +10,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
+#include <sys/stat.h>
 
 class tst_FeedCli : public QObject {
     Q_OBJECT
@@ -19,8 +24,16 @@ private Q_SLOTS:
     void resave_writesSameFeed();
     void resave_refusedLeavesOutputUntouched_data();
     void resave_refusedLeavesOutputUntouched();
+    void resave_outputCannotTakeFeed_refusedWithReason_data();
+    void resave_outputCannotTakeFeed_refusedWithReason();
+    void resave_throughLinkAndLongName_written_data();
+    void resave_throughLinkAndLongName_written();
     void usage_data();
     void usage();
+
+public:
+    enum class Out { FullDisk, Fifo, Device, ReadOnlyFile, Folder };
+    Q_ENUM(Out)
 };
 
 namespace {
@@ -180,6 +193,89 @@ void tst_FeedCli::resave_refusedLeavesOutputUntouched() {
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
+void tst_FeedCli::resave_outputCannotTakeFeed_refusedWithReason_data() {
+    QTest::addColumn<Out>("kind");
+    QTest::addColumn<QByteArray>("reason");
+    QTest::newRow("full disk") << Out::FullDisk << QByteArray(": No space left on device\n");
+    QTest::newRow("FIFO") << Out::Fifo
+                          << QByteArray(": Is a named pipe (FIFO), not a regular file\n");
+    QTest::newRow("device node") << Out::Device
+                                 << QByteArray(": Is a device, not a regular file\n");
+    QTest::newRow("file without write permission")
+        << Out::ReadOnlyFile << QByteArray(": Permission denied: the file is read-only\n");
+    QTest::newRow("folder") << Out::Folder << QByteArray(": Is a folder\n");
+}
+
+void tst_FeedCli::resave_outputCannotTakeFeed_refusedWithReason() {
+    QFETCH(Out, kind);
+    QFETCH(QByteArray, reason);
+    QTemporaryDir dir;
+    std::unique_ptr<FullDisk> disk;
+    QString out = dir.filePath(QStringLiteral("out.xml"));
+    switch (kind) {
+    case Out::FullDisk:
+        disk = std::make_unique<FullDisk>();
+        if (!disk->isMounted())
+            QSKIP(qPrintable(disk->reason()));
+        out = disk->filePath(QStringLiteral("out.xml"));
+        write(dir, QStringLiteral("out.xml"), "earlier");
+        QVERIFY(QFile::copy(dir.filePath(QStringLiteral("out.xml")), out));
+        QVERIFY(disk->fill());
+        break;
+    case Out::Fifo:
+        QVERIFY(SaveTargets::makeFifo(out));
+        break;
+    case Out::Device:
+        if (!SaveTargets::makeNullDevice(out))
+            QSKIP("making a device node needs root");
+        break;
+    case Out::ReadOnlyFile:
+        write(dir, QStringLiteral("out.xml"), "earlier");
+        QVERIFY(QFile::setPermissions(out, QFile::ReadOwner | QFile::ReadGroup));
+        break;
+    case Out::Folder:
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out.xml")));
+        break;
+    }
+    struct stat before {};
+    QCOMPARE(::lstat(QFile::encodeName(out).constData(), &before), 0);
+
+    const Result result = runCommand({QStringLiteral("resave"), sample(), out});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.contains(QFile::encodeName(out) + reason), result.err.constData());
+    struct stat after {};
+    QCOMPARE(::lstat(QFile::encodeName(out).constData(), &after), 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_rdev, before.st_rdev);
+    if (S_ISREG(after.st_mode))
+        QCOMPARE(readAll(out), QByteArray("earlier"));
+}
+
+void tst_FeedCli::resave_throughLinkAndLongName_written_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("viaLink");
+    QTest::newRow("link to the file") << QStringLiteral("out.xml") << true;
+    QTest::newRow("255-byte name") << QString(251, u'o') + QStringLiteral(".xml") << false;
+}
+
+void tst_FeedCli::resave_throughLinkAndLongName_written() {
+    QFETCH(QString, name);
+    QFETCH(bool, viaLink);
+    QTemporaryDir dir;
+    const QString file = write(dir, name, "earlier");
+    QString out = file;
+    if (viaLink) {
+        out = dir.filePath(QStringLiteral("link.xml"));
+        QVERIFY(QFile::link(file, out));
+    }
+    const Result result = runCommand({QStringLiteral("resave"), sample(), out});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.err.isEmpty(), result.err.constData());
+    QVERIFY(readAll(file).endsWith("</rss>"));
+    QCOMPARE(QFileInfo(out).isSymLink(), viaLink);
+}
+
 void tst_FeedCli::usage_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
@@ -193,6 +289,19 @@ void tst_FeedCli::usage_data() {
                                      << QByteArray("unknown command 'print'");
     QTest::newRow("unknown option")
         << QStringList{u"--fast"_qs} << 2 << QByteArray() << QByteArray("unknown option");
+    QTest::newRow("help after a command")
+        << QStringList{u"dump"_qs, u"-h"_qs} << 0 << QByteArray("Usage:") << QByteArray();
+    // Not taken for the file name: no file called --fast is read or written.
+    QTest::newRow("unknown option as the file") << QStringList{u"dump"_qs, u"--fast"_qs} << 2
+                                                << QByteArray() << QByteArray("unknown option");
+    QTest::newRow("unknown option as the output")
+        << QStringList{u"resave"_qs, u"in.xml"_qs, u"-o"_qs} << 2 << QByteArray()
+        << QByteArray("unknown option '-o'");
+    QTest::newRow("lone dash") << QStringList{u"dump"_qs, u"-"_qs} << 2 << QByteArray()
+                               << QByteArray("unknown option '-'");
+    QTest::newRow("a name after --")
+        << QStringList{u"dump"_qs, u"--"_qs, u"-missing.xml"_qs} << 1
+        << QByteArray("\"message\": \"Fail to load XML.\"") << QByteArray("-missing.xml");
     QTest::newRow("dump without file")
         << QStringList{u"dump"_qs} << 2 << QByteArray() << QByteArray("dump takes one FILE");
     QTest::newRow("resave without output") << QStringList{u"resave"_qs, u"in.xml"_qs} << 2

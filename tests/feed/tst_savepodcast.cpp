@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
-#include <unistd.h>
 
 class tst_SavePodcast : public QObject {
     Q_OBJECT
@@ -145,14 +144,13 @@ void tst_SavePodcast::unwritablePath_reportedAtStep182_data() {
     QTest::addColumn<bool>("readOnlyFile");
     QTest::newRow("missing folder") << QStringLiteral("nowhere/Podcast.xml") << false;
     QTest::newRow("path is a folder") << QStringLiteral("folder") << false;
+    // Refused for root too, who could write it.
     QTest::newRow("read-only file") << QStringLiteral("locked.xml") << true;
 }
 
 void tst_SavePodcast::unwritablePath_reportedAtStep182() {
     QFETCH(QString, relative);
     QFETCH(bool, readOnlyFile);
-    if (readOnlyFile && geteuid() == 0)
-        QSKIP("root writes read-only files");
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
     const QString path = dir.filePath(relative);
