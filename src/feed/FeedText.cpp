@@ -1,9 +1,11 @@
 #include "FeedText.h"
 
+#include "KeptContent.h"
 #include "model/PodcastDocument.h"
 
 #include <QStringEncoder>
 #include <cstring>
+#include <vector>
 
 namespace FeedText {
 namespace {
@@ -21,6 +23,7 @@ public:
     void literal(QLatin1StringView text) { m_text += text; }
     void literal(QChar c) { m_text += c; }
     void value(const QString &text) { m_text += text; }
+    void raw(QByteArrayView utf8) { m_text += QString::fromUtf8(utf8); }
     QString take() { return std::move(m_text); }
 
 private:
@@ -65,6 +68,10 @@ public:
         }
         m_used = end - m_bytes.constData();
     }
+    void raw(QByteArrayView utf8) {
+        std::memcpy(room(utf8.size()), utf8.data(), size_t(utf8.size()));
+        m_used += utf8.size();
+    }
     QByteArray take() {
         m_bytes.truncate(m_used);
         return std::move(m_bytes);
@@ -85,101 +92,237 @@ private:
     QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 };
 
+// Kept XML goes in with the file's line ends: CR LF.
+template<typename Sink> void lines(Sink &out, QByteArrayView xml) {
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype lf = xml.indexOf('\n', from);
+        if (lf < 0) {
+            out.raw(xml.sliced(from));
+            return;
+        }
+        qsizetype end = lf;
+        if (end > from && xml[end - 1] == '\r')
+            --end;
+        out.raw(xml.sliced(from, end - from));
+        out.literal(Eol);
+        from = lf + 1;
+    }
+}
+
+// A kept block taken apart: the pieces that add to written elements, and
+// the rest, which follows the written lines.
+class Kept {
+public:
+    Kept() = default;
+    Kept(QByteArrayView block, KeptContent::Written (*written)(QByteArrayView)) {
+        if (block.isEmpty())
+            return;
+        for (const KeptContent::Node &node : KeptContent::split(block)) {
+            const KeptContent::Written kind =
+                node.name.isEmpty() ? KeptContent::Written::None : written(node.name);
+            if (kind != KeptContent::Written::None && !adds(node.name) &&
+                KeptContent::addsToWritten(node, kind))
+                m_adds.push_back(node);
+            else
+                m_rest.push_back(node);
+        }
+    }
+    const KeptContent::Node *adds(QByteArrayView name) const {
+        for (const KeptContent::Node &node : m_adds) {
+            if (node.name == name)
+                return &node;
+        }
+        return nullptr;
+    }
+    const std::vector<KeptContent::Node> &rest() const { return m_rest; }
+
+private:
+    std::vector<KeptContent::Node> m_adds;
+    std::vector<KeptContent::Node> m_rest;
+};
+
+template<typename Sink, typename Nodes>
+void keptLines(Sink &out, QLatin1StringView indent, const Nodes &nodes) {
+    for (const KeptContent::Node &node : nodes) {
+        out.literal(indent);
+        lines(out, node.xml);
+        out.literal(Eol);
+    }
+}
+
+// What a piece adds inside an element that the editor writes with ` />`.
 template<typename Sink>
-void element(Sink &out, QLatin1StringView indent, QLatin1StringView name, const QString &value) {
-    out.literal(indent);
-    out.literal(u'<');
-    out.literal(name);
+void closeWithChildren(Sink &out, QLatin1StringView indent, QLatin1StringView name,
+                       const KeptContent::Node *adds) {
+    const QList<KeptContent::Node> children =
+        adds ? KeptContent::split(adds->content) : QList<KeptContent::Node>();
+    if (children.isEmpty()) {
+        out.literal(QLatin1StringView(" />"));
+        out.literal(Eol);
+        return;
+    }
     out.literal(u'>');
-    out.value(value);
+    out.literal(Eol);
+    const QByteArray deep(indent.size() + 5, ' ');
+    for (const KeptContent::Node &child : children) {
+        out.literal(QLatin1StringView(deep));
+        lines(out, child.xml);
+        out.literal(Eol);
+    }
+    out.literal(indent);
     out.literal(QLatin1StringView("</"));
     out.literal(name);
     out.literal(u'>');
     out.literal(Eol);
 }
 
+template<typename Sink>
+void element(Sink &out, QLatin1StringView indent, QLatin1StringView name, const QString &value,
+             const Kept &kept = {}) {
+    const KeptContent::Node *adds = kept.adds(QByteArrayView(name.data(), name.size()));
+    out.literal(indent);
+    out.literal(u'<');
+    out.literal(name);
+    if (adds)
+        lines(out, adds->attributes);
+    out.literal(u'>');
+    out.value(value);
+    if (adds)
+        lines(out, adds->content);
+    out.literal(QLatin1StringView("</"));
+    out.literal(name);
+    out.literal(u'>');
+    out.literal(Eol);
+}
+
+// An element whose values are attributes: ` name="value"` each.
+template<typename Sink>
+void attributeElement(Sink &out, QLatin1StringView indent, QLatin1StringView name,
+                      std::initializer_list<std::pair<QLatin1StringView, const QString *>> values,
+                      const Kept &kept) {
+    const KeptContent::Node *adds = kept.adds(QByteArrayView(name.data(), name.size()));
+    out.literal(indent);
+    out.literal(u'<');
+    out.literal(name);
+    for (const auto &[attribute, value] : values) {
+        out.literal(u' ');
+        out.literal(attribute);
+        out.literal(QLatin1StringView("=\""));
+        out.value(*value);
+        out.literal(u'"');
+    }
+    if (adds)
+        lines(out, adds->attributes);
+    closeWithChildren(out, indent, name, adds);
+}
+
 template<typename Sink> Sink write(const PodcastDocument &document, const QString &buildDate) {
     using namespace ChannelField;
     namespace E = EpisodeColumn;
+    using L = QLatin1StringView;
 
-    qsizetype valueUnits = buildDate.size();
+    qsizetype valueUnits = buildDate.size() + document.channelExtra().size() +
+                           document.hiddenItems().size() + document.prolog().size();
     for (int i = 0; i < ChannelField::Count; ++i)
         valueUnits += document.field(i).size();
-    for (const Episode &episode : document.episodes())
+    for (const Episode &episode : document.episodes()) {
         for (const QString &column : episode.columns)
             valueUnits += column.size();
+        valueUnits += episode.extra.size();
+    }
     // The fixed markup: about 1 KB for the channel, under 600 units per item.
     Sink out(valueUnits, 1024 + 600 * document.episodeCount());
 
-    out.literal(QLatin1StringView(R"(<?xml version="1.0" encoding="utf-8"?>)"));
+    out.literal(L(R"(<?xml version="1.0" encoding="utf-8"?>)"));
     out.literal(Eol);
-    out.literal(QLatin1StringView(R"(<rss xmlns:itunes=")"));
-    out.literal(QLatin1StringView(ItunesNamespace));
-    out.literal(QLatin1StringView(R"(" version="2.0">)"));
-    out.literal(Eol);
-    out.literal(Indent5);
-    out.literal(QLatin1StringView("<channel>"));
-    out.literal(Eol);
-    element(out, Indent10, QLatin1StringView("lastBuildDate"), buildDate);
-    element(out, Indent10, QLatin1StringView("title"), document.field(Title));
-    element(out, Indent10, QLatin1StringView("link"), document.field(Link));
-    element(out, Indent10, QLatin1StringView("language"), document.field(Language));
-    element(out, Indent10, QLatin1StringView("copyright"), document.field(Copyright));
-    element(out, Indent10, QLatin1StringView("description"), document.field(Description));
-    element(out, Indent10, QLatin1StringView("itunes:subtitle"), document.field(Subtitle));
-    element(out, Indent10, QLatin1StringView("itunes:author"), document.field(Author));
-    element(out, Indent10, QLatin1StringView("itunes:summary"), document.field(Summary));
-    out.literal(Indent10);
-    out.literal(QLatin1StringView(R"(<itunes:category text=")"));
-    out.value(document.field(Category));
-    out.literal(QLatin1StringView(R"(" />)"));
-    out.literal(Eol);
-    out.literal(Indent10);
-    out.literal(QLatin1StringView("<itunes:owner>"));
-    out.literal(Eol);
-    element(out, Indent15, QLatin1StringView("itunes:name"), document.field(OwnerName));
-    element(out, Indent15, QLatin1StringView("itunes:email"), document.field(OwnerEmail));
-    out.literal(Indent10);
-    out.literal(QLatin1StringView("</itunes:owner>"));
-    out.literal(Eol);
-    out.literal(Indent10);
-    out.literal(QLatin1StringView(R"(<itunes:image href=")"));
-    out.value(document.field(ImageLink));
-    out.literal(QLatin1StringView(R"(" />)"));
-    out.literal(Eol);
-
-    for (const Episode &episode : document.episodes()) {
-        out.literal(Indent10);
-        out.literal(QLatin1StringView("<item>"));
-        out.literal(Eol);
-        element(out, Indent15, QLatin1StringView("title"), episode[E::Title]);
-        element(out, Indent15, QLatin1StringView("itunes:author"), episode[E::Author]);
-        element(out, Indent15, QLatin1StringView("itunes:subtitle"), episode[E::Subtitle]);
-        element(out, Indent15, QLatin1StringView("itunes:summary"), episode[E::Summary]);
-        out.literal(Indent15);
-        out.literal(QLatin1StringView(R"(<enclosure url=")"));
-        out.value(episode[E::Url]);
-        out.literal(QLatin1StringView(R"(" type=")"));
-        out.value(episode[E::Type]);
-        out.literal(QLatin1StringView(R"(" length=")"));
-        out.value(episode[E::Length]);
-        out.literal(QLatin1StringView(R"(" />)"));
-        out.literal(Eol);
-        element(out, Indent15, QLatin1StringView("guid"), episode[E::Guid]);
-        element(out, Indent15, QLatin1StringView("pubDate"), episode[E::PubDate]);
-        element(out, Indent15, QLatin1StringView("itunes:duration"), episode[E::Duration]);
-        element(out, Indent15, QLatin1StringView("itunes:keywords"), episode[E::Keywords]);
-        element(out, Indent15, QLatin1StringView("itunes:explicit"), episode[E::Explicit]);
-        element(out, Indent15, QLatin1StringView("category"), episode[E::Category]);
-        out.literal(Indent10);
-        out.literal(QLatin1StringView("</item>"));
+    for (const KeptContent::Node &node : KeptContent::split(document.prolog())) {
+        lines(out, node.xml);
         out.literal(Eol);
     }
+    out.literal(L(R"(<rss xmlns:itunes=")"));
+    out.literal(L(ItunesNamespace));
+    out.literal(u'"');
+    for (const auto &[prefix, name] : document.namespaces()) {
+        out.literal(L(" xmlns:"));
+        out.value(prefix);
+        out.literal(L("=\""));
+        out.value(name);
+        out.literal(u'"');
+    }
+    out.literal(L(R"( version="2.0">)"));
+    out.literal(Eol);
+    out.literal(Indent5);
+    out.literal(L("<channel>"));
+    out.literal(Eol);
+
+    const Kept channel(document.channelExtra(), KeptContent::channelElement);
+    element(out, Indent10, L("lastBuildDate"), buildDate);
+    element(out, Indent10, L("title"), document.field(Title), channel);
+    element(out, Indent10, L("link"), document.field(Link), channel);
+    element(out, Indent10, L("language"), document.field(Language), channel);
+    element(out, Indent10, L("copyright"), document.field(Copyright), channel);
+    element(out, Indent10, L("description"), document.field(Description), channel);
+    element(out, Indent10, L("itunes:subtitle"), document.field(Subtitle), channel);
+    element(out, Indent10, L("itunes:author"), document.field(Author), channel);
+    element(out, Indent10, L("itunes:summary"), document.field(Summary), channel);
+    const QString category = document.field(Category);
+    attributeElement(out, Indent10, L("itunes:category"), {{L("text"), &category}}, channel);
+    const KeptContent::Node *owner = channel.adds("itunes:owner");
+    out.literal(Indent10);
+    out.literal(L("<itunes:owner"));
+    if (owner)
+        lines(out, owner->attributes);
+    out.literal(u'>');
+    out.literal(Eol);
+    element(out, Indent15, L("itunes:name"), document.field(OwnerName));
+    element(out, Indent15, L("itunes:email"), document.field(OwnerEmail));
+    if (owner) {
+        for (const KeptContent::Node &child : KeptContent::split(owner->content)) {
+            out.literal(Indent15);
+            lines(out, child.xml);
+            out.literal(Eol);
+        }
+    }
+    out.literal(Indent10);
+    out.literal(L("</itunes:owner>"));
+    out.literal(Eol);
+    const QString image = document.field(ImageLink);
+    attributeElement(out, Indent10, L("itunes:image"), {{L("href"), &image}}, channel);
+    keptLines(out, Indent10, channel.rest());
+
+    for (const Episode &episode : document.episodes()) {
+        const Kept item(episode.extra, KeptContent::itemElement);
+        out.literal(Indent10);
+        out.literal(L("<item>"));
+        out.literal(Eol);
+        element(out, Indent15, L("title"), episode[E::Title], item);
+        element(out, Indent15, L("itunes:author"), episode[E::Author], item);
+        element(out, Indent15, L("itunes:subtitle"), episode[E::Subtitle], item);
+        element(out, Indent15, L("itunes:summary"), episode[E::Summary], item);
+        attributeElement(out, Indent15, L("enclosure"),
+                         {{L("url"), &episode[E::Url]},
+                          {L("type"), &episode[E::Type]},
+                          {L("length"), &episode[E::Length]}},
+                         item);
+        element(out, Indent15, L("guid"), episode[E::Guid], item);
+        element(out, Indent15, L("pubDate"), episode[E::PubDate], item);
+        element(out, Indent15, L("itunes:duration"), episode[E::Duration], item);
+        element(out, Indent15, L("itunes:keywords"), episode[E::Keywords], item);
+        element(out, Indent15, L("itunes:explicit"), episode[E::Explicit], item);
+        element(out, Indent15, L("category"), episode[E::Category], item);
+        keptLines(out, Indent15, item.rest());
+        out.literal(Indent10);
+        out.literal(L("</item>"));
+        out.literal(Eol);
+    }
+    // Items without a title are not listed but stay in the feed.
+    keptLines(out, Indent10, KeptContent::split(document.hiddenItems()));
 
     out.literal(Indent5);
-    out.literal(QLatin1StringView("</channel>"));
+    out.literal(L("</channel>"));
     out.literal(Eol);
-    out.literal(QLatin1StringView("</rss>"));
+    out.literal(L("</rss>"));
     return out;
 }
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "ErrorReporter.h"
 #include "FileDialogService.h"
+#include "KeptContent.h"
 #include "Locations.h"
 #include "MessageService.h"
 #include "StepGuard.h"
@@ -10,6 +11,8 @@
 
 #include <QDir>
 #include <array>
+#include <functional>
+#include <optional>
 
 namespace {
 struct ChannelPath {
@@ -55,26 +58,216 @@ constexpr std::array<ItemChild, 6> AfterEnclosure{{
     {u"category", EpisodeColumn::Category},
 }};
 
-// Only what is read is kept, so a large feed costs little more than its text.
-QStringList retainedPaths() {
-    QStringList paths;
-    for (const ChannelPath &channel : ChannelPaths)
-        paths.append(channel.path.toString());
-    const QString item = ItemPath.toString() + u'/';
-    paths.append(item + QStringLiteral("title"));
-    paths.append(item + QStringLiteral("enclosure"));
-    for (const ItemChild &child : BeforeEnclosure)
-        paths.append(item + child.name.toString());
-    for (const ItemChild &child : AfterEnclosure)
-        paths.append(item + child.name.toString());
-    return paths;
-}
-
 XmlAttribute firstAttribute(const XmlNode &element) {
     const QList<XmlAttribute> attributes = element.attributes();
     if (attributes.isEmpty())
         throw StepFailure(QStringLiteral("The element %1 has no attribute.").arg(element.name()));
     return attributes.first();
+}
+
+// What the editor does not read of one channel or item, as a block of kept
+// content: first the pieces that add to elements it writes, in the order it
+// writes them, then everything else in the order it stood.
+class KeptBlock {
+public:
+    using Kind = KeptContent::Written;
+
+    explicit KeptBlock(Kind (*written)(QByteArrayView))
+        : m_written(written) {}
+
+    // The first element of a name the editor writes; `consumed` tells the
+    // attributes it writes itself, `reads` the children it reads.
+    void addWritten(const XmlNode &element, const std::function<bool(int)> &consumed,
+                    const std::function<bool(const XmlNode &)> &reads = {}) {
+        const QByteArray name = element.outputName();
+        const QList<XmlAttribute> attributes = element.attributes();
+        QByteArray piece = "<" + name;
+        bool adds = false;
+        for (int i = 0; i < attributes.size(); ++i) {
+            if (consumed(i))
+                continue;
+            piece += attributes[i].xml;
+            adds = true;
+        }
+        QByteArray children;
+        if (m_written(name) != Kind::Text) {
+            for (const XmlNode &child : element.childNodes()) {
+                if (reads && reads(child))
+                    continue;
+                KeptContent::append(children, child.outerXml());
+            }
+        }
+        if (children.isEmpty()) {
+            piece += " />";
+        } else {
+            piece += '>' + children + "</" + name + '>';
+            adds = true;
+        }
+        m_pieces.append({name, adds ? piece : QByteArray()});
+    }
+
+    void keep(const XmlNode &node) {
+        QByteArray xml = node.outerXml();
+        const QByteArray name =
+            node.kind() == XmlNode::Kind::Element ? node.outputName() : QByteArray();
+        if (!name.isEmpty()) {
+            const Kind kind = m_written(name);
+            if (kind != Kind::None && !m_named.contains(name)) {
+                // A later one that looks like a mere addition would be read
+                // back into the written element: an explicit (maybe empty)
+                // addition goes first so it stays an element of its own.
+                const QList<KeptContent::Node> nodes = KeptContent::split(xml);
+                if (!nodes.isEmpty() && KeptContent::addsToWritten(nodes.first(), kind))
+                    m_named.append(name);
+            }
+        }
+        KeptContent::append(m_rest, xml);
+    }
+
+    QByteArray take() {
+        QByteArray block;
+        for (const auto &[name, piece] : std::as_const(m_pieces)) {
+            if (!piece.isEmpty())
+                KeptContent::append(block, piece);
+            else if (m_named.contains(name))
+                KeptContent::append(block, "<" + name + " />");
+        }
+        if (!m_rest.isEmpty())
+            KeptContent::append(block, m_rest);
+        return block;
+    }
+
+private:
+    Kind (*m_written)(QByteArrayView);
+    QList<std::pair<QByteArray, QByteArray>> m_pieces;
+    QList<QByteArray> m_named;
+    QByteArray m_rest;
+};
+
+// Everything a load gathers before it changes the document, so a load that
+// cannot finish changes nothing.
+struct Staged {
+    std::array<std::optional<QString>, ChannelField::Count> fields;
+    QList<Episode> episodes;
+    QByteArray channelExtra;
+    QByteArray hiddenItems;
+    QByteArray prolog;
+};
+
+bool isOneOf(const QString &name, QStringView a, QStringView b) {
+    return name == a || name == b;
+}
+
+// One listed item's columns, read as the table of columns says, and its kept
+// content.
+template<typename At>
+void readEpisode(const XmlNode &item, Episode &episode, StepGuard &guard, At at) {
+    int step = at(198);
+    for (const ItemChild &child : BeforeEnclosure) {
+        XmlNode element;
+        guard.step(step, [&] { element = item.selectSingleNode(child.name); });
+        if (!element.isNull())
+            guard.step(step + 2, [&] { episode[child.column] = element.heldText(); });
+        step += 4;
+    }
+
+    XmlNode enclosure;
+    QList<bool> consumed;
+    guard.step(at(210), [&] { enclosure = item.selectSingleNode(u"enclosure"); });
+    if (!enclosure.isNull()) {
+        QList<XmlAttribute> attributes;
+        guard.step(at(212), [&] { attributes = enclosure.attributes(); });
+        const qsizetype count = attributes.size();
+        consumed.fill(false, count);
+        for (qsizetype i = 0; i < count; ++i) {
+            const XmlAttribute &attribute = attributes[i];
+            const QString name = attribute.baseName.toLower();
+            // Written back as url, type and length: an attribute of one of
+            // those names that lost to a later one would clash with them.
+            consumed[i] = name == u"url" || name == u"type" || name == u"length" ||
+                          isOneOf(attribute.qualifiedName, u"url", u"type") ||
+                          attribute.qualifiedName == u"length";
+            guard.enter(at(214));
+            if (name == u"url")
+                guard.step(at(216), [&] { episode[EpisodeColumn::Url] = attribute.heldText; });
+            guard.enter(at(218));
+            if (name == u"type")
+                guard.step(at(220), [&] { episode[EpisodeColumn::Type] = attribute.heldText; });
+            guard.enter(at(222));
+            if (name == u"length")
+                guard.step(at(224), [&] { episode[EpisodeColumn::Length] = attribute.heldText; });
+            guard.enter(at(226));
+        }
+    }
+
+    step = at(228);
+    for (const ItemChild &child : AfterEnclosure) {
+        XmlNode element;
+        guard.step(step, [&] { element = item.selectSingleNode(child.name); });
+        if (!element.isNull())
+            guard.step(step + 2, [&] { episode[child.column] = element.heldText(); });
+        step += 4;
+    }
+
+    KeptBlock kept(KeptContent::itemElement);
+    QList<QString> written;
+    for (const XmlNode &child : item.childNodes()) {
+        const QString name = child.name();
+        const bool first =
+            child.kind() == XmlNode::Kind::Element &&
+            KeptContent::itemElement(child.outputName()) != KeptContent::Written::None &&
+            !written.contains(name);
+        if (!first) {
+            kept.keep(child);
+            continue;
+        }
+        written.append(name);
+        if (child == enclosure)
+            kept.addWritten(child, [&](int i) { return i < consumed.size() && consumed[i]; });
+        else
+            kept.addWritten(child, [](int) { return false; });
+    }
+    episode.extra = kept.take();
+}
+
+// The channel's kept content: everything but the fields, the build date
+// (the editor writes its own) and the items (read one by one).
+QByteArray channelExtra(const XmlNode &channel) {
+    KeptBlock kept(KeptContent::channelElement);
+    QList<QString> written;
+    for (const XmlNode &child : channel.childNodes()) {
+        const QString name = child.name();
+        if (name == u"lastBuildDate" || name == u"item")
+            continue;
+        const bool first =
+            child.kind() == XmlNode::Kind::Element &&
+            KeptContent::channelElement(child.outputName()) != KeptContent::Written::None &&
+            !written.contains(name);
+        if (!first) {
+            kept.keep(child);
+            continue;
+        }
+        written.append(name);
+        if (name == u"itunes:category" || name == u"itunes:image") {
+            kept.addWritten(child, [](int i) { return i == 0; });
+        } else if (name == u"itunes:owner") {
+            bool nameRead = false;
+            bool emailRead = false;
+            kept.addWritten(
+                child, [](int) { return false; },
+                [&](const XmlNode &grandChild) {
+                    const QString n = grandChild.name();
+                    if (n == u"itunes:name" && !nameRead)
+                        return nameRead = true;
+                    if (n == u"itunes:email" && !emailRead)
+                        return emailRead = true;
+                    return false;
+                });
+        } else {
+            kept.addWritten(child, [](int) { return false; });
+        }
+    }
+    return kept.take();
 }
 } // namespace
 
@@ -83,95 +276,93 @@ bool LoadPodcast(const QString &path, PodcastDocument &document, LoadCommand com
     // The sample command numbers the same steps six lower.
     const int base = command == LoadCommand::LoadSample ? -6 : 0;
     const auto at = [base](int step) { return step + base; };
-
-    XmlDocument xml;
-    guard.step(at(112), [&] { xml.setRetainedPaths(retainedPaths()); });
-    bool loaded = true;
-    if (guard.step(at(114), [&] { loaded = xml.load(path); }) && !loaded) {
-        guard.step(at(252), [&] {
-            messages.notice(QStringLiteral("Fail to load XML."), xml.errorString());
-        });
+    const auto fail = [&](const QString &reason) {
+        guard.step(at(252), [&] { messages.notice(QStringLiteral("Fail to load XML."), reason); });
         return false;
-    }
+    };
 
-    for (int k = 0; k < ChannelField::Count; ++k) {
-        const ChannelPath &channel = ChannelPaths[size_t(k)];
-        XmlNode element;
-        guard.step(at(116 + 6 * k), [&] { element = xml.selectSingleNode(channel.path); });
-        guard.enter(at(118 + 6 * k));
-        if (element.isNull())
-            continue;
-        guard.step(at(120 + 6 * k), [&] {
-            document.setField(k, channel.firstAttribute ? firstAttribute(element).text
-                                                        : element.text());
-        });
-    }
+    guard.setPropagateOutOfMemory(true);
+    struct Restore {
+        StepGuard &guard;
+        ~Restore() { guard.setPropagateOutOfMemory(false); }
+    } restore{guard};
 
-    QList<XmlNode> items;
-    guard.step(at(188), [&] { items = xml.selectNodes(ItemPath); });
-    guard.enter(at(190));
-    // The rows go into the list as one batch once every item is read.
-    QList<Episode> batch;
-    batch.reserve(items.size());
-    for (const XmlNode &item : items) {
-        XmlNode title;
-        guard.step(at(192), [&] { title = item.selectSingleNode(u"title"); });
-        bool appended = false;
-        if (!title.isNull()) {
+    Staged staged;
+    try {
+        XmlDocument xml;
+        // Items are read as the parser closes each one and then forgotten.
+        const auto readItem = [&](const XmlNode &item) {
+            guard.enter(at(190));
+            XmlNode title;
+            guard.step(at(192), [&] { title = item.selectSingleNode(u"title"); });
+            if (title.isNull()) {
+                // Not listed, as ever, but kept whole and written back.
+                KeptContent::append(staged.hiddenItems, item.outerXml());
+                return;
+            }
+            bool appended = false;
             guard.step(at(194), [&] {
                 Episode episode;
-                episode[EpisodeColumn::Title] = title.text();
-                batch.append(std::move(episode));
+                episode[EpisodeColumn::Title] = title.heldText();
+                staged.episodes.append(std::move(episode));
                 appended = true;
             });
-        }
-        guard.enter(at(196));
-        if (!appended)
-            continue;
-        Episode &episode = batch.last();
+            guard.enter(at(196));
+            if (!appended)
+                return;
+            Episode &episode = staged.episodes.last();
+            readEpisode(item, episode, guard, at);
+        };
+        guard.step(at(112), [&] {
+            xml.setRetainedPaths({QStringLiteral("rss/channel")});
+            xml.setStreamedPath(ItemPath.toString(), readItem);
+            xml.setNamespaces(document.namespaces());
+        });
+        bool loaded = true;
+        guard.step(at(114), [&] { loaded = xml.load(path); });
+        if (!loaded)
+            return fail(xml.errorString());
 
-        int step = at(198);
-        for (const ItemChild &child : BeforeEnclosure) {
+        for (int k = 0; k < ChannelField::Count; ++k) {
+            const ChannelPath &channel = ChannelPaths[size_t(k)];
             XmlNode element;
-            guard.step(step, [&] { element = item.selectSingleNode(child.name); });
-            if (!element.isNull())
-                guard.step(step + 2, [&] { episode[child.column] = element.text(); });
-            step += 4;
+            guard.step(at(116 + 6 * k), [&] { element = xml.selectSingleNode(channel.path); });
+            guard.enter(at(118 + 6 * k));
+            if (element.isNull())
+                continue;
+            guard.step(at(120 + 6 * k), [&] {
+                staged.fields[size_t(k)] =
+                    channel.firstAttribute ? firstAttribute(element).heldText : element.heldText();
+            });
         }
+        guard.step(at(188), [&] {
+            staged.channelExtra = channelExtra(xml.selectSingleNode(u"rss/channel"));
+            for (const XmlNode &node : xml.prolog())
+                KeptContent::append(staged.prolog, node.outerXml());
+        });
 
-        XmlNode enclosure;
-        guard.step(at(210), [&] { enclosure = item.selectSingleNode(u"enclosure"); });
-        if (!enclosure.isNull()) {
-            QList<XmlAttribute> attributes;
-            guard.step(at(212), [&] { attributes = enclosure.attributes(); });
-            const qsizetype count = attributes.size();
-            for (qsizetype i = 0; i < count; ++i) {
-                const XmlAttribute &attribute = attributes[i];
-                const QString name = attribute.baseName.toLower();
-                guard.enter(at(214));
-                if (name == u"url")
-                    guard.step(at(216), [&] { episode[EpisodeColumn::Url] = attribute.text; });
-                guard.enter(at(218));
-                if (name == u"type")
-                    guard.step(at(220), [&] { episode[EpisodeColumn::Type] = attribute.text; });
-                guard.enter(at(222));
-                if (name == u"length")
-                    guard.step(at(224), [&] { episode[EpisodeColumn::Length] = attribute.text; });
-                guard.enter(at(226));
-            }
+        // Nothing above touched the document; now it all goes in at once.
+        for (int k = 0; k < ChannelField::Count; ++k) {
+            if (staged.fields[size_t(k)])
+                document.setField(k, *staged.fields[size_t(k)]);
         }
-
-        step = at(228);
-        for (const ItemChild &child : AfterEnclosure) {
-            XmlNode element;
-            guard.step(step, [&] { element = item.selectSingleNode(child.name); });
-            if (!element.isNull())
-                guard.step(step + 2, [&] { episode[child.column] = element.text(); });
-            step += 4;
+        // Like a field: a file with kept channel content replaces what was
+        // kept, a file without leaves it.
+        if (!staged.channelExtra.isEmpty())
+            document.setChannelExtra(staged.channelExtra);
+        if (!staged.prolog.isEmpty())
+            document.setProlog(staged.prolog);
+        if (!staged.hiddenItems.isEmpty()) {
+            QByteArray hidden = document.hiddenItems();
+            KeptContent::append(hidden, staged.hiddenItems);
+            document.setHiddenItems(hidden);
         }
-        guard.enter(at(250));
+        document.setNamespaces(xml.namespaces());
+        guard.step(at(250), [&] { document.appendEpisodes(std::move(staged.episodes)); });
+    } catch (const std::bad_alloc &) {
+        staged = {};
+        return fail(QStringLiteral("Out of memory"));
     }
-    guard.step(at(250), [&] { document.appendEpisodes(std::move(batch)); });
     return true;
 }
 

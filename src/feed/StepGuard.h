@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <exception>
+#include <new>
 #include <utility>
 
 // The guard a handler arms before its first step. Each numbered step runs
@@ -25,6 +26,10 @@ public:
         try {
             std::forward<F>(body)();
             return true;
+        } catch (const std::bad_alloc &) {
+            if (m_propagateOutOfMemory)
+                throw;
+            report(QStringLiteral("Out of memory"));
         } catch (const StepFailure &failure) {
             report(failure.description());
         } catch (const std::exception &failure) {
@@ -39,6 +44,10 @@ public:
     // later helpers still name the right step.
     void enter(int number) { m_step = number; }
 
+    // Out of memory is then no step's failure but the whole command's: a
+    // load that cannot finish must change nothing.
+    void setPropagateOutOfMemory(bool propagate) { m_propagateOutOfMemory = propagate; }
+
     int currentStep() const { return m_step; }
     const QString &location() const { return m_location; }
     ErrorReporter &reporter() const { return m_reporter; }
@@ -51,4 +60,5 @@ private:
     ErrorReporter &m_reporter;
     QString m_location;
     int m_step = 0;
+    bool m_propagateOutOfMemory = false;
 };
