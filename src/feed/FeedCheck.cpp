@@ -947,7 +947,7 @@ const Entry Rules[] = {
      enclosureLengthZero},
     {{"guid-duplicate", Error, Source::ApplePodcasts, "No two episodes share a GUID."},
      guidDuplicate},
-    {{"guid-permalink", Error, Source::Rss2,
+    {{"guid-permalink", Warning, Source::Rss2,
       "A GUID that is not an address has isPermaLink=\"false\"."},
      guidPermaLink},
     {{"enclosure-url-duplicate", Error, Source::ApplePodcasts,
