@@ -58,36 +58,31 @@ const std::initializer_list<Category> Categories{
     {"TV & Film", {"After Shows", "Film History", "Film Interviews", "Film Reviews", "TV Reviews"}},
 };
 
-// Names from Apple's list before 2019: still met in feeds, no longer listed.
-const std::initializer_list<const char *> RetiredCategories{"Games & Hobbies",
-                                                            "Government & Organizations",
-                                                            "Health",
-                                                            "News & Politics",
-                                                            "Science & Medicine",
-                                                            "Sports & Recreation",
-                                                            "Education Technology",
-                                                            "Higher Education",
-                                                            "K-12",
-                                                            "Language Courses",
-                                                            "Training",
-                                                            "Literature",
-                                                            "Management & Marketing",
-                                                            "Shopping",
-                                                            "Other Games",
-                                                            "Local",
-                                                            "National",
-                                                            "Regional",
-                                                            "Fitness & Nutrition",
-                                                            "Self-Help",
-                                                            "Other",
-                                                            "Amateur",
-                                                            "College & High School",
-                                                            "Outdoor",
-                                                            "Professional",
-                                                            "Gadgets",
-                                                            "Podcasting",
-                                                            "Software How-To",
-                                                            "Tech News"};
+// Names from Apple's lists before 2019: still met in feeds, no longer listed.
+const std::initializer_list<const char *> RetiredCategories{
+    "Arts & Entertainment", "Audio Blogs", "Family", "Food", "Games & Hobbies",
+    "Government & Organizations", "Health", "International", "Movies & Television",
+    "News & Politics", "Politics", "Public Radio", "Science & Medicine", "Sports & Recreation",
+    "Talk Radio", "Transportation", "Travel"};
+const std::initializer_list<const char *> RetiredSubcategories{
+    "Literature", "Architecture", "Design", "Entertainment", "Games", "Performing Arts",
+    "Photography", "Poetry", "Science Fiction", "Careers", "Finance", "Investing",
+    "Management & Marketing", "News", "Shopping", "Education Technology", "Higher Education",
+    "K-12", "Language Courses", "Training", "Automotive", "Aviation", "Hobbies", "Other Games",
+    "Video Games", "Local", "National", "Non-Profit", "Regional", "Alternative Health",
+    "Diet & Nutrition", "Fitness", "Fitness & Nutrition", "Relationships", "Self-Help",
+    "Sexuality", "Buddhism", "Christianity", "Islam", "Judaism", "New Age", "Philosophy",
+    "Other", "Spirituality", "Medicine", "Natural Sciences", "Social Sciences", "History",
+    "Amateur", "College & High School", "Outdoor", "Professional", "Computers", "Developers",
+    "Gadgets", "Information Technology", "Operating Systems", "Podcasting", "Smart Phones",
+    "Software How-To", "Tech News", "Text/Speech", "Bicycles", "Commuting", "Australian",
+    "Belgian", "Brazilian", "Canadian", "Chinese", "Dutch", "French", "German", "Hebrew",
+    "Italian", "Japanese", "Norwegian", "Polish", "Portuguese", "Spanish", "Swedish"};
+
+bool listed(const std::initializer_list<const char *> &list, const QString &name) {
+    return std::any_of(list.begin(), list.end(),
+                       [&](const char *entry) { return name == QLatin1StringView(entry); });
+}
 
 const Category *findCategory(const QString &name) {
     for (const Category &category : Categories) {
@@ -109,8 +104,15 @@ const Category *parentOf(const QString &name) {
 }
 
 bool isRetired(const QString &name) {
-    return std::any_of(RetiredCategories.begin(), RetiredCategories.end(),
-                       [&](const char *retired) { return name == QLatin1StringView(retired); });
+    return listed(RetiredCategories, name);
+}
+
+bool isRetiredSubcategory(const QString &name) {
+    return listed(RetiredSubcategories, name);
+}
+
+bool isSubcategoryOf(const Category &category, const QString &name) {
+    return listed(category.subcategories, name);
 }
 
 // Names as they have to stand in an attribute the editor writes unescaped.
@@ -479,6 +481,27 @@ void channelCategoryUnknown(const Scan &scan, Findings &out) {
     }
 }
 
+// Each sub-category in the kept content with the name of its category: those
+// inside the written category's holder, and those of every further category.
+template <typename Function>
+void forEachSubcategory(const Scan &scan, Function function) {
+    bool holderSeen = false;
+    for (const XmlNode &node : scan.channel->elements(KeptContent::Itunes, u"category"_qs)) {
+        QString categoryName;
+        if (KeptContent::hasAttribute(node, u"text"_qs)) {
+            categoryName = KeptContent::attribute(node, u"text"_qs);
+        } else if (!holderSeen) {
+            // Carries the sub-categories of the category in the field.
+            holderSeen = true;
+            categoryName = unescaped(scan.field(ChannelField::Category));
+        } else {
+            continue;
+        }
+        for (const XmlNode &sub : scan.channel->children(node, KeptContent::Itunes, u"category"_qs))
+            function(categoryName, KeptContent::attribute(sub, u"text"_qs));
+    }
+}
+
 void channelCategoryRetired(const Scan &scan, Findings &out) {
     const QString category = unescaped(scan.field(ChannelField::Category));
     if (isRetired(category) && !findCategory(category))
@@ -491,35 +514,22 @@ void channelCategoryRetired(const Scan &scan, Findings &out) {
             out.add(Place::ofTag(u"itunes:category"_qs),
                     QStringLiteral("\"%1\" is no longer one of Apple's categories.").arg(text));
     }
-}
-
-void checkSubcategories(const Scan &scan, Findings &out, const XmlNode &holder,
-                        const QString &categoryName) {
-    const Category *category = findCategory(categoryName);
-    if (!category)
-        return; // the category itself is reported
-    for (const XmlNode &sub : scan.channel->children(holder, KeptContent::Itunes, u"category"_qs)) {
-        const QString text = KeptContent::attribute(sub, u"text"_qs);
-        const bool known =
-            std::any_of(category->subcategories.begin(), category->subcategories.end(),
-                        [&](const char *name) { return text == QLatin1StringView(name); });
-        if (!known && !isRetired(text))
+    forEachSubcategory(scan, [&](const QString &categoryName, const QString &text) {
+        const Category *category = findCategory(categoryName);
+        if (category && !isSubcategoryOf(*category, text) && isRetiredSubcategory(text))
             out.add(Place::ofTag(u"itunes:category"_qs),
-                    QStringLiteral("\"%1\" is not a sub-category of %2.").arg(text, categoryName));
-    }
+                    QStringLiteral("\"%1\" is no longer a sub-category of %2.")
+                        .arg(text, categoryName));
+    });
 }
 
 void channelSubcategoryUnknown(const Scan &scan, Findings &out) {
-    bool holderSeen = false;
-    for (const XmlNode &node : scan.channel->elements(KeptContent::Itunes, u"category"_qs)) {
-        if (KeptContent::hasAttribute(node, u"text"_qs)) {
-            checkSubcategories(scan, out, node, KeptContent::attribute(node, u"text"_qs));
-        } else if (!holderSeen) {
-            // Carries the sub-categories of the category in the field.
-            holderSeen = true;
-            checkSubcategories(scan, out, node, unescaped(scan.field(ChannelField::Category)));
-        }
-    }
+    forEachSubcategory(scan, [&](const QString &categoryName, const QString &text) {
+        const Category *category = findCategory(categoryName);
+        if (category && !isSubcategoryOf(*category, text) && !isRetiredSubcategory(text))
+            out.add(Place::ofTag(u"itunes:category"_qs),
+                    QStringLiteral("\"%1\" is not a sub-category of %2.").arg(text, categoryName));
+    });
 }
 
 void channelExplicitMissing(const Scan &scan, Findings &out) {
