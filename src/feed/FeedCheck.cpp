@@ -703,7 +703,7 @@ void enclosureTypeMismatch(const Scan &scan, Findings &out) {
 bool guidIsPermaLink(const Scan &scan, qsizetype number) {
     // The first guid without text of its own carries the written guid's attributes.
     for (const XmlNode &node : scan.episode(number).elements(QString(), u"guid"_qs)) {
-        if (node.text().isEmpty())
+        if (!node.hasOwnText())
             return KeptContent::attribute(node, u"isPermaLink"_qs).trimmed() != u"false";
     }
     return true;
