@@ -5,10 +5,10 @@
 
 #include <QHash>
 #include <QRegularExpression>
-#include <QTimeZone>
 #include <QUrl>
 #include <algorithm>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 using Severity = FeedFinding::Severity;
@@ -59,25 +59,103 @@ const std::initializer_list<Category> Categories{
 };
 
 // Names from Apple's lists before 2019: still met in feeds, no longer listed.
-const std::initializer_list<const char *> RetiredCategories{
-    "Arts & Entertainment", "Audio Blogs", "Family", "Food", "Games & Hobbies",
-    "Government & Organizations", "Health", "International", "Movies & Television",
-    "News & Politics", "Politics", "Public Radio", "Science & Medicine", "Sports & Recreation",
-    "Talk Radio", "Transportation", "Travel"};
-const std::initializer_list<const char *> RetiredSubcategories{
-    "Literature", "Architecture", "Design", "Entertainment", "Games", "Performing Arts",
-    "Photography", "Poetry", "Science Fiction", "Careers", "Finance", "Investing",
-    "Management & Marketing", "News", "Shopping", "Education Technology", "Higher Education",
-    "K-12", "Language Courses", "Training", "Automotive", "Aviation", "Hobbies", "Other Games",
-    "Video Games", "Local", "National", "Non-Profit", "Regional", "Alternative Health",
-    "Diet & Nutrition", "Fitness", "Fitness & Nutrition", "Relationships", "Self-Help",
-    "Sexuality", "Buddhism", "Christianity", "Islam", "Judaism", "New Age", "Philosophy",
-    "Other", "Spirituality", "Medicine", "Natural Sciences", "Social Sciences", "History",
-    "Amateur", "College & High School", "Outdoor", "Professional", "Computers", "Developers",
-    "Gadgets", "Information Technology", "Operating Systems", "Podcasting", "Smart Phones",
-    "Software How-To", "Tech News", "Text/Speech", "Bicycles", "Commuting", "Australian",
-    "Belgian", "Brazilian", "Canadian", "Chinese", "Dutch", "French", "German", "Hebrew",
-    "Italian", "Japanese", "Norwegian", "Polish", "Portuguese", "Spanish", "Swedish"};
+const std::initializer_list<const char *> RetiredCategories{"Arts & Entertainment",
+                                                            "Audio Blogs",
+                                                            "Family",
+                                                            "Food",
+                                                            "Games & Hobbies",
+                                                            "Government & Organizations",
+                                                            "Health",
+                                                            "International",
+                                                            "Movies & Television",
+                                                            "News & Politics",
+                                                            "Politics",
+                                                            "Public Radio",
+                                                            "Science & Medicine",
+                                                            "Sports & Recreation",
+                                                            "Talk Radio",
+                                                            "Transportation",
+                                                            "Travel"};
+const std::initializer_list<const char *> RetiredSubcategories{"Literature",
+                                                               "Architecture",
+                                                               "Design",
+                                                               "Entertainment",
+                                                               "Games",
+                                                               "Performing Arts",
+                                                               "Photography",
+                                                               "Poetry",
+                                                               "Science Fiction",
+                                                               "Careers",
+                                                               "Finance",
+                                                               "Investing",
+                                                               "Management & Marketing",
+                                                               "News",
+                                                               "Shopping",
+                                                               "Education Technology",
+                                                               "Higher Education",
+                                                               "K-12",
+                                                               "Language Courses",
+                                                               "Training",
+                                                               "Automotive",
+                                                               "Aviation",
+                                                               "Hobbies",
+                                                               "Other Games",
+                                                               "Video Games",
+                                                               "Local",
+                                                               "National",
+                                                               "Non-Profit",
+                                                               "Regional",
+                                                               "Alternative Health",
+                                                               "Diet & Nutrition",
+                                                               "Fitness",
+                                                               "Fitness & Nutrition",
+                                                               "Relationships",
+                                                               "Self-Help",
+                                                               "Sexuality",
+                                                               "Buddhism",
+                                                               "Christianity",
+                                                               "Islam",
+                                                               "Judaism",
+                                                               "New Age",
+                                                               "Philosophy",
+                                                               "Other",
+                                                               "Spirituality",
+                                                               "Medicine",
+                                                               "Natural Sciences",
+                                                               "Social Sciences",
+                                                               "History",
+                                                               "Amateur",
+                                                               "College & High School",
+                                                               "Outdoor",
+                                                               "Professional",
+                                                               "Computers",
+                                                               "Developers",
+                                                               "Gadgets",
+                                                               "Information Technology",
+                                                               "Operating Systems",
+                                                               "Podcasting",
+                                                               "Smart Phones",
+                                                               "Software How-To",
+                                                               "Tech News",
+                                                               "Text/Speech",
+                                                               "Bicycles",
+                                                               "Commuting",
+                                                               "Australian",
+                                                               "Belgian",
+                                                               "Brazilian",
+                                                               "Canadian",
+                                                               "Chinese",
+                                                               "Dutch",
+                                                               "French",
+                                                               "German",
+                                                               "Hebrew",
+                                                               "Italian",
+                                                               "Japanese",
+                                                               "Norwegian",
+                                                               "Polish",
+                                                               "Portuguese",
+                                                               "Spanish",
+                                                               "Swedish"};
 
 bool listed(const std::initializer_list<const char *> &list, const QString &name) {
     return std::any_of(list.begin(), list.end(),
@@ -483,8 +561,7 @@ void channelCategoryUnknown(const Scan &scan, Findings &out) {
 
 // Each sub-category in the kept content with the name of its category: those
 // inside the written category's holder, and those of every further category.
-template <typename Function>
-void forEachSubcategory(const Scan &scan, Function function) {
+template<typename Function> void forEachSubcategory(const Scan &scan, Function function) {
     bool holderSeen = false;
     for (const XmlNode &node : scan.channel->elements(KeptContent::Itunes, u"category"_qs)) {
         QString categoryName;

@@ -19,8 +19,7 @@ const PodcastDocument::Namespaces &wellKnown() {
 }
 
 QString escapedAttribute(const QString &value) {
-    QString escaped = value.toHtmlEscaped();
-    return escaped;
+    return value.toHtmlEscaped();
 }
 } // namespace
 
