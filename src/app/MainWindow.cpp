@@ -2,25 +2,28 @@
 
 #include "BuildConfig.h"
 #include "dialogs/EpisodeDialog.h"
+#include "dialogs/FeedCheckDialog.h"
+#include "feed/ApplicationFolder.h"
+#include "feed/ApplicationTitle.h"
+#include "feed/DesktopShell.h"
 #include "feed/ErrorReporter.h"
+#include "feed/FeedCheck.h"
+#include "feed/FileExists.h"
 #include "feed/LoadPodcast.h"
 #include "feed/Locations.h"
 #include "feed/MessageService.h"
 #include "feed/SavePodcast.h"
 #include "feed/StepGuard.h"
-#include "feed/ApplicationFolder.h"
-#include "feed/ApplicationTitle.h"
 #include "look/ApplySkin.h"
 #include "look/CentreOnScreen.h"
-#include "feed/FileExists.h"
 #include "look/FormFrame.h"
 #include "look/FormLook.h"
 #include "look/HandCursor.h"
 #include "look/HoverCursorRule.h"
 #include "look/Twips.h"
 #include "model/PodcastDocument.h"
-#include "feed/DesktopShell.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -119,6 +122,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     , m_document(new PodcastDocument(this)) {
     buildControls();
     addShortcuts();
+    addCheckFeedCommand();
     load();
 }
 
@@ -326,6 +330,10 @@ void MainWindow::addEpisode() {
 }
 
 void MainWindow::editEpisode() {
+    editSelectedEpisode(-1);
+}
+
+void MainWindow::editSelectedEpisode(int focusColumn) {
     StepGuard guard(m_services.errors, Locations::form1("PushButton4_Click"));
     guard.enter(100);
     const qsizetype selected = selectedEpisode();
@@ -347,6 +355,8 @@ void MainWindow::editEpisode() {
         if (!dialog)
             dialog = createEpisodeDialog(selected);
         dialog->setWindowTitle(EpisodeDialog::editCaption());
+        if (focusColumn >= 0 && focusColumn < EpisodeColumn::Count)
+            dialog->box(focusColumn)->setFocus();
     });
     guard.step(next + 2, [&] {
         if (dialog)
@@ -514,6 +524,44 @@ void MainWindow::openFeed(const QString &path) {
 
 void MainWindow::loadSample() {
     loadSampleCommand(*m_document, m_applicationFolder, m_services.messages, m_services.errors);
+}
+
+// Check Feed
+
+void MainWindow::addCheckFeedCommand() {
+    // A window action, not a box's: no text box has a use for F7.
+    m_checkFeed = new QAction(QStringLiteral("Check Feed"), this);
+    m_checkFeed->setObjectName(QStringLiteral("CheckFeedAction"));
+    m_checkFeed->setShortcut(QKeySequence(Qt::Key_F7));
+    m_checkFeed->setShortcutContext(Qt::WindowShortcut);
+    m_checkFeed->setToolTip(QStringLiteral("Check Feed (%1)")
+                                .arg(m_checkFeed->shortcut().toString(QKeySequence::NativeText)));
+    connect(m_checkFeed, &QAction::triggered, this, &MainWindow::checkFeed);
+    addAction(m_checkFeed);
+}
+
+void MainWindow::checkFeed() {
+    FeedCheckDialog dialog(FeedCheck::check(*m_document), this);
+    if (m_services.showFeedCheckDialog)
+        m_services.showFeedCheckDialog(dialog);
+    else
+        dialog.exec();
+    if (dialog.chosen())
+        goToFinding(*dialog.chosen());
+}
+
+void MainWindow::goToFinding(const FeedFinding &finding) {
+    const FeedFinding::Place &place = finding.place;
+    if (place.isField()) {
+        m_fields[place.field]->setFocus();
+        m_fields[place.field]->selectAll();
+        return;
+    }
+    if (place.episode < 1 || place.episode > m_document->episodeCount())
+        return; // the channel's kept content has no box yet
+    selectEpisode(place.episode);
+    m_list->setFocus();
+    editSelectedEpisode(place.column);
 }
 
 // Closing

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MainWindowServices.h"
+#include "feed/FeedFinding.h"
 #include "model/ChannelField.h"
 
 #include <QWidget>
@@ -9,6 +10,7 @@
 
 class HoverCursorRule;
 class PodcastDocument;
+class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -38,6 +40,8 @@ public:
 
     QLineEdit *fieldBox(int index) const { return m_fields[index]; }
     QTreeView *episodeList() const { return m_list; }
+    // "Check Feed" (F7): the document as it stands against the directories' rules.
+    QAction *checkFeedAction() const { return m_checkFeed; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -52,6 +56,8 @@ private:
 
     void addEpisode();
     void editEpisode();
+    // Edit Episode with the focus in one column's box (-1: the first box).
+    void editSelectedEpisode(int focusColumn);
     void deleteEpisode();
     void deleteKeyPressed();
     void listDoubleClicked();
@@ -60,6 +66,9 @@ private:
     void showHelp();
     void loadFeed();
     void loadSample();
+    void addCheckFeedCommand();
+    void checkFeed();
+    void goToFinding(const FeedFinding &finding);
 
     bool titleMissing() const;
     void focusTitle();
@@ -81,4 +90,5 @@ private:
     QGroupBox *m_episodeFrame = nullptr;
     QTreeView *m_list = nullptr;
     HoverCursorRule *m_hover = nullptr;
+    QAction *m_checkFeed = nullptr;
 };

@@ -7,6 +7,7 @@
 
 class DesktopShell;
 class EpisodeDialog;
+class FeedCheckDialog;
 class ErrorReporter;
 class FileDialogService;
 class MessageService;
@@ -25,4 +26,6 @@ struct MainWindowServices {
     // Shows the episode dialog modally and returns when it has closed; empty
     // means QDialog::exec().
     std::function<void(EpisodeDialog &)> showEpisodeDialog = {};
+    // The same for the list of a feed check.
+    std::function<void(FeedCheckDialog &)> showFeedCheckDialog = {};
 };

@@ -5,6 +5,7 @@
 #include "CollectedReports.h"
 #include "FixedPathDialogs.h"
 #include "JsonOutput.h"
+#include "feed/FeedCheck.h"
 #include "feed/LoadPodcast.h"
 #include "feed/SavePodcast.h"
 #include "model/PodcastDocument.h"
@@ -21,18 +22,28 @@ constexpr int ExitUsage = 2;
 constexpr char Usage[] =
     "Usage: brindlewood-feed dump FILE\n"
     "       brindlewood-feed resave IN OUT\n"
+    "       brindlewood-feed check FILE [--json]\n"
     "       brindlewood-feed --help | --version\n"
     "\n"
     "  dump FILE      Load FILE into an empty podcast as \"Load Podcast.xml\" does and\n"
     "                 print it as JSON: {\"fields\": [12 texts], \"episodes\": [[13 texts],\n"
-    "                 ...], \"errors\": [{\"location\", \"step\", \"description\"}],\n"
+    "                 ...], \"channelExtra\": XML, \"episodeExtras\": [XML per episode],\n"
+    "                 \"hiddenItems\": XML, \"errors\": [{\"location\", \"step\", "
+    "\"description\"}],\n"
     "                 \"message\": null or \"Fail to load XML.\"}.\n"
     "  resave IN OUT  Load IN into an empty podcast and save it to OUT as the editor\n"
     "                 saves; OUT is left untouched when the feed is refused or OUT\n"
     "                 cannot take it (not a regular file, read-only, disk full).\n"
+    "  check FILE [--json]\n"
+    "                 Load FILE as the editor does and check it against the rules of\n"
+    "                 Apple Podcasts, the Podcast Index and RSS 2.0; one finding a\n"
+    "                 line: severity, rule, where, message and source. --json prints\n"
+    "                 {\"findings\": [...], \"errors\": N, \"warnings\": N}.\n"
     "  --             What follows is a file name, even when it begins with '-'.\n"
     "\n"
-    "Exit status: 0 done, 1 the feed could not be loaded or saved, 2 usage error.\n";
+    "Exit status: 0 done, 1 the feed could not be loaded or saved, 2 usage error.\n"
+    "check: 0 no errors (warnings allowed), 1 errors found, 2 usage error or a file\n"
+    "that cannot be read as XML.\n";
 
 void printError(const QString &text) {
     std::fprintf(stderr, "brindlewood-feed: %s\n", text.toLocal8Bit().constData());
@@ -92,7 +103,19 @@ int dump(const QString &path) {
         }
         out.raw("]");
     }
-    out.raw("],\n \"errors\": [");
+    // Kept content as XML text, in list order.
+    out.raw("],\n \"channelExtra\": ");
+    out.string(QString::fromUtf8(document.channelExtra()));
+    out.raw(",\n \"episodeExtras\": [");
+    first = true;
+    for (const Episode &episode : document.episodes()) {
+        out.raw(first ? "\n  " : ",\n  ");
+        first = false;
+        out.string(QString::fromUtf8(episode.extra));
+    }
+    out.raw("],\n \"hiddenItems\": ");
+    out.string(QString::fromUtf8(document.hiddenItems()));
+    out.raw(",\n \"errors\": [");
     first = true;
     for (const CollectedReports::Report &report : reports.reports()) {
         out.raw(first ? "\n  {\"location\": " : ",\n  {\"location\": ");
@@ -116,6 +139,88 @@ int dump(const QString &path) {
     }
     printNotices(messages, path);
     return loaded ? ExitOk : ExitRefused;
+}
+
+void printPlace(JsonOutput &out, const FeedFinding::Place &place) {
+    out.raw("{");
+    const char *separator = "";
+    if (place.isField()) {
+        out.raw("\"field\": ");
+        out.number(place.field);
+        separator = ", ";
+    }
+    if (place.episode > 0) {
+        out.raw(separator);
+        out.raw("\"episode\": ");
+        out.number(place.episode);
+        separator = ", ";
+    }
+    if (place.column >= 0) {
+        out.raw(separator);
+        out.raw("\"column\": ");
+        out.number(place.column);
+        separator = ", ";
+    }
+    if (!place.tag.isEmpty()) {
+        out.raw(separator);
+        out.raw("\"tag\": ");
+        out.string(place.tag);
+    }
+    out.raw("}");
+}
+
+int check(const QString &path, bool json) {
+    PodcastDocument document;
+    CollectedMessages messages;
+    CollectedReports reports;
+    if (!load(path, document, messages, reports)) {
+        printNotices(messages, path);
+        return ExitUsage;
+    }
+    printReports(reports);
+
+    const QList<FeedFinding> findings = FeedCheck::check(document);
+    const qsizetype errors = FeedCheck::errorCount(findings);
+    JsonOutput out(stdout);
+    if (json) {
+        out.raw("{\"findings\": [");
+        bool first = true;
+        for (const FeedFinding &finding : findings) {
+            out.raw(first ? "\n  {\"severity\": " : ",\n  {\"severity\": ");
+            first = false;
+            out.string(FeedFinding::severityText(finding.severity));
+            out.raw(", \"rule\": ");
+            out.string(finding.rule);
+            out.raw(", \"where\": ");
+            printPlace(out, finding.place);
+            out.raw(", \"location\": ");
+            out.string(finding.place.text());
+            out.raw(", \"message\": ");
+            out.string(finding.message);
+            out.raw(", \"source\": ");
+            out.string(finding.source);
+            out.raw("}");
+        }
+        out.raw("],\n \"errors\": ");
+        out.number(errors);
+        out.raw(", \"warnings\": ");
+        out.number(findings.size() - errors);
+        out.raw("}\n");
+    } else {
+        // As compilers write theirs, so editors and scripts can read them.
+        for (const FeedFinding &finding : findings) {
+            const QString line =
+                QStringLiteral("%1: %2: %3: %4 [%5; %6]\n")
+                    .arg(path, finding.place.text(), FeedFinding::severityText(finding.severity),
+                         finding.message, finding.rule, finding.source);
+            out.raw(line.toUtf8().toStdString());
+        }
+    }
+    if (!out.flush()) {
+        printError(QStringLiteral("cannot write the output"));
+        return ExitRefused;
+    }
+    return errors > 0 ? ExitRefused : ExitOk;
 }
 
 int resave(const QString &in, const QString &out) {
@@ -146,6 +251,7 @@ int main(int argc, char *argv[]) {
     // never becomes a file name; a name that begins with '-' follows "--".
     QStringList arguments;
     bool optionsEnded = false;
+    bool json = false;
     for (const QString &argument : QCoreApplication::arguments().mid(1)) {
         if (optionsEnded || !argument.startsWith(u'-')) {
             arguments.append(argument);
@@ -157,6 +263,8 @@ int main(int argc, char *argv[]) {
         } else if (argument == u"--version") {
             std::printf("brindlewood-feed %s\n", BuildConfig::Version);
             return ExitOk;
+        } else if (argument == u"--json") {
+            json = true;
         } else {
             return usageError(QStringLiteral("unknown option '%1'").arg(argument));
         }
@@ -165,6 +273,8 @@ int main(int argc, char *argv[]) {
         return usageError(QStringLiteral("no command given"));
 
     const QString &command = arguments.first();
+    if (json && command != u"check")
+        return usageError(QStringLiteral("--json goes with check only"));
     if (command == u"dump") {
         if (arguments.size() != 2)
             return usageError(QStringLiteral("dump takes one FILE"));
@@ -180,6 +290,13 @@ int main(int argc, char *argv[]) {
         if (arguments[2].trimmed().isEmpty())
             return usageError(QStringLiteral("OUT is empty"));
         return resave(arguments[1], arguments[2]);
+    }
+    if (command == u"check") {
+        if (arguments.size() != 2)
+            return usageError(QStringLiteral("check takes one FILE"));
+        if (arguments[1].isEmpty())
+            return usageError(QStringLiteral("FILE is empty"));
+        return check(arguments[1], json);
     }
     return usageError(QStringLiteral("unknown command '%1'").arg(command));
 }

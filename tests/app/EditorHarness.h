@@ -2,6 +2,7 @@
 
 #include "app/MainWindow.h"
 #include "dialogs/EpisodeDialog.h"
+#include "dialogs/FeedCheckDialog.h"
 #include "model/PodcastDocument.h"
 
 #include "support/RecordingDesktopShell.h"
@@ -45,6 +46,14 @@ public:
                     dialog.cancelButton()->click();
             };
         }
+        services.showFeedCheckDialog = [this](FeedCheckDialog &dialog) {
+            ++checksShown;
+            dialog.show();
+            if (onFeedCheckDialog)
+                onFeedCheckDialog(dialog);
+            if (dialog.isVisible())
+                dialog.reject();
+        };
         window = std::make_unique<MainWindow>(std::move(services));
         tester = std::make_unique<QAbstractItemModelTester>(
             &window->document(), QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -80,6 +89,8 @@ public:
     RecordingDesktopShell shell;
     std::function<void(EpisodeDialog &)> onEpisodeDialog;
     int dialogsShown = 0;
+    std::function<void(FeedCheckDialog &)> onFeedCheckDialog;
+    int checksShown = 0;
     QString lastDialogCaption;
     QStringList lastDialogFields;
     std::unique_ptr<MainWindow> window;

@@ -30,6 +30,11 @@ private Q_SLOTS:
     void resave_throughLinkAndLongName_written();
     void usage_data();
     void usage();
+    void check_exitStatus_data();
+    void check_exitStatus();
+    void check_jsonListsEveryFinding();
+    void check_plainTextOneFindingALine();
+    void check_samplePasses();
 
 public:
     enum class Out { FullDisk, Fifo, Device, ReadOnlyFile, Folder };
@@ -73,6 +78,22 @@ QString write(const QTemporaryDir &dir, const QString &name, const QByteArray &b
     return path;
 }
 
+// A feed as the editor writes it, with what the directories require.
+QByteArray goodFeed(const QByteArray &channelExtra, const QByteArray &explicitValue) {
+    return R"(<?xml version="1.0" encoding="utf-8"?>
+<rss xmlns:itunes="http://www.itunes.com/dtds/podcast-1.0.dtd" version="2.0"><channel>
+<title>Night Owls</title><link>https://example.org/</link><language>en</language>
+<copyright>2024</copyright><description>Owls.</description>
+<itunes:category text="Leisure" /><itunes:owner><itunes:name>Ann</itunes:name>
+<itunes:email>ann@example.org</itunes:email></itunes:owner>
+<itunes:image href="https://example.org/cover.jpg" />)" +
+           channelExtra + R"(<item><title>One</title>
+<enclosure url="https://example.org/one.mp3" type="audio/mpeg" length="1234" />
+<guid>https://example.org/1</guid><pubDate>Mon, 05 Feb 2024 06:00:00 +0000</pubDate>
+<itunes:duration>1:00</itunes:duration><itunes:explicit>)" +
+           explicitValue + "</itunes:explicit></item></channel></rss>";
+}
+
 QByteArray readAll(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -85,7 +106,10 @@ void tst_FeedCli::dump_printsDocumentAsJson() {
     QJsonParseError error;
     const QJsonObject json = QJsonDocument::fromJson(result.out, &error).object();
     QCOMPARE(error.error, QJsonParseError::NoError);
-    QCOMPARE(json.keys(), (QStringList{u"episodes"_qs, u"errors"_qs, u"fields"_qs, u"message"_qs}));
+    QCOMPARE(json.keys(),
+             (QStringList{u"channelExtra"_qs, u"episodeExtras"_qs, u"episodes"_qs, u"errors"_qs,
+                          u"fields"_qs, u"hiddenItems"_qs, u"message"_qs}));
+    QCOMPARE(json[u"episodeExtras"].toArray().size(), json[u"episodes"].toArray().size());
     QCOMPARE(json[u"fields"].toArray().size(), 12);
     QCOMPARE(json[u"fields"][0].toString(), QStringLiteral("The Lantern Orchard"));
     const QJsonArray episodes = json[u"episodes"].toArray();
@@ -317,6 +341,97 @@ void tst_FeedCli::usage() {
     QCOMPARE(result.exitCode, exitCode);
     QVERIFY2(result.out.contains(outHas), result.out.constData());
     QVERIFY2(result.err.contains(errHas), result.err.constData());
+}
+
+void tst_FeedCli::check_exitStatus_data() {
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("errHas");
+    const QByteArray explicitTag = "<itunes:explicit>false</itunes:explicit>";
+    QTest::newRow("no findings") << goodFeed(explicitTag, "false") << QStringList() << 0
+                                 << QByteArray();
+    QTest::newRow("warnings only")
+        << goodFeed(explicitTag, "no") << QStringList() << 0 << QByteArray();
+    QTest::newRow("errors") << goodFeed(explicitTag, "maybe") << QStringList() << 1 << QByteArray();
+    QTest::newRow("json option first")
+        << goodFeed(explicitTag, "maybe") << QStringList() << 1 << QByteArray();
+    QTest::newRow("not XML") << QByteArray("<rss><channel>") << QStringList() << 2
+                             << QByteArray("Fail to load XML.");
+    QTest::newRow("unknown option") << goodFeed(explicitTag, "false") << QStringList{u"--fast"_qs}
+                                    << 2 << QByteArray("unknown option '--fast'");
+    QTest::newRow("two files") << goodFeed(explicitTag, "false") << QStringList{u"other.xml"_qs}
+                               << 2 << QByteArray("check takes one FILE");
+}
+
+void tst_FeedCli::check_exitStatus() {
+    QFETCH(QByteArray, xml);
+    QFETCH(QStringList, extra);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, errHas);
+    QTemporaryDir dir;
+    QStringList arguments{u"check"_qs, write(dir, QStringLiteral("f.xml"), xml)};
+    if (QByteArray(QTest::currentDataTag()) == "json option first")
+        arguments.insert(1, u"--json"_qs);
+    const Result result = runCommand(arguments + extra);
+    QCOMPARE(result.exitCode, exitCode);
+    QVERIFY2(result.err.contains(errHas), result.err.constData());
+}
+
+void tst_FeedCli::check_jsonListsEveryFinding() {
+    QTemporaryDir dir;
+    const QString path = write(
+        dir, QStringLiteral("f.xml"),
+        goodFeed("", "yes").replace("<language>en</language>", "<language>English</language>"));
+    const Result result = runCommand({u"check"_qs, path, u"--json"_qs});
+    QCOMPARE(result.exitCode, 1);
+    QJsonParseError error;
+    const QJsonObject json = QJsonDocument::fromJson(result.out, &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(json.keys(), (QStringList{u"errors"_qs, u"findings"_qs, u"warnings"_qs}));
+    const QJsonArray findings = json[u"findings"].toArray();
+    QCOMPARE(json[u"errors"].toInt() + json[u"warnings"].toInt(), findings.size());
+    QJsonObject language, explicitValue;
+    for (const QJsonValue &value : findings) {
+        const QJsonObject finding = value.toObject();
+        QCOMPARE(finding.keys(), (QStringList{u"location"_qs, u"message"_qs, u"rule"_qs,
+                                              u"severity"_qs, u"source"_qs, u"where"_qs}));
+        if (finding[u"rule"].toString() == u"channel-language-code")
+            language = finding;
+        if (finding[u"rule"].toString() == u"explicit-legacy")
+            explicitValue = finding;
+    }
+    QCOMPARE(language[u"severity"].toString(), u"error"_qs);
+    QCOMPARE(language[u"where"].toObject(), (QJsonObject{{u"field"_qs, 2}}));
+    QCOMPARE(language[u"location"].toString(), u"Podcast, Language"_qs);
+    QCOMPARE(language[u"source"].toString(), u"Apple Podcasts, A Podcaster's Guide to RSS"_qs);
+    QCOMPARE(explicitValue[u"severity"].toString(), u"warning"_qs);
+    QCOMPARE(explicitValue[u"where"].toObject(),
+             (QJsonObject{{u"episode"_qs, 1}, {u"column"_qs, 11}}));
+}
+
+void tst_FeedCli::check_plainTextOneFindingALine() {
+    QTemporaryDir dir;
+    const QString path =
+        write(dir, QStringLiteral("f.xml"), goodFeed("", "yes").replace("1:00<", "one minute<"));
+    const Result result = runCommand({u"check"_qs, path});
+    QCOMPARE(result.exitCode, 1);
+    const QList<QByteArray> lines = result.out.trimmed().split('\n');
+    QVERIFY(lines.contains(path.toUtf8() +
+                           ": Episode 1, Duration: error: The duration \"one minute\" is not "
+                           "seconds, MM:SS or H:MM:SS. [duration-format; Apple Podcasts, A "
+                           "Podcaster's Guide to RSS]"));
+    QVERIFY(lines.contains(path.toUtf8() +
+                           ": Episode 1, Explicit: warning: \"yes\" is an old explicit value; "
+                           "write true. [explicit-legacy; Apple Podcasts, A Podcaster's Guide "
+                           "to RSS]"));
+}
+
+void tst_FeedCli::check_samplePasses() {
+    const Result result = runCommand({u"check"_qs, sample(), u"--json"_qs});
+    const QJsonObject json = QJsonDocument::fromJson(result.out).object();
+    QCOMPARE(json[u"errors"].toInt(), 0);
+    QCOMPARE(result.exitCode, 0);
 }
 
 QTEST_GUILESS_MAIN(tst_FeedCli)

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "FeedFinding.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+class PodcastDocument;
+
+// Will the directories take this feed? Checks the document as it stands (the
+// fields, the columns and the kept content) against the rules that Apple
+// Podcasts, the Podcast Index and the RSS 2.0 specification publish.
+namespace FeedCheck {
+enum class Source {
+    ApplePodcasts,   // "A Podcaster's Guide to RSS"
+    AppleCategories, // its list of categories
+    PodcastIndex,    // the podcast namespace documentation
+    Rss2,            // the RSS 2.0 specification
+};
+QString sourceName(Source source);
+
+struct Rule {
+    const char *id;
+    FeedFinding::Severity severity;
+    Source source;
+    const char *summary;
+};
+// Every rule, in the order they are applied.
+QList<Rule> rules();
+
+// The findings, the channel's first, then episode by episode in list order.
+// `now` decides which publication dates lie in the future.
+QList<FeedFinding> check(const PodcastDocument &document,
+                         const QDateTime &now = QDateTime::currentDateTimeUtc());
+
+qsizetype errorCount(const QList<FeedFinding> &findings);
+} // namespace FeedCheck
