@@ -40,6 +40,8 @@ private Q_SLOTS:
     void feed_keptContentKeepsItsOrder();
     void feed_secondSaveGivesSameBytes_data();
     void feed_secondSaveGivesSameBytes();
+    void loadingTwice_keepsBothFilesEpisodeContent_data();
+    void loadingTwice_keepsBothFilesEpisodeContent();
     void editorMadeFeed_keepsNothingAndSavesUnchanged();
     void sample_savesBackByteForByte();
     void loadedValue_heldInTheFormItIsWritten_data();
@@ -463,6 +465,87 @@ void tst_RoundTrip::feed_secondSaveGivesSameBytes() {
                                  .arg(QString::fromUtf8(a[i]), QString::fromUtf8(b[i]))));
     }
     QCOMPARE(b.size(), a.size());
+}
+
+void tst_RoundTrip::loadingTwice_keepsBothFilesEpisodeContent_data() {
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QByteArray>("second"); // a file name, or the feed itself
+    QTest::addColumn<bool>("secondHasChannelContent");
+
+    QTest::newRow("two feeds, different prefixes") << QStringLiteral("03-podcasting-namespace.xml")
+                                                   << QByteArray("09-other-prefixes.xml") << true;
+    QTest::newRow("one prefix for two namespaces")
+        << QStringLiteral("09-other-prefixes.xml")
+        << QByteArray("<?xml version=\"1.0\"?>\n"
+                      "<rss version=\"2.0\" xmlns:c=\"urn:example:chapters\">\n<channel>\n"
+                      "<title>Other</title>\n<item><title>Chaptered</title>"
+                      "<c:chapter start=\"0\">Intro</c:chapter>"
+                      "<c:chapter start=\"95\">Main</c:chapter></item>\n</channel>\n</rss>")
+        << false;
+    QTest::newRow("feed without kept channel content second")
+        << QStringLiteral("01-hosted-cdata-show-notes.xml")
+        << QByteArray("<?xml version=\"1.0\"?>\n<rss version=\"2.0\">\n<channel>\n"
+                      "<title>Plain</title>\n<item><title>Plain one</title><guid>p1</guid></item>\n"
+                      "</channel>\n</rss>")
+        << false;
+}
+
+// Loading is additive: the second file's episodes bring their own kept
+// content, and the channel's kept content is replaced only by a file that
+// has some.
+void tst_RoundTrip::loadingTwice_keepsBothFilesEpisodeContent() {
+    QFETCH(QString, first);
+    QFETCH(QByteArray, second);
+    QFETCH(bool, secondHasChannelContent);
+    QTemporaryDir dir;
+    const QString firstPath = roundTripFolder() + u'/' + first;
+    QString secondPath = roundTripFolder() + u'/' + QString::fromUtf8(second);
+    if (second.startsWith("<?xml")) {
+        secondPath = dir.filePath(QStringLiteral("second.xml"));
+        QVERIFY(writeAll(secondPath, second));
+    }
+
+    PodcastDocument document;
+    QVERIFY(load(firstPath, document).isEmpty());
+    const QByteArray firstChannelExtra = document.channelExtra();
+    QVERIFY(load(secondPath, document).isEmpty());
+    if (!secondHasChannelContent)
+        QCOMPARE(document.channelExtra(), firstChannelExtra);
+    const QString out = dir.filePath(QStringLiteral("Podcast.xml"));
+    const QString problems = save(document, out);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems));
+
+    // Items are numbered afresh in the combined list, so compare them
+    // without their numbers.
+    static const QRegularExpression itemNumber(QStringLiteral("/item\\[\\d+\\]"));
+    const auto episodeContent = [](const QByteArray &bytes) {
+        const XmlDoc doc = parse(bytes);
+        QMap<QString, int> counts;
+        if (!doc)
+            return counts;
+        const Inventory inventory(doc.get());
+        for (auto it = inventory.counts.cbegin(); it != inventory.counts.cend(); ++it) {
+            if (it.key().startsWith(QStringLiteral("rss/channel/item")))
+                counts[QString(it.key()).replace(itemNumber, QStringLiteral("/item"))] +=
+                    it.value();
+        }
+        return counts;
+    };
+    QMap<QString, int> expected = episodeContent(readAll(firstPath));
+    const QMap<QString, int> fromSecond = episodeContent(readAll(secondPath));
+    for (auto it = fromSecond.cbegin(); it != fromSecond.cend(); ++it)
+        expected[it.key()] += it.value();
+    const QMap<QString, int> saved = episodeContent(readAll(out));
+    QVERIFY2(!saved.isEmpty(), "the saved file is not well-formed");
+    QStringList lost;
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        if (saved.value(it.key()) < it.value())
+            lost.append(QStringLiteral("%1 of %2: %3")
+                            .arg(it.value() - saved.value(it.key()))
+                            .arg(it.value())
+                            .arg(it.key()));
+    }
+    QVERIFY2(lost.isEmpty(), qPrintable(QStringLiteral("lost:\n") + lost.join(u'\n')));
 }
 
 void tst_RoundTrip::editorMadeFeed_keepsNothingAndSavesUnchanged() {
