@@ -17,7 +17,7 @@
 namespace {
 struct ChannelPath {
     QStringView path;
-    bool firstAttribute; // Category and Image Link take their first attribute's value
+    bool fromAttribute; // Category and Image Link take an attribute's value
 };
 
 // By Channel field index, which is also the reading order.
@@ -58,11 +58,21 @@ constexpr std::array<ItemChild, 6> AfterEnclosure{{
     {u"category", EpisodeColumn::Category},
 }};
 
-XmlAttribute firstAttribute(const XmlNode &element) {
+// Category and Image Link: the attribute the editor writes them to (text,
+// href), else the first one, whatever its name. Taking the first one even
+// where the written one stands later would write its value as the address
+// and lose the other.
+qsizetype valueAttribute(const XmlNode &element) {
     const QList<XmlAttribute> attributes = element.attributes();
     if (attributes.isEmpty())
         throw StepFailure(QStringLiteral("The element %1 has no attribute.").arg(element.name()));
-    return attributes.first();
+    const QString written =
+        element.name() == u"itunes:image" ? QStringLiteral("href") : QStringLiteral("text");
+    for (qsizetype i = 0; i < attributes.size(); ++i) {
+        if (attributes[i].qualifiedName == written)
+            return i;
+    }
+    return 0;
 }
 
 // What the editor does not read of one channel or item, as a block of kept
@@ -249,7 +259,8 @@ QByteArray channelExtra(const XmlNode &channel) {
         }
         written.append(name);
         if (name == u"itunes:category" || name == u"itunes:image") {
-            kept.addWritten(child, [](int i) { return i == 0; });
+            const qsizetype value = child.attributeCount() > 0 ? valueAttribute(child) : -1;
+            kept.addWritten(child, [value](int i) { return i == value; });
         } else if (name == u"itunes:owner") {
             bool nameRead = false;
             bool emailRead = false;
@@ -332,7 +343,9 @@ bool LoadPodcast(const QString &path, PodcastDocument &document, LoadCommand com
                 continue;
             guard.step(at(120 + 6 * k), [&] {
                 staged.fields[size_t(k)] =
-                    channel.firstAttribute ? firstAttribute(element).heldText : element.heldText();
+                    channel.fromAttribute
+                        ? element.attributes().at(valueAttribute(element)).heldText
+                        : element.heldText();
             });
         }
         guard.step(at(188), [&] {

@@ -137,8 +137,15 @@ void tst_LoadPodcast::readingRules_data() {
         << feed(
                R"(<itunes:category text="Arts"><itunes:category text="Design" /></itunes:category>)")
         << FieldMap{{Category, u"Arts"_qs}} << QList<Episode>() << QList<int>();
-    QTest::newRow("category: first attribute whatever its name")
-        << feed(R"(<itunes:category label="X" text="Arts" />)") << FieldMap{{Category, u"X"_qs}}
+    // The attribute written back (text, href) wins; without it, the first.
+    QTest::newRow("category: text wherever it stands")
+        << feed(R"(<itunes:category label="X" text="Arts" />)") << FieldMap{{Category, u"Arts"_qs}}
+        << QList<Episode>() << QList<int>();
+    QTest::newRow("category: first attribute without text")
+        << feed(R"(<itunes:category label="X" name="Arts" />)") << FieldMap{{Category, u"X"_qs}}
+        << QList<Episode>() << QList<int>();
+    QTest::newRow("image: href wherever it stands")
+        << feed(R"(<itunes:image title="T" href="h" />)") << FieldMap{{ImageLink, u"h"_qs}}
         << QList<Episode>() << QList<int>();
     QTest::newRow("namespace re-declared on the category is no attribute")
         << feed(R"(<itunes:category xmlns:itunes="http://www.itunes.com/dtds/podcast-1.0.dtd" )"
