@@ -1,6 +1,7 @@
 #include "SavePodcast.h"
 
 #include "ErrorReporter.h"
+#include "FeedFault.h"
 #include "FeedFile.h"
 #include "FeedText.h"
 #include "FileDialogService.h"
@@ -57,7 +58,12 @@ bool SavePodcast(const PodcastDocument &document, SaveServices &services) {
         return saveSucceeded;
     guard.step(188, [&] { saveSucceeded = false; });
     guard.enter(190); // nothing was written, so nothing to delete
-    guard.step(
-        192, [&] { services.messages.notice(QStringLiteral("XML is not valid."), invalidReason); });
+    guard.step(192, [&] {
+        // Name the value to mend where one is at fault; else the parser's word.
+        QString detail = FeedFault::locate(document);
+        if (detail.isEmpty())
+            detail = invalidReason;
+        services.messages.notice(QStringLiteral("XML is not valid."), detail);
+    });
     return saveSucceeded;
 }

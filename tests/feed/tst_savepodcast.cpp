@@ -125,8 +125,7 @@ void tst_SavePodcast::bareAmpersand_refusedOnceAndEarlierFileKept() {
     QVERIFY(!harness.save(document, path));
     QCOMPARE(harness.messages.texts(), QStringList{QStringLiteral("XML is not valid.")});
     const QString detail = harness.messages.shown.first().detail;
-    QVERIFY2(detail.contains(QStringLiteral("line 9")), qPrintable(detail));
-    QVERIFY(detail.contains(QStringLiteral("column")));
+    QCOMPARE(detail, QStringLiteral("Description: \"&\" must be written as \"&amp;\"."));
     QVERIFY(harness.errors.reports.isEmpty());
     QCOMPARE(readAll(path), QByteArray("earlier feed"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),

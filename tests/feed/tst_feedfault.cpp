@@ -1,0 +1,115 @@
+#include "feed/FeedFault.h"
+#include "feed/FeedText.h"
+#include "model/PodcastDocument.h"
+#include "xml/XmlDocument.h"
+
+#include <QTest>
+
+// A refused save names the value that broke the feed and how to write it.
+class tst_FeedFault : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void locate_namesFieldOrEpisodeAndColumn_data();
+    void locate_namesFieldOrEpisodeAndColumn();
+    void locate_agreesWithTheCheck_data();
+    void locate_agreesWithTheCheck();
+};
+
+namespace {
+struct Setup {
+    int field = -1;        // a channel field to set, or -1
+    qsizetype episode = 0; // an episode (1-based) whose column to set, or 0
+    int column = 0;
+    QString value;
+    QByteArray extra; // kept content of episode 2
+};
+
+void fill(PodcastDocument &document, const Setup &setup) {
+    document.setField(ChannelField::Title, QStringLiteral("Show"));
+    for (int n = 1; n <= 3; ++n)
+        document.appendEpisode(QStringLiteral("Episode %1").arg(n));
+    if (setup.field >= 0)
+        document.setField(setup.field, setup.value);
+    if (setup.episode > 0)
+        document.setEpisodeColumn(setup.episode, setup.column, setup.value);
+    if (!setup.extra.isEmpty()) {
+        Episode episode = document.episode(2);
+        episode.extra = setup.extra;
+        document.setEpisode(2, episode);
+    }
+}
+} // namespace
+
+void tst_FeedFault::locate_namesFieldOrEpisodeAndColumn_data() {
+    QTest::addColumn<int>("field");
+    QTest::addColumn<qsizetype>("episode");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("extra");
+    QTest::addColumn<QString>("expected");
+    using E = EpisodeColumn::Index;
+    const QByteArray none;
+    QTest::newRow("bare ampersand in an episode title")
+        << -1 << qsizetype(3) << int(E::Title) << u"Tom & Jerry"_qs << none
+        << u"Episode 3, Title: \"&\" must be written as \"&amp;\"."_qs;
+    QTest::newRow("less-than in the podcast description")
+        << int(ChannelField::Description) << qsizetype(0) << 0 << u"a < b"_qs << none
+        << u"Description: \"<\" must be written as \"&lt;\"."_qs;
+    QTest::newRow("quotation mark in an enclosure address")
+        << -1 << qsizetype(1) << int(E::Url) << u"https://x.org/a\"b.mp3"_qs << none
+        << u"Episode 1, URL: '\"' must be written as \"&quot;\"."_qs;
+    QTest::newRow("HTML name in the category")
+        << int(ChannelField::Category) << qsizetype(0) << 0 << u"Caf&eacute;"_qs << none
+        << u"Category: \"&eacute;\" is not an XML reference; write the character itself."_qs;
+    QTest::newRow("control character in a GUID")
+        << -1 << qsizetype(2) << int(E::Guid) << u"a\u0001b"_qs << none
+        << u"Episode 2, GUID: the character U+0001 is not allowed in XML."_qs;
+    QTest::newRow("broken More Tags of an episode")
+        << -1 << qsizetype(0) << 0 << QString() << QByteArray("<podcast:locked>yes")
+        << u"Episode 2, More Tags: "_qs;
+    // Held markup of a loaded feed is fine while it is whole.
+    QTest::newRow("whole markup is no fault")
+        << int(ChannelField::Description) << qsizetype(0) << 0 << u"<b>bold</b> &amp; &#8217;"_qs
+        << none << QString();
+}
+
+void tst_FeedFault::locate_namesFieldOrEpisodeAndColumn() {
+    QFETCH(int, field);
+    QFETCH(qsizetype, episode);
+    QFETCH(int, column);
+    QFETCH(QString, value);
+    QFETCH(QByteArray, extra);
+    QFETCH(QString, expected);
+    PodcastDocument document;
+    fill(document, {field, episode, column, value, extra});
+    const QString located = FeedFault::locate(document);
+    if (expected.endsWith(u' '))
+        QVERIFY2(located.startsWith(expected), qPrintable(located));
+    else
+        QCOMPARE(located, expected);
+}
+
+// Whatever the locator blames, the whole text must really be refused, and
+// whatever it passes must really be well-formed.
+void tst_FeedFault::locate_agreesWithTheCheck_data() {
+    QTest::addColumn<QString>("value");
+    for (const char *value :
+         {"plain", "a & b", "a &amp; b", "&#38;", "&#0;", "&#x1F600;", "<i>x</i>", "<i>x", "]]>",
+          "x > y", "&nbsp;", "\"quoted\"", "&lt;&gt;"})
+        QTest::newRow(value) << QString::fromUtf8(value);
+}
+
+void tst_FeedFault::locate_agreesWithTheCheck() {
+    QFETCH(QString, value);
+    for (const int column : {int(EpisodeColumn::Summary), int(EpisodeColumn::Type)}) {
+        PodcastDocument document;
+        fill(document, {-1, 2, column, value, {}});
+        const bool wellFormed =
+            XmlDocument::checkWellFormed(FeedText::buildUtf8(document, u"now"_qs)).isEmpty();
+        QCOMPARE(FeedFault::locate(document).isEmpty(), wellFormed);
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_FeedFault)
+#include "tst_feedfault.moc"
