@@ -6,7 +6,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # Debian 12 / Ubuntu package names.
 PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev libxml2-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libxml2-dev libtag1-dev
     qt6-qpa-plugins
     tzdata libxml2-utils libbenchmark-dev
     fonts-liberation

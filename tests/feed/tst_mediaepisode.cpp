@@ -1,0 +1,305 @@
+#include "feed/BuildDate.h"
+#include "feed/MediaEpisode.h"
+#include "feed/MediaFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+
+class tst_MediaEpisode : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void fixture_matchesStatFileAndSoxi_data();
+    void fixture_matchesStatFileAndSoxi();
+    void title_fromTagElseFileName_data();
+    void title_fromTagElseFileName();
+    void unreadableMedia_stillAnEpisodeWithoutDuration();
+    void missingOrFolder_givesNoEpisode_data();
+    void missingOrFolder_givesNoEpisode();
+    void previousEpisode_givesFolderAndSharedColumns();
+    void noPrevious_leavesUrlAndSharedColumnsEmpty();
+    void urlBase_replacesPreviousFolder_data();
+    void urlBase_replacesPreviousFolder();
+    void dateAndGuid_freshForEachEpisode();
+    void urlBeside_replacesLastSegment_data();
+    void urlBeside_replacesLastSegment();
+    void durationText_roundsToWholeSeconds_data();
+    void durationText_roundsToWholeSeconds();
+    void kind_tellsMediaFeedAndOther_data();
+    void kind_tellsMediaFeedAndOther();
+};
+
+namespace {
+QString media(const QString &name) {
+    return qEnvironmentVariable("BRINDLEWOOD_TEST_DATA") + QStringLiteral("/media/") + name;
+}
+
+QDateTime fixedNow() {
+    return QDateTime(QDate(2026, 3, 14), QTime(9, 26, 53), QTimeZone(3600));
+}
+
+Episode previousEpisode() {
+    Episode previous;
+    previous[EpisodeColumn::Title] = QStringLiteral("Grafting in the Frost");
+    previous[EpisodeColumn::Author] = QStringLiteral("Mairéad &amp; Tom");
+    previous[EpisodeColumn::Subtitle] = QStringLiteral("Not copied");
+    previous[EpisodeColumn::Summary] = QStringLiteral("Not copied either");
+    previous[EpisodeColumn::Url] =
+        QStringLiteral("https://orchard.example.org/audio/001-grafting.mp3?src=rss&amp;v=2");
+    previous[EpisodeColumn::Type] = QStringLiteral("audio/mpeg");
+    previous[EpisodeColumn::Length] = QStringLiteral("28734512");
+    previous[EpisodeColumn::Guid] = QStringLiteral("https://orchard.example.org/episodes/001");
+    previous[EpisodeColumn::PubDate] = QStringLiteral("Mon, 05 Feb 2024 06:00:00 +0000");
+    previous[EpisodeColumn::Duration] = QStringLiteral("00:29:55");
+    previous[EpisodeColumn::Keywords] = QStringLiteral("grafting, winter");
+    previous[EpisodeColumn::Explicit] = QStringLiteral("no");
+    previous[EpisodeColumn::Category] = QStringLiteral("Leisure");
+    return previous;
+}
+} // namespace
+
+// The expected values are what stat -c %s, file -b --mime-type and soxi -D (or
+// ffprobe for MP4) said of the committed files; tests/feed/data/media/make-media
+// prints them again.
+void tst_MediaEpisode::fixture_matchesStatFileAndSoxi_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("length");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("duration");
+    QTest::newRow("MP3 with ID3v1 and v2") << "tagged.mp3"
+                                           << "3662"
+                                           << "audio/mpeg"
+                                           << "00:00:03";
+    QTest::newRow("MP3 without tags") << "untagged.mp3"
+                                      << "3384"
+                                      << "audio/mpeg"
+                                      << "00:00:03";
+    QTest::newRow("AAC in MP4") << "aac.m4a"
+                                << "7679"
+                                << "audio/x-m4a"
+                                << "00:00:03";
+    QTest::newRow("Ogg Vorbis") << "greek.ogg"
+                                << "6092"
+                                << "audio/ogg"
+                                << "00:00:03";
+    QTest::newRow("FLAC") << "arabic.flac"
+                          << "11985"
+                          << "audio/flac"
+                          << "00:00:03";
+    QTest::newRow("WAV") << "tone.wav"
+                         << "12844"
+                         << "audio/x-wav"
+                         << "00:00:03";
+    QTest::newRow("MPEG-4 video") << "video.mp4"
+                                  << "8917"
+                                  << "video/mp4"
+                                  << "00:00:03";
+}
+
+void tst_MediaEpisode::fixture_matchesStatFileAndSoxi() {
+    QFETCH(QString, file);
+    QFETCH(QString, length);
+    QFETCH(QString, type);
+    QFETCH(QString, duration);
+    const MediaEpisode made = MediaEpisode::fromFile(media(file), nullptr, fixedNow());
+    QVERIFY2(made.isValid(), qPrintable(made.error));
+    QVERIFY(made.durationRead);
+    QCOMPARE(made.episode[EpisodeColumn::Length], length);
+    QCOMPARE(made.episode[EpisodeColumn::Type], type);
+    QCOMPARE(made.episode[EpisodeColumn::Duration], duration);
+}
+
+void tst_MediaEpisode::title_fromTagElseFileName_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("ID3 title") << "tagged.mp3"
+                               << "Frost Grafting";
+    QTest::newRow("Japanese, UTF-16 ID3v2") << "japanese.mp3"
+                                            << "果樹園の霜";
+    QTest::newRow("Greek, Vorbis comment") << "greek.ogg"
+                                           << "Ο κήπος με τις μηλιές";
+    QTest::newRow("Arabic, FLAC comment") << "arabic.flac"
+                                          << "بستان التفاح";
+    QTest::newRow("MP4 title atom") << "aac.m4a"
+                                    << "Cider Pressing";
+    QTest::newRow("video title") << "video.mp4"
+                                 << "Orchard Walk";
+    QTest::newRow("no tag: name without extension") << "untagged.mp3"
+                                                    << "untagged";
+    QTest::newRow("WAV: name") << "tone.wav"
+                               << "tone";
+    // Held as it will be written: a bare ampersand would make the feed unsavable.
+    QTest::newRow("markup in the name") << "Episode 7 & more.mp3"
+                                        << "Episode 7 &amp; more";
+}
+
+void tst_MediaEpisode::title_fromTagElseFileName() {
+    QFETCH(QString, file);
+    QFETCH(QString, title);
+    const MediaEpisode made = MediaEpisode::fromFile(media(file), nullptr, fixedNow());
+    QVERIFY2(made.isValid(), qPrintable(made.error));
+    QCOMPARE(made.episode[EpisodeColumn::Title], title);
+}
+
+void tst_MediaEpisode::unreadableMedia_stillAnEpisodeWithoutDuration() {
+    const QString path = media(QStringLiteral("corrupt.mp3"));
+    QVERIFY(MediaFile::isMedia(path));
+    const MediaEpisode made = MediaEpisode::fromFile(path, nullptr, fixedNow());
+    QVERIFY(made.isValid());
+    QVERIFY(!made.durationRead);
+    QCOMPARE(made.episode[EpisodeColumn::Duration], QString());
+    QCOMPARE(made.episode[EpisodeColumn::Title], QStringLiteral("corrupt"));
+    QCOMPARE(made.episode[EpisodeColumn::Length], QStringLiteral("2058"));
+    QVERIFY(!made.episode[EpisodeColumn::Guid].isEmpty());
+}
+
+void tst_MediaEpisode::missingOrFolder_givesNoEpisode_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("missing") << media(QStringLiteral("nowhere.mp3")) << "No such file";
+    QTest::newRow("folder") << media(QString()) << "Is a folder";
+}
+
+void tst_MediaEpisode::missingOrFolder_givesNoEpisode() {
+    QFETCH(QString, path);
+    QFETCH(QString, error);
+    const MediaEpisode made = MediaEpisode::fromFile(path, nullptr, fixedNow());
+    QVERIFY(!made.isValid());
+    QCOMPARE(made.error, error);
+}
+
+void tst_MediaEpisode::previousEpisode_givesFolderAndSharedColumns() {
+    const Episode previous = previousEpisode();
+    const MediaEpisode made = MediaEpisode::fromFile(media(QStringLiteral("Episode 7 & more.mp3")),
+                                                     &previous, fixedNow());
+    QVERIFY(made.isValid());
+    const Episode &episode = made.episode;
+    QCOMPARE(episode[EpisodeColumn::Url],
+             QStringLiteral("https://orchard.example.org/audio/Episode%207%20%26%20more.mp3"));
+    for (const int column : {EpisodeColumn::Author, EpisodeColumn::Keywords,
+                             EpisodeColumn::Explicit, EpisodeColumn::Category})
+        QCOMPARE(episode[column], previous[column]);
+    QCOMPARE(episode[EpisodeColumn::Subtitle], QString());
+    QCOMPARE(episode[EpisodeColumn::Summary], QString());
+    QVERIFY(episode.extra.isEmpty());
+}
+
+void tst_MediaEpisode::noPrevious_leavesUrlAndSharedColumnsEmpty() {
+    const MediaEpisode made =
+        MediaEpisode::fromFile(media(QStringLiteral("tagged.mp3")), nullptr, fixedNow());
+    for (const int column : {EpisodeColumn::Url, EpisodeColumn::Author, EpisodeColumn::Subtitle,
+                             EpisodeColumn::Summary, EpisodeColumn::Keywords,
+                             EpisodeColumn::Explicit, EpisodeColumn::Category})
+        QCOMPARE(made.episode[column], QString());
+}
+
+void tst_MediaEpisode::urlBase_replacesPreviousFolder_data() {
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<QString>("url");
+    QTest::newRow("with slash") << "https://cdn.example.net/show/"
+                                << "https://cdn.example.net/show/untagged.mp3";
+    QTest::newRow("slash added") << "https://cdn.example.net/show"
+                                 << "https://cdn.example.net/show/untagged.mp3";
+    QTest::newRow("ampersand written as reference")
+        << "https://cdn.example.net/r?a=1&b="
+        << "https://cdn.example.net/r?a=1&amp;b=/untagged.mp3";
+}
+
+void tst_MediaEpisode::urlBase_replacesPreviousFolder() {
+    QFETCH(QString, base);
+    QFETCH(QString, url);
+    const Episode previous = previousEpisode();
+    const MediaEpisode made =
+        MediaEpisode::fromFile(media(QStringLiteral("untagged.mp3")), &previous, fixedNow(), base);
+    QCOMPARE(made.episode[EpisodeColumn::Url], url);
+    QCOMPARE(made.episode[EpisodeColumn::Author], previous[EpisodeColumn::Author]);
+}
+
+void tst_MediaEpisode::dateAndGuid_freshForEachEpisode() {
+    const MediaEpisode first =
+        MediaEpisode::fromFile(media(QStringLiteral("tone.wav")), nullptr, fixedNow());
+    const MediaEpisode second =
+        MediaEpisode::fromFile(media(QStringLiteral("tone.wav")), nullptr, fixedNow());
+    QCOMPARE(first.episode[EpisodeColumn::PubDate], BuildDate::text(fixedNow()));
+    QCOMPARE(first.episode[EpisodeColumn::PubDate],
+             QStringLiteral("Sat, 14 Mar 2026 09:26:53 +0100"));
+    static const QRegularExpression guid(QStringLiteral(
+        "^urn:uuid:[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$"));
+    QVERIFY2(guid.match(first.episode[EpisodeColumn::Guid]).hasMatch(),
+             qPrintable(first.episode[EpisodeColumn::Guid]));
+    QVERIFY(first.episode[EpisodeColumn::Guid] != second.episode[EpisodeColumn::Guid]);
+}
+
+void tst_MediaEpisode::urlBeside_replacesLastSegment_data() {
+    QTest::addColumn<QString>("previous");
+    QTest::addColumn<QString>("url");
+    QTest::newRow("none") << QString() << QString();
+    QTest::newRow("folder kept") << "https://a.example/audio/1.mp3"
+                                 << "https://a.example/audio/n%C3%A9%20w.mp3";
+    QTest::newRow("query and fragment dropped") << "https://a.example/a/1.mp3?x=1&amp;y=2#t"
+                                                << "https://a.example/a/n%C3%A9%20w.mp3";
+    QTest::newRow("tracking prefix kept") << "https://dts.example/redirect.mp3/a.example/1.mp3"
+                                          << "https://dts.example/redirect.mp3/a.example/"
+                                             "n%C3%A9%20w.mp3";
+    QTest::newRow("host only") << "https://a.example"
+                               << "https://a.example/n%C3%A9%20w.mp3";
+    QTest::newRow("folder only") << "https://a.example/audio/"
+                                 << "https://a.example/audio/n%C3%A9%20w.mp3";
+    QTest::newRow("relative") << "audio/1.mp3"
+                              << "audio/n%C3%A9%20w.mp3";
+    QTest::newRow("bare name") << "1.mp3"
+                               << "n%C3%A9%20w.mp3";
+}
+
+void tst_MediaEpisode::urlBeside_replacesLastSegment() {
+    QFETCH(QString, previous);
+    QFETCH(QString, url);
+    QCOMPARE(MediaFile::urlBeside(previous, QStringLiteral("né w.mp3")), url);
+}
+
+void tst_MediaEpisode::durationText_roundsToWholeSeconds_data() {
+    QTest::addColumn<qint64>("milliseconds");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zero") << qint64(0) << "00:00:00";
+    QTest::newRow("just under half") << qint64(1499) << "00:00:01";
+    QTest::newRow("half rounds up") << qint64(1500) << "00:00:02";
+    QTest::newRow("minute carry") << qint64(59'600) << "00:01:00";
+    QTest::newRow("hour carry") << qint64(3'599'500) << "01:00:00";
+    QTest::newRow("long show") << qint64((2 * 3600 + 5 * 60 + 9) * 1000) << "02:05:09";
+    QTest::newRow("past 99 hours") << qint64(100LL * 3600 * 1000) << "100:00:00";
+}
+
+void tst_MediaEpisode::durationText_roundsToWholeSeconds() {
+    QFETCH(qint64, milliseconds);
+    QFETCH(QString, text);
+    QCOMPARE(MediaFile::durationText(milliseconds), text);
+}
+
+void tst_MediaEpisode::kind_tellsMediaFeedAndOther_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("isMedia");
+    QTest::addColumn<bool>("isFeed");
+    QTest::newRow("mp3") << media(QStringLiteral("tagged.mp3")) << true << false;
+    QTest::newRow("video") << media(QStringLiteral("video.mp4")) << true << false;
+    QTest::newRow("flac") << media(QStringLiteral("arabic.flac")) << true << false;
+    QTest::newRow("feed") << qEnvironmentVariable("BRINDLEWOOD_SOURCE_DIR") +
+                                 QStringLiteral("/Samples/Podcast.xml")
+                          << false << true;
+    QTest::newRow("script") << media(QStringLiteral("make-media")) << false << false;
+    QTest::newRow("folder") << media(QString()) << false << false;
+}
+
+void tst_MediaEpisode::kind_tellsMediaFeedAndOther() {
+    QFETCH(QString, path);
+    QFETCH(bool, isMedia);
+    QFETCH(bool, isFeed);
+    QCOMPARE(MediaFile::isMedia(path), isMedia);
+    QCOMPARE(MediaFile::isFeed(path), isFeed);
+}
+
+QTEST_GUILESS_MAIN(tst_MediaEpisode)
+#include "tst_mediaepisode.moc"
