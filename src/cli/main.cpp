@@ -7,10 +7,13 @@
 #include "JsonOutput.h"
 #include "feed/FeedCheck.h"
 #include "feed/LoadPodcast.h"
+#include "feed/MediaEpisode.h"
+#include "feed/MediaFile.h"
 #include "feed/SavePodcast.h"
 #include "model/PodcastDocument.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QStringList>
 #include <cstdio>
 
@@ -23,6 +26,7 @@ constexpr char Usage[] =
     "Usage: brindlewood-feed dump FILE\n"
     "       brindlewood-feed resave IN OUT\n"
     "       brindlewood-feed check FILE [--json]\n"
+    "       brindlewood-feed add FEED MEDIA... [--url-base URL]\n"
     "       brindlewood-feed --help | --version\n"
     "\n"
     "  dump FILE      Load FILE into an empty podcast as \"Load Podcast.xml\" does and\n"
@@ -39,6 +43,13 @@ constexpr char Usage[] =
     "                 Apple Podcasts, the Podcast Index and RSS 2.0; one finding a\n"
     "                 line: severity, rule, where, message and source. --json prints\n"
     "                 {\"findings\": [...], \"errors\": N, \"warnings\": N}.\n"
+    "  add FEED MEDIA...\n"
+    "                 Load FEED, append one episode per audio or video file (title,\n"
+    "                 length, type, duration, date, GUID; address, author, keywords,\n"
+    "                 explicit and category as in the episode before) and save FEED\n"
+    "                 as the editor saves. FEED is left untouched on any failure.\n"
+    "  --url-base URL The new enclosure addresses are URL/ plus the file name,\n"
+    "                 instead of the previous episode's folder.\n"
     "  --             What follows is a file name, even when it begins with '-'.\n"
     "\n"
     "Exit status: 0 done, 1 the feed could not be loaded or saved, 2 usage error.\n"
@@ -243,6 +254,54 @@ int resave(const QString &in, const QString &out) {
     printNotices(saveMessages, out);
     return saved ? ExitOk : ExitRefused;
 }
+int add(const QString &feed, const QStringList &mediaFiles, const QString &urlBase) {
+    PodcastDocument document;
+    CollectedMessages loadMessages;
+    CollectedReports loadReports;
+    const bool loaded = load(feed, document, loadMessages, loadReports);
+    printReports(loadReports);
+    if (!loaded) {
+        printNotices(loadMessages, feed);
+        return ExitRefused;
+    }
+
+    // Every file is read before anything is appended: one bad name among
+    // many must not leave a feed with half the episodes.
+    const QDateTime now = BuildDate::systemNow();
+    QList<Episode> added;
+    for (const QString &path : mediaFiles) {
+        const QString shown = QDir::toNativeSeparators(path);
+        const Episode *previous = !added.isEmpty() ? &added.last()
+                                  : document.episodeCount() > 0
+                                      ? &document.episode(document.episodeCount())
+                                      : nullptr;
+        MediaEpisode made = MediaEpisode::fromFile(path, previous, now, urlBase);
+        if (!made.isValid()) {
+            printError(QStringLiteral("%1: %2; %3 was not changed.")
+                           .arg(shown, made.error, QDir::toNativeSeparators(feed)));
+            return ExitRefused;
+        }
+        if (!MediaFile::isMedia(path)) {
+            printError(QStringLiteral("%1: not an audio or video file; %2 was not changed.")
+                           .arg(shown, QDir::toNativeSeparators(feed)));
+            return ExitRefused;
+        }
+        if (!made.durationRead)
+            printError(QStringLiteral("%1: the duration could not be read; Duration is left empty.")
+                           .arg(shown));
+        added.append(std::move(made.episode));
+    }
+    document.appendEpisodes(std::move(added));
+
+    FixedPathDialogs dialogs(feed);
+    CollectedMessages saveMessages;
+    CollectedReports saveReports;
+    SaveServices services{dialogs, saveMessages, saveReports};
+    const bool saved = SavePodcast(document, services);
+    printReports(saveReports);
+    printNotices(saveMessages, feed);
+    return saved ? ExitOk : ExitRefused;
+}
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -250,11 +309,26 @@ int main(int argc, char *argv[]) {
     // Options are answered or refused wherever they stand, so an option
     // never becomes a file name; a name that begins with '-' follows "--".
     QStringList arguments;
+    QString urlBase;
+    bool urlBaseGiven = false;
     bool optionsEnded = false;
     bool json = false;
-    for (const QString &argument : QCoreApplication::arguments().mid(1)) {
+    const QStringList given = QCoreApplication::arguments().mid(1);
+    for (qsizetype i = 0; i < given.size(); ++i) {
+        const QString &argument = given[i];
         if (optionsEnded || !argument.startsWith(u'-')) {
             arguments.append(argument);
+        } else if (argument == u"--url-base" || argument.startsWith(u"--url-base=")) {
+            if (argument == u"--url-base") {
+                if (++i == given.size())
+                    return usageError(QStringLiteral("--url-base needs a URL"));
+                urlBase = given[i];
+            } else {
+                urlBase = argument.mid(11);
+            }
+            if (urlBase.trimmed().isEmpty())
+                return usageError(QStringLiteral("--url-base needs a URL"));
+            urlBaseGiven = true;
         } else if (argument == u"--") {
             optionsEnded = true;
         } else if (argument == u"--help" || argument == u"-h") {
@@ -275,6 +349,8 @@ int main(int argc, char *argv[]) {
     const QString &command = arguments.first();
     if (json && command != u"check")
         return usageError(QStringLiteral("--json goes with check only"));
+    if (urlBaseGiven && command != u"add")
+        return usageError(QStringLiteral("--url-base is an option of add only"));
     if (command == u"dump") {
         if (arguments.size() != 2)
             return usageError(QStringLiteral("dump takes one FILE"));
@@ -297,6 +373,13 @@ int main(int argc, char *argv[]) {
         if (arguments[1].isEmpty())
             return usageError(QStringLiteral("FILE is empty"));
         return check(arguments[1], json);
+    }
+    if (command == u"add") {
+        if (arguments.size() < 3)
+            return usageError(QStringLiteral("add takes FEED and at least one MEDIA file"));
+        if (arguments.mid(1).contains(QString()))
+            return usageError(QStringLiteral("a file name is empty"));
+        return add(arguments[1], arguments.mid(2), urlBase);
     }
     return usageError(QStringLiteral("unknown command '%1'").arg(command));
 }

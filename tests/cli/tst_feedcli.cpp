@@ -28,6 +28,12 @@ private Q_SLOTS:
     void resave_outputCannotTakeFeed_refusedWithReason();
     void resave_throughLinkAndLongName_written_data();
     void resave_throughLinkAndLongName_written();
+    void add_appendsOneEpisodePerMediaFile();
+    void add_urlBaseGivesAddress_data();
+    void add_urlBaseGivesAddress();
+    void add_refusedLeavesFeedByteIdentical_data();
+    void add_refusedLeavesFeedByteIdentical();
+    void add_unreadableDurationWarnsAndAdds();
     void usage_data();
     void usage();
     void check_exitStatus_data();
@@ -97,6 +103,20 @@ QByteArray goodFeed(const QByteArray &channelExtra, const QByteArray &explicitVa
 QByteArray readAll(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString media(const QString &name) {
+    return qEnvironmentVariable("BRINDLEWOOD_SOURCE_DIR") +
+           QStringLiteral("/tests/feed/data/media/") + name;
+}
+
+QString copyOfSample(const QTemporaryDir &dir) {
+    return write(dir, QStringLiteral("Podcast.xml"), readAll(sample()));
+}
+
+QJsonArray episodesOf(const QString &path) {
+    const Result result = runCommand({QStringLiteral("dump"), path});
+    return QJsonDocument::fromJson(result.out).object()[u"episodes"].toArray();
 }
 } // namespace
 
@@ -297,6 +317,125 @@ void tst_FeedCli::resave_throughLinkAndLongName_written() {
     QCOMPARE(QFileInfo(out).isSymLink(), viaLink);
 }
 
+void tst_FeedCli::add_appendsOneEpisodePerMediaFile() {
+    QTemporaryDir dir;
+    const QString feedPath = copyOfSample(dir);
+    const QJsonArray before = episodesOf(feedPath);
+    QCOMPARE(before.size(), 3);
+    const Result result =
+        runCommand({QStringLiteral("add"), feedPath, media(QStringLiteral("japanese.mp3")),
+                    media(QStringLiteral("Episode 7 & more.mp3"))});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.err.isEmpty(), result.err.constData());
+
+    const QJsonArray after = episodesOf(feedPath);
+    QCOMPARE(after.size(), 5);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(after[i], before[i]);
+    const QJsonArray last = before[2].toArray();
+    const QJsonArray first = after[3].toArray();
+    const QJsonArray second = after[4].toArray();
+    QCOMPARE(first[0].toString(), QStringLiteral("果樹園の霜"));
+    QCOMPARE(second[0].toString(), QStringLiteral("Episode 7 & more"));
+    const QString folder = last[4].toString().section(u'/', 0, -2) + u'/';
+    QCOMPARE(first[4].toString(), folder + QStringLiteral("japanese.mp3"));
+    QCOMPARE(second[4].toString(), folder + QStringLiteral("Episode%207%20%26%20more.mp3"));
+    QCOMPARE(first[5].toString(), QStringLiteral("audio/mpeg"));
+    QCOMPARE(first[6].toString(), QStringLiteral("3489"));
+    QCOMPARE(second[6].toString(), QStringLiteral("3384"));
+    QCOMPARE(first[9].toString(), QStringLiteral("00:00:03"));
+    QVERIFY(first[7].toString().startsWith(u"urn:uuid:"));
+    QVERIFY(first[7] != second[7]);
+    for (const int column : {1, 10, 11, 12}) {
+        QCOMPARE(first[column], last[column]);
+        QCOMPARE(second[column], last[column]);
+    }
+    QCOMPARE(first[2].toString(), QString());
+    // What the save wrote: the name's ampersand as a reference, so the file stays XML.
+    QVERIFY(readAll(feedPath).contains("<title>Episode 7 &amp; more</title>"));
+}
+
+void tst_FeedCli::add_urlBaseGivesAddress_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("url");
+    QTest::newRow("separate argument")
+        << QStringList{u"--url-base"_qs, u"https://cdn.example.net/ep/"_qs}
+        << "https://cdn.example.net/ep/tone.wav";
+    QTest::newRow("slash added") << QStringList{u"--url-base=https://cdn.example.net/ep"_qs}
+                                 << "https://cdn.example.net/ep/tone.wav";
+}
+
+void tst_FeedCli::add_urlBaseGivesAddress() {
+    QFETCH(QStringList, options);
+    QFETCH(QString, url);
+    QTemporaryDir dir;
+    const QString feedPath = copyOfSample(dir);
+    const Result result = runCommand(QStringList{QStringLiteral("add"), feedPath} + options +
+                                     QStringList{media(QStringLiteral("tone.wav"))});
+    QCOMPARE(result.exitCode, 0);
+    const QJsonArray episodes = episodesOf(feedPath);
+    QCOMPARE(episodes.size(), 4);
+    QCOMPARE(episodes[3][4].toString(), url);
+    QCOMPARE(episodes[3][5].toString(), QStringLiteral("audio/x-wav"));
+}
+
+void tst_FeedCli::add_refusedLeavesFeedByteIdentical_data() {
+    QTest::addColumn<QStringList>("mediaFiles");
+    QTest::addColumn<QByteArray>("feedBytes");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("stderrHas");
+    const QByteArray sampleBytes = readAll(sample());
+    QTest::newRow("missing media after a good one")
+        << QStringList{media(u"tagged.mp3"_qs), media(u"gone.mp3"_qs)} << sampleBytes << 1
+        << QByteArray("gone.mp3: No such file; ");
+    QTest::newRow("folder as media")
+        << QStringList{media(QString())} << sampleBytes << 1 << QByteArray("Is a folder");
+    QTest::newRow("not media") << QStringList{media(u"make-media"_qs)} << sampleBytes << 1
+                               << QByteArray("make-media: not an audio or video file");
+    QTest::newRow("feed not loadable")
+        << QStringList{media(u"tagged.mp3"_qs)} << QByteArray("<rss><channel>") << 1
+        << QByteArray("Fail to load XML.");
+    QTest::newRow("save check fails")
+        << QStringList{media(u"tagged.mp3"_qs)} << feed("<title>Fish &amp; Chips</title>") << 1
+        << QByteArray("XML is not valid.");
+    QTest::newRow("no media") << QStringList() << sampleBytes << 2
+                              << QByteArray("add takes FEED and at least one MEDIA file");
+    QTest::newRow("url base without address")
+        << QStringList{media(u"tagged.mp3"_qs), u"--url-base"_qs} << sampleBytes << 2
+        << QByteArray("--url-base needs a URL");
+    QTest::newRow("unknown option") << QStringList{u"--urlbase=x"_qs, media(u"tagged.mp3"_qs)}
+                                    << sampleBytes << 2 << QByteArray("unknown option");
+}
+
+void tst_FeedCli::add_refusedLeavesFeedByteIdentical() {
+    QFETCH(QStringList, mediaFiles);
+    QFETCH(QByteArray, feedBytes);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, stderrHas);
+    QTemporaryDir dir;
+    const QString feedPath = write(dir, QStringLiteral("Podcast.xml"), feedBytes);
+    const Result result = runCommand(QStringList{QStringLiteral("add"), feedPath} + mediaFiles);
+    QCOMPARE(result.exitCode, exitCode);
+    QVERIFY2(result.err.contains(stderrHas), result.err.constData());
+    QCOMPARE(readAll(feedPath), feedBytes);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{u"Podcast.xml"_qs});
+}
+
+void tst_FeedCli::add_unreadableDurationWarnsAndAdds() {
+    QTemporaryDir dir;
+    const QString feedPath = copyOfSample(dir);
+    const Result result =
+        runCommand({QStringLiteral("add"), feedPath, media(QStringLiteral("corrupt.mp3"))});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.err.contains("corrupt.mp3: the duration could not be read"),
+             result.err.constData());
+    const QJsonArray episodes = episodesOf(feedPath);
+    QCOMPARE(episodes.size(), 4);
+    QCOMPARE(episodes[3][0].toString(), QStringLiteral("corrupt"));
+    QCOMPARE(episodes[3][9].toString(), QString());
+}
+
 void tst_FeedCli::usage_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
@@ -323,6 +462,9 @@ void tst_FeedCli::usage_data() {
     QTest::newRow("a name after --")
         << QStringList{u"dump"_qs, u"--"_qs, u"-missing.xml"_qs} << 1
         << QByteArray("\"message\": \"Fail to load XML.\"") << QByteArray("-missing.xml");
+    QTest::newRow("url base outside add")
+        << QStringList{u"dump"_qs, u"--url-base=https://a.example/"_qs, u"f.xml"_qs} << 2
+        << QByteArray() << QByteArray("--url-base is an option of add only");
     QTest::newRow("dump without file")
         << QStringList{u"dump"_qs} << 2 << QByteArray() << QByteArray("dump takes one FILE");
     QTest::newRow("resave without output") << QStringList{u"resave"_qs, u"in.xml"_qs} << 2
