@@ -2,11 +2,13 @@
 
 #include "ChannelField.h"
 #include "Episode.h"
+#include "PodcastContent.h"
 
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QList>
 #include <array>
+#include <functional>
 #include <utility>
 
 // The one podcast the editor holds: twelve Channel fields and the Episode
@@ -37,6 +39,16 @@ public:
     void setEpisodeColumn(qsizetype number, int column, const QString &text);
     void setEpisode(qsizetype number, const Episode &episode);
     void removeEpisode(qsizetype number);
+    // Puts records back where they stood: the first becomes episode number,
+    // later ones move down. number may be count + 1 to append.
+    void insertEpisodes(qsizetype number, QList<Episode> episodes);
+    // Takes count records out from episode number on.
+    void removeEpisodes(qsizetype number, qsizetype count);
+    // Moves the block of count records starting at episode first so that
+    // its first record becomes episode to. Returns false when nothing moves.
+    bool moveEpisodes(qsizetype first, qsizetype count, qsizetype to);
+    // An item's kept content (see channelExtra); leaves DocumentChanged.
+    void setEpisodeExtra(qsizetype number, const QByteArray &extra);
     // Empties the Episode list, then sets the fields to empty text in index
     // order; kept content goes too.
     void clear();
@@ -59,9 +71,21 @@ public:
     void setProlog(const QByteArray &prolog);
     // Prefix and namespace name of every prefix kept content uses, in the
     // order they are declared on the root element after itunes.
-    using Namespaces = QList<std::pair<QString, QString>>;
+    using Namespaces = PodcastContent::Namespaces;
     const Namespaces &namespaces() const { return m_namespaces; }
     void setNamespaces(const Namespaces &namespaces);
+
+    // The whole document in one piece, and putting one back: fields follow
+    // setField's rule, the channel's kept content setChannelExtra's, and the
+    // list is reset at once rather than row by row.
+    PodcastContent content() const;
+    void replaceContent(const PodcastContent &content);
+
+    // A view's drag within the list asks for a move of rows. When a handler is
+    // set (the window, to record the move for undo) it is asked instead and
+    // does the move itself; its answer is whether it did.
+    using MoveHandler = std::function<bool(qsizetype first, qsizetype count, qsizetype to)>;
+    void setMoveHandler(MoveHandler handler) { m_moveHandler = std::move(handler); }
 
     bool DocumentChanged() const { return m_documentChanged; }
     void setDocumentChanged(bool changed);
@@ -72,6 +96,22 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    Qt::DropActions supportedDragActions() const override;
+    Qt::DropActions supportedDropActions() const override;
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
+    bool canDropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                         const QModelIndex &parent) const override;
+    // Moves the dragged rows itself and answers false, so that the view does
+    // not then remove the source rows as it does after a move between models.
+    bool dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                      const QModelIndex &parent) override;
+    bool moveRows(const QModelIndex &sourceParent, int sourceRow, int count,
+                  const QModelIndex &destinationParent, int destinationChild) override;
+
+    // The MIME type of rows dragged within one list.
+    static QString rowsMimeType();
 
 Q_SIGNALS:
     void fieldChanged(int index, const QString &text);
@@ -79,6 +119,10 @@ Q_SIGNALS:
 
 private:
     void checkNumber(qsizetype number) const;
+    // The dragged block from data when it comes from this very document and
+    // is one run of rows; first is 1-based, count 0 when it is not.
+    std::pair<qsizetype, qsizetype> draggedBlock(const QMimeData *data) const;
+    bool requestMove(qsizetype first, qsizetype count, qsizetype to);
 
     std::array<QString, ChannelField::Count> m_fields;
     QList<Episode> m_episodes;
@@ -87,4 +131,5 @@ private:
     QByteArray m_prolog;
     Namespaces m_namespaces;
     bool m_documentChanged = false;
+    MoveHandler m_moveHandler;
 };

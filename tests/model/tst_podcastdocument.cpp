@@ -1,8 +1,11 @@
 #include "model/PodcastDocument.h"
 
 #include <QAbstractItemModelTester>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
+#include <QUrl>
+#include <memory>
 
 class tst_PodcastDocument : public QObject {
     Q_OBJECT
@@ -21,7 +24,47 @@ private Q_SLOTS:
     void badNumbers_throwInsteadOfCorrupting();
     void model_passesItemModelTester();
     void manyEpisodes_countBeyondSixteenBits();
+    void insertEpisodes_putsRecordsBack_data();
+    void insertEpisodes_putsRecordsBack();
+    void removeEpisodes_takesBlock();
+    void moveEpisodes_reordersBlock_data();
+    void moveEpisodes_reordersBlock();
+    void moveEpisodes_badRanges_throw_data();
+    void moveEpisodes_badRanges_throw();
+    void replaceContent_oneResetAndFieldRule_data();
+    void replaceContent_oneResetAndFieldRule();
+    void dragWithinList_movesRows_data();
+    void dragWithinList_movesRows();
+    void dragWithinList_handlerDecides();
+    void drop_refusesForeignOrBrokenRows();
 };
+
+namespace {
+// Episodes titled by one letter each, so an order reads as a word.
+void fill(PodcastDocument &document, const QString &titles) {
+    for (const QChar title : titles)
+        document.appendEpisode(QString(title));
+}
+
+QString order(const PodcastDocument &document) {
+    QString titles;
+    for (const Episode &episode : document.episodes())
+        titles += episode[EpisodeColumn::Title];
+    return titles;
+}
+
+QList<Episode> episodesTitled(const QString &titles) {
+    QList<Episode> episodes;
+    for (const QChar title : titles) {
+        Episode episode;
+        episode[EpisodeColumn::Title] = QString(title);
+        episode[EpisodeColumn::Guid] = QStringLiteral("guid-") + title;
+        episode.extra = "<itunes:episode>1</itunes:episode>";
+        episodes.append(episode);
+    }
+    return episodes;
+}
+} // namespace
 
 void tst_PodcastDocument::newDocument_isEmptyAndUnchanged() {
     PodcastDocument document;
@@ -175,6 +218,225 @@ void tst_PodcastDocument::manyEpisodes_countBeyondSixteenBits() {
     QCOMPARE(document.episode(40001)[0], QStringLiteral("last"));
     document.removeEpisode(32768);
     QCOMPARE(document.episodeCount(), 40000);
+}
+
+void tst_PodcastDocument::insertEpisodes_putsRecordsBack_data() {
+    QTest::addColumn<qsizetype>("number");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("front") << qsizetype(1) << "xyABC";
+    QTest::newRow("middle") << qsizetype(2) << "AxyBC";
+    QTest::newRow("append") << qsizetype(4) << "ABCxy";
+}
+
+void tst_PodcastDocument::insertEpisodes_putsRecordsBack() {
+    QFETCH(qsizetype, number);
+    QFETCH(QString, expected);
+    PodcastDocument document;
+    QAbstractItemModelTester tester(&document,
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    fill(document, QStringLiteral("ABC"));
+    QSignalSpy inserted(&document, &QAbstractItemModel::rowsInserted);
+    document.insertEpisodes(number, episodesTitled(QStringLiteral("xy")));
+    QCOMPARE(order(document), expected);
+    QCOMPARE(inserted.size(), 1);
+    QCOMPARE(inserted.first().at(1).toInt(), number - 1);
+    QCOMPARE(inserted.first().at(2).toInt(), number);
+    // Kept content comes back with its record.
+    QCOMPARE(document.episode(number).extra, QByteArray("<itunes:episode>1</itunes:episode>"));
+    QCOMPARE(document.episode(number)[EpisodeColumn::Guid], QStringLiteral("guid-x"));
+    QVERIFY(!document.DocumentChanged());
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range,
+                             document.insertEpisodes(7, episodesTitled(QStringLiteral("z"))));
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range,
+                             document.insertEpisodes(0, episodesTitled(QStringLiteral("z"))));
+}
+
+void tst_PodcastDocument::removeEpisodes_takesBlock() {
+    PodcastDocument document;
+    QAbstractItemModelTester tester(&document,
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    fill(document, QStringLiteral("ABCDE"));
+    document.removeEpisodes(2, 3);
+    QCOMPARE(order(document), QStringLiteral("AE"));
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, document.removeEpisodes(2, 2));
+    QCOMPARE(order(document), QStringLiteral("AE"));
+    QVERIFY(!document.DocumentChanged());
+}
+
+void tst_PodcastDocument::moveEpisodes_reordersBlock_data() {
+    QTest::addColumn<qsizetype>("first");
+    QTest::addColumn<qsizetype>("count");
+    QTest::addColumn<qsizetype>("to");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("one up (Move Up)") << qsizetype(3) << qsizetype(1) << qsizetype(2) << "ACBDE";
+    QTest::newRow("one down (Move Down)")
+        << qsizetype(3) << qsizetype(1) << qsizetype(4) << "ABDCE";
+    QTest::newRow("first to last") << qsizetype(1) << qsizetype(1) << qsizetype(5) << "BCDEA";
+    QTest::newRow("last to first") << qsizetype(5) << qsizetype(1) << qsizetype(1) << "EABCD";
+    QTest::newRow("block up") << qsizetype(3) << qsizetype(3) << qsizetype(1) << "CDEAB";
+    QTest::newRow("block down") << qsizetype(1) << qsizetype(2) << qsizetype(3) << "CDABE";
+    QTest::newRow("no move") << qsizetype(2) << qsizetype(2) << qsizetype(2) << "ABCDE";
+}
+
+void tst_PodcastDocument::moveEpisodes_reordersBlock() {
+    QFETCH(qsizetype, first);
+    QFETCH(qsizetype, count);
+    QFETCH(qsizetype, to);
+    QFETCH(QString, expected);
+    PodcastDocument document;
+    QAbstractItemModelTester tester(&document,
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    fill(document, QStringLiteral("ABCDE"));
+    QSignalSpy moved(&document, &QAbstractItemModel::rowsMoved);
+    QSignalSpy reset(&document, &QAbstractItemModel::modelReset);
+    QCOMPARE(document.moveEpisodes(first, count, to), first != to);
+    QCOMPARE(order(document), expected);
+    QCOMPARE(moved.size(), first != to ? 1 : 0);
+    QCOMPARE(reset.size(), 0);
+    QVERIFY(!document.DocumentChanged());
+    // The reverse move restores the order: what undo relies on.
+    document.moveEpisodes(to, count, first);
+    QCOMPARE(order(document), QStringLiteral("ABCDE"));
+}
+
+void tst_PodcastDocument::moveEpisodes_badRanges_throw_data() {
+    QTest::addColumn<qsizetype>("first");
+    QTest::addColumn<qsizetype>("count");
+    QTest::addColumn<qsizetype>("to");
+    QTest::newRow("first zero") << qsizetype(0) << qsizetype(1) << qsizetype(2);
+    QTest::newRow("block past end") << qsizetype(2) << qsizetype(3) << qsizetype(1);
+    QTest::newRow("target past end") << qsizetype(1) << qsizetype(2) << qsizetype(3);
+    QTest::newRow("target zero") << qsizetype(2) << qsizetype(1) << qsizetype(0);
+}
+
+void tst_PodcastDocument::moveEpisodes_badRanges_throw() {
+    QFETCH(qsizetype, first);
+    QFETCH(qsizetype, count);
+    QFETCH(qsizetype, to);
+    PodcastDocument document;
+    fill(document, QStringLiteral("ABC"));
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, document.moveEpisodes(first, count, to));
+    QCOMPARE(order(document), QStringLiteral("ABC"));
+}
+
+void tst_PodcastDocument::replaceContent_oneResetAndFieldRule_data() {
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QByteArray>("channelExtra");
+    QTest::addColumn<bool>("changed");
+    QTest::newRow("same fields, other episodes") << "Show" << QByteArray() << false;
+    QTest::newRow("field differs") << "Other show" << QByteArray() << true;
+    QTest::newRow("kept channel content differs") << "Show" << QByteArray("<x:y/>") << true;
+}
+
+void tst_PodcastDocument::replaceContent_oneResetAndFieldRule() {
+    QFETCH(QString, title);
+    QFETCH(QByteArray, channelExtra);
+    QFETCH(bool, changed);
+    PodcastDocument document;
+    QAbstractItemModelTester tester(&document,
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    document.setField(ChannelField::Title, QStringLiteral("Show"));
+    fill(document, QStringLiteral("ABC"));
+    document.setDocumentChanged(false);
+
+    PodcastContent content;
+    content.fields[ChannelField::Title] = title;
+    content.episodes = episodesTitled(QStringLiteral("xy"));
+    content.channelExtra = channelExtra;
+    content.hiddenItems = "<item><guid>h</guid></item>";
+    content.prolog = "<!-- made by hand -->";
+    content.namespaces = {{QStringLiteral("podcast"), QStringLiteral("urn:p")}};
+    QSignalSpy reset(&document, &QAbstractItemModel::modelReset);
+    QSignalSpy inserted(&document, &QAbstractItemModel::rowsInserted);
+    document.replaceContent(content);
+    QCOMPARE(reset.size(), 1);
+    QCOMPARE(inserted.size(), 0);
+    QCOMPARE(document.content(), content);
+    QCOMPARE(document.DocumentChanged(), changed);
+}
+
+void tst_PodcastDocument::dragWithinList_movesRows_data() {
+    QTest::addColumn<QList<int>>("dragged");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("onRow");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("down between rows") << QList<int>{1} << 4 << -1 << "ACDBE";
+    QTest::newRow("up between rows") << QList<int>{3} << 0 << -1 << "DABCE";
+    QTest::newRow("below the last row") << QList<int>{0} << -1 << -1 << "BCDEA";
+    QTest::newRow("onto a row goes before it") << QList<int>{4} << -1 << 1 << "AEBCD";
+    QTest::newRow("block") << QList<int>{2, 1} << 5 << -1 << "ADEBC";
+    QTest::newRow("into its own span") << QList<int>{1, 2} << 2 << -1 << "ABCDE";
+}
+
+void tst_PodcastDocument::dragWithinList_movesRows() {
+    QFETCH(QList<int>, dragged);
+    QFETCH(int, row);
+    QFETCH(int, onRow);
+    QFETCH(QString, expected);
+    PodcastDocument document;
+    QAbstractItemModelTester tester(&document,
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    fill(document, QStringLiteral("ABCDE"));
+    QModelIndexList indexes;
+    for (const int r : dragged) {
+        for (int c = 0; c < EpisodeColumn::Count; ++c)
+            indexes.append(document.index(r, c));
+    }
+    for (const QModelIndex &index : indexes)
+        QVERIFY(document.flags(index).testFlag(Qt::ItemIsDragEnabled));
+    QVERIFY(document.flags(QModelIndex()).testFlag(Qt::ItemIsDropEnabled));
+    QVERIFY(!document.flags(document.index(0, 0)).testFlag(Qt::ItemIsDropEnabled));
+    const std::unique_ptr<QMimeData> data(document.mimeData(indexes));
+    QVERIFY(data);
+    QVERIFY(document.mimeTypes().contains(PodcastDocument::rowsMimeType()));
+    const QModelIndex parent = onRow >= 0 ? document.index(onRow, 3) : QModelIndex();
+    QVERIFY(document.canDropMimeData(data.get(), Qt::MoveAction, row, 0, parent));
+    QVERIFY(!document.canDropMimeData(data.get(), Qt::CopyAction, row, 0, parent));
+    // False: the rows are already where they belong, so the view must not
+    // remove the dragged ones afterwards.
+    QVERIFY(!document.dropMimeData(data.get(), Qt::MoveAction, row, 0, parent));
+    QCOMPARE(order(document), expected);
+    QVERIFY(!document.DocumentChanged());
+}
+
+void tst_PodcastDocument::dragWithinList_handlerDecides() {
+    PodcastDocument document;
+    fill(document, QStringLiteral("ABCDE"));
+    QList<QList<qsizetype>> requests;
+    document.setMoveHandler([&](qsizetype first, qsizetype count, qsizetype to) {
+        requests.append({first, count, to});
+        return true;
+    });
+    const std::unique_ptr<QMimeData> data(
+        document.mimeData({document.index(3, 0), document.index(4, 0)}));
+    document.dropMimeData(data.get(), Qt::MoveAction, 1, 0, QModelIndex());
+    QCOMPARE(requests, (QList<QList<qsizetype>>{{4, 2, 2}}));
+    QCOMPARE(order(document), QStringLiteral("ABCDE"));
+}
+
+void tst_PodcastDocument::drop_refusesForeignOrBrokenRows() {
+    PodcastDocument document;
+    PodcastDocument other;
+    fill(document, QStringLiteral("ABCDE"));
+    fill(other, QStringLiteral("ABCDE"));
+    const std::unique_ptr<QMimeData> foreign(other.mimeData({other.index(0, 0)}));
+    const std::unique_ptr<QMimeData> gaps(
+        document.mimeData({document.index(0, 0), document.index(2, 0)}));
+    QMimeData garbage;
+    garbage.setData(PodcastDocument::rowsMimeType(), "\x01\x02");
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/a.mp3"))});
+    for (const QMimeData *data :
+         {static_cast<const QMimeData *>(foreign.get()), static_cast<const QMimeData *>(gaps.get()),
+          static_cast<const QMimeData *>(&garbage), static_cast<const QMimeData *>(&files)}) {
+        QVERIFY(!document.canDropMimeData(data, Qt::MoveAction, 4, 0, QModelIndex()));
+        QVERIFY(!document.dropMimeData(data, Qt::MoveAction, 4, 0, QModelIndex()));
+    }
+    QCOMPARE(order(document), QStringLiteral("ABCDE"));
+    // Rows that are gone since the drag began are refused too.
+    const std::unique_ptr<QMimeData> late(document.mimeData({document.index(4, 0)}));
+    document.removeEpisode(5);
+    QVERIFY(!document.canDropMimeData(late.get(), Qt::MoveAction, 0, 0, QModelIndex()));
 }
 
 QTEST_GUILESS_MAIN(tst_PodcastDocument)
