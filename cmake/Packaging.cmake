@@ -91,9 +91,9 @@ else()
         "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libtag1v5, libc6, libstdc++6, libgcc-s1, ")
 endif()
 # Qt loads its window-system plugin at run time, which dpkg-shlibdeps cannot see.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "${BRINDLEWOOD_DEB_LIBRARIES}qt6-qpa-plugins")
-# The windows are laid out for Arial's metrics; Liberation Sans shares them.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
+# The windows are laid out for Arial's metrics, which Liberation Sans shares;
+# other fonts fit too but look cramped.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "${BRINDLEWOOD_DEB_LIBRARIES}qt6-qpa-plugins, fonts-liberation")
 # The icon cache and the desktop database are refreshed by dpkg triggers of
 # hicolor-icon-theme and desktop-file-utils; no maintainer scripts are needed.
 

@@ -9,7 +9,8 @@ PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libgl-dev libxml2-dev libtag1-dev
     qt6-qpa-plugins
     tzdata libxml2-utils libbenchmark-dev
-    fonts-liberation
+    fonts-liberation fonts-dejavu-core
+    qt6-base-private-dev libxcb1-dev xvfb
     desktop-file-utils appstream
 )
 

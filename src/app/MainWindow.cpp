@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "BuildConfig.h"
+#include "CommandKeys.h"
 #include "dialogs/EpisodeDialog.h"
 #include "dialogs/FeedCheckDialog.h"
 #include "feed/ApplicationFolder.h"
@@ -15,6 +16,7 @@
 #include "feed/SavePodcast.h"
 #include "feed/StepGuard.h"
 #include "look/ApplySkin.h"
+#include "look/CaptionFit.h"
 #include "look/CentreOnScreen.h"
 #include "look/FormFrame.h"
 #include "look/FormLook.h"
@@ -32,7 +34,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QShortcut>
+#include <QStyle>
+#include <QTextDocument>
 #include <QToolTip>
 #include <QTreeView>
 #include <limits>
@@ -90,6 +95,44 @@ QString listToolTip() {
                           "to right and out of window to reveal full names.");
 }
 
+// A cell's full text in the tooltip: a long summary must not fill the screen.
+constexpr int ExcerptWidth = 80;
+constexpr int ExcerptLines = 5;
+
+QStringList wrapped(const QString &text) {
+    static const QRegularExpression lineBreaks(QStringLiteral("\\r\\n|[\\r\\n\\x{2028}\\x{2029}]"));
+    QStringList lines;
+    const QStringList paragraphs = text.split(lineBreaks, Qt::SkipEmptyParts);
+    for (const QString &paragraph : paragraphs) {
+        QString rest = paragraph.trimmed();
+        while (!rest.isEmpty()) {
+            if (lines.size() > ExcerptLines)
+                return lines;
+            if (rest.size() <= ExcerptWidth) {
+                lines.append(rest);
+                break;
+            }
+            // Break at the last blank that fits; a word longer than a line is cut.
+            qsizetype cut = rest.lastIndexOf(u' ', ExcerptWidth);
+            if (cut <= 0)
+                cut = ExcerptWidth;
+            lines.append(rest.left(cut).trimmed());
+            rest = rest.mid(cut).trimmed();
+        }
+    }
+    return lines;
+}
+
+QString excerpt(const QString &text) {
+    QStringList lines = wrapped(text);
+    if (lines.size() > ExcerptLines) {
+        lines.resize(ExcerptLines);
+        QString &last = lines.last();
+        last = last.left(ExcerptWidth - 1) + QChar(0x2026);
+    }
+    return lines.join(u'\n');
+}
+
 // Only space characters are removed before the emptiness test; a tab or a
 // line break counts as text.
 bool isBlank(const QString &text) {
@@ -100,16 +143,6 @@ bool isBlank(const QString &text) {
     return true;
 }
 
-// Places a caption level with its box, growing it where the font needs more
-// room than the design gave it.
-QRect captionRect(const QRect &designed, const QSize &hint) {
-    QRect rect = designed;
-    rect.setWidth(std::max(designed.width(), hint.width()));
-    const int height = std::max(designed.height(), hint.height());
-    rect.moveTop(designed.top() - (height - designed.height()) / 2);
-    rect.setHeight(height);
-    return rect;
-}
 } // namespace
 
 MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
@@ -157,9 +190,9 @@ void MainWindow::buildControls() {
         auto *label = new QLabel(ChannelField::caption(index), m_podcastFrame);
         label->setObjectName(QStringLiteral("Label1(%1)").arg(place.label));
         label->setBuddy(box);
-        label->setGeometry(captionRect(
-            Twips::rect(place.captionLeft, place.captionTop, place.captionWidth, CaptionHeight),
-            label->sizeHint()));
+        CaptionFit::placeLabel(*label, Twips::rect(place.captionLeft, place.captionTop,
+                                                   place.captionWidth, CaptionHeight));
+        CaptionFit::keepBoxClear(*box, *label);
         m_labels[index] = label;
 
         // One source of truth: what is typed is the document at once, and what
@@ -203,6 +236,7 @@ void MainWindow::buildControls() {
         // Enter presses the button that has the focus, as Space does.
         button->setAutoDefault(true);
         FormLook::styleButton(*button);
+        CaptionFit::fitButton(*button);
         m_hover->addButton(*button);
         m_buttons[place.number] = button;
     }
@@ -231,22 +265,17 @@ void MainWindow::buildControls() {
 }
 
 void MainWindow::addShortcuts() {
-    struct Accelerator {
-        int button;
-        QKeySequence keys;
+    const std::pair<EditorCommand, int> buttons[] = {
+        {EditorCommand::SaveDocument, 3}, {EditorCommand::NewDocument, 5},
+        {EditorCommand::LoadFeed, 7},     {EditorCommand::Help, 6},
+        {EditorCommand::EditEpisode, 4},  {EditorCommand::AddEpisode, 1},
     };
-    const Accelerator accelerators[] = {
-        {3, QKeySequence(Qt::CTRL | Qt::Key_S)}, {5, QKeySequence(Qt::CTRL | Qt::Key_N)},
-        {7, QKeySequence(Qt::CTRL | Qt::Key_O)}, {6, QKeySequence(Qt::Key_F1)},
-        {4, QKeySequence(Qt::CTRL | Qt::Key_E)}, {1, QKeySequence(Qt::Key_Insert)},
-    };
-    for (const Accelerator &accelerator : accelerators) {
-        QPushButton *button = m_buttons[accelerator.button];
-        auto *shortcut = new QShortcut(accelerator.keys, this);
+    for (const auto &[command, number] : buttons) {
+        QPushButton *button = m_buttons[number];
+        auto *shortcut = new QShortcut(CommandKeys::keys(command), this);
         shortcut->setObjectName(button->objectName() + QStringLiteral("Shortcut"));
         connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
-        button->setToolTip(QStringLiteral("%1 (%2)").arg(
-            button->text(), accelerator.keys.toString(QKeySequence::NativeText)));
+        button->setToolTip(CommandKeys::toolTip(button->text(), command));
     }
 }
 
@@ -262,7 +291,13 @@ void MainWindow::load() {
     guard.step(108, [&] { setWindowIcon(QApplication::windowIcon()); });
     guard.step(110, [] { SetApplicationTitle(); });
     // The thirteen column headers come with the document's model.
-    guard.step(112, [&] { m_list->setModel(m_document); });
+    guard.step(112, [&] {
+        m_list->setModel(m_document);
+        // Tabbing into the list frames its first row; that row is then the
+        // selected one, as arrow keys and clicks make it.
+        connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                &MainWindow::selectCurrentRow);
+    });
     guard.step(114, [&] { m_document->setDocumentChanged(false); });
 }
 
@@ -324,8 +359,14 @@ void MainWindow::addEpisode() {
         dialog->setWindowTitle(EpisodeDialog::addCaption());
     });
     guard.step(102, [&] {
-        if (dialog)
-            showEpisodeDialog(*dialog);
+        if (!dialog)
+            return;
+        const qsizetype before = m_document->episodeCount();
+        showEpisodeDialog(*dialog);
+        // The new last row is shown, left unselected.
+        if (m_document->episodeCount() > before)
+            m_list->scrollTo(
+                m_document->index(static_cast<int>(m_document->episodeCount() - 1), 0));
     });
 }
 
@@ -399,15 +440,53 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
             return true;
         }
         if (event->type() == QEvent::ToolTip) {
-            // Over a row its full texts; anywhere else, how to use the list.
             auto *help = static_cast<QHelpEvent *>(event);
-            if (!m_list->indexAt(help->pos()).isValid()) {
-                QToolTip::showText(help->globalPos(), m_list->toolTip(), m_list);
-                return true;
-            }
+            QToolTip::showText(help->globalPos(), listToolTipAt(help->pos()), m_list->viewport());
+            return true;
         }
     }
+    if (watched == m_list && event->type() == QEvent::FocusIn)
+        selectCurrentRow();
     return QWidget::eventFilter(watched, event);
+}
+
+// The warning that a double-click removes an episode shows over every row;
+// a cell whose text is cut off adds that text above it.
+QString MainWindow::listToolTipAt(const QPoint &viewportPos) const {
+    const QModelIndex index = m_list->indexAt(viewportPos);
+    const QString text = index.data(Qt::DisplayRole).toString();
+    if (!index.isValid() || !cellCutOff(index, text))
+        return m_list->toolTip();
+    const QString tip = excerpt(text) + QStringLiteral("\n\n") + m_list->toolTip();
+    // A text that looks like markup is shown as typed, not rendered.
+    if (Qt::mightBeRichText(tip))
+        return QStringLiteral("<qt>") + tip.toHtmlEscaped().replace(u'\n', QStringLiteral("<br>"));
+    return tip;
+}
+
+bool MainWindow::cellCutOff(const QModelIndex &index, const QString &text) const {
+    if (text.contains(u'\n') || text.contains(u'\r') || text.contains(QChar(0x2028)))
+        return true;
+    // What the cell shows of itself: the part inside the list, less the
+    // margins the item delegate keeps on either side of its text.
+    const QRect shown = m_list->visualRect(index).intersected(m_list->viewport()->rect());
+    const int margin =
+        m_list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 1;
+    QFont font = m_list->font();
+    const QVariant cellFont = index.data(Qt::FontRole);
+    if (cellFont.canConvert<QFont>())
+        font = cellFont.value<QFont>();
+    return QFontMetrics(font).horizontalAdvance(text) > shown.width() - 2 * margin;
+}
+
+// The row that carries the focus frame is the one Delete and Edit act on.
+void MainWindow::selectCurrentRow() {
+    QItemSelectionModel *selection = m_list->selectionModel();
+    if (!selection)
+        return;
+    const QModelIndex current = selection->currentIndex();
+    if (current.isValid() && !selection->isRowSelected(current.row(), current.parent()))
+        selection->select(current, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 // Document commands
@@ -532,10 +611,10 @@ void MainWindow::addCheckFeedCommand() {
     // A window action, not a box's: no text box has a use for F7.
     m_checkFeed = new QAction(QStringLiteral("Check Feed"), this);
     m_checkFeed->setObjectName(QStringLiteral("CheckFeedAction"));
-    m_checkFeed->setShortcut(QKeySequence(Qt::Key_F7));
+    m_checkFeed->setShortcut(CommandKeys::keys(EditorCommand::CheckFeed));
     m_checkFeed->setShortcutContext(Qt::WindowShortcut);
-    m_checkFeed->setToolTip(QStringLiteral("Check Feed (%1)")
-                                .arg(m_checkFeed->shortcut().toString(QKeySequence::NativeText)));
+    m_checkFeed->setToolTip(
+        CommandKeys::toolTip(QStringLiteral("Check Feed"), EditorCommand::CheckFeed));
     connect(m_checkFeed, &QAction::triggered, this, &MainWindow::checkFeed);
     addAction(m_checkFeed);
 }

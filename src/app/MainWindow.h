@@ -14,6 +14,7 @@ class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QModelIndex;
 class QPushButton;
 class QTreeView;
 
@@ -53,6 +54,10 @@ private:
     void buildControls();
     void addShortcuts();
     void load();
+
+    QString listToolTipAt(const QPoint &viewportPos) const;
+    bool cellCutOff(const QModelIndex &index, const QString &text) const;
+    void selectCurrentRow();
 
     void addEpisode();
     void editEpisode();

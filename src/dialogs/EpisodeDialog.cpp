@@ -1,13 +1,14 @@
 #include "EpisodeDialog.h"
 
 #include "feed/ErrorReporter.h"
+#include "feed/FileExists.h"
 #include "feed/Locations.h"
 #include "feed/MessageService.h"
 #include "feed/StepFailure.h"
 #include "feed/StepGuard.h"
 #include "look/ApplyFormColours.h"
+#include "look/CaptionFit.h"
 #include "look/CentreOnScreen.h"
-#include "feed/FileExists.h"
 #include "look/FormLook.h"
 #include "look/HandCursor.h"
 #include "look/HoverCursorRule.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QWindow>
 #include <limits>
 
 namespace {
@@ -71,13 +73,16 @@ QString EpisodeDialog::editCaption() {
 EpisodeDialog::EpisodeDialog(PodcastDocument &document, qsizetype selectedEpisode,
                              MessageService &messages, ErrorReporter &errors,
                              const QString &applicationFolder, QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint)
+    // No parent widget: a style sheet (the skin) set on the main window would
+    // reach every child window; the owner is only the window it stays above.
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                           Qt::MSWindowsFixedSizeDialogHint)
     , m_document(document)
     , m_selectedEpisode(selectedEpisode)
     , m_messages(messages)
-    , m_errors(errors) {
+    , m_errors(errors)
+    , m_owner(parent) {
     buildControls();
     load(applicationFolder);
 }
@@ -102,15 +107,10 @@ void EpisodeDialog::buildControls() {
         auto *label = new QLabel(EpisodeColumn::header(column) + u':', this);
         label->setObjectName(QStringLiteral("Label1(%1)").arg(column));
         label->setBuddy(box);
-        QRect caption = Twips::rect(place.captionLeft, place.captionTop,
-                                    place.left - place.captionLeft - 60, CaptionHeight);
-        // Keep the caption level with its box even where the font runs taller.
-        const QSize hint = label->sizeHint();
-        caption.setWidth(std::max(caption.width(), hint.width()));
-        const int height = std::max(caption.height(), hint.height());
-        caption.adjust(0, -(height - caption.height()) / 2, 0, 0);
-        caption.setHeight(height);
-        label->setGeometry(caption);
+        CaptionFit::placeLabel(*label,
+                               Twips::rect(place.captionLeft, place.captionTop,
+                                           place.left - place.captionLeft - 60, CaptionHeight));
+        CaptionFit::keepBoxClear(*box, *label);
         m_labels[column] = label;
     }
 
@@ -122,6 +122,7 @@ void EpisodeDialog::buildControls() {
     m_cancel->setGeometry(Twips::rect(4080, 3510, 3600, 405));
     for (QPushButton *button : {m_save, m_cancel}) {
         FormLook::styleButton(*button);
+        CaptionFit::fitButton(*button);
         m_hover->addButton(*button);
     }
     // Enter in a box saves, as in any dialog; Escape cancels.
@@ -150,6 +151,13 @@ void EpisodeDialog::load(const QString &applicationFolder) {
     if (handFound)
         guard.step(108, [&] { m_hover->setHand(HandCursor::load(handPath)); });
     CentreOnScreen(*this);
+}
+
+void EpisodeDialog::showEvent(QShowEvent *event) {
+    // Stays above the main window and goes with it, as a child dialog would.
+    if (m_owner && m_owner->window()->windowHandle() && windowHandle())
+        windowHandle()->setTransientParent(m_owner->window()->windowHandle());
+    QDialog::showEvent(event);
 }
 
 QString EpisodeDialog::field(int column) const {

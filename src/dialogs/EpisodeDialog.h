@@ -3,6 +3,7 @@
 #include "model/EpisodeColumn.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 #include <array>
 
@@ -24,7 +25,8 @@ public:
     static QString addCaption();
     static QString editCaption();
 
-    // selectedEpisode is the row an edit rewrites (0: none selected).
+    // selectedEpisode is the row an edit rewrites (0: none selected); parent
+    // is the window the dialog belongs to and stays above.
     EpisodeDialog(PodcastDocument &document, qsizetype selectedEpisode, MessageService &messages,
                   ErrorReporter &errors, const QString &applicationFolder,
                   QWidget *parent = nullptr);
@@ -41,6 +43,9 @@ public:
     // Escape, the close box and "Cancel" all end here.
     void reject() override;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void buildControls();
     void load(const QString &applicationFolder);
@@ -50,6 +55,7 @@ private:
     qsizetype m_selectedEpisode;
     MessageService &m_messages;
     ErrorReporter &m_errors;
+    QPointer<QWidget> m_owner;
     std::array<QLineEdit *, EpisodeColumn::Count> m_boxes{};
     std::array<QLabel *, EpisodeColumn::Count> m_labels{};
     QPushButton *m_save = nullptr;

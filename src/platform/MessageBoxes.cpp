@@ -1,15 +1,18 @@
 #include "MessageBoxes.h"
 
-#include "feed/ErrorReportText.h"
 #include "feed/ApplicationTitle.h"
+#include "feed/ErrorReportText.h"
 
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace {
 // A Yes/No question has no "don't decide": No may discard the user's work,
-// so Escape must not answer it by accident.
-class EscapeIgnorer : public QObject {
+// so neither Escape nor a close request from the window manager (Alt+F4, a
+// title bar's or a taskbar's Close, sent even to a box with no close button)
+// may answer it. QMessageBox would take either as No.
+class UndecidedIgnorer : public QObject {
 public:
     using QObject::QObject;
 
@@ -18,9 +21,36 @@ protected:
         if (event->type() == QEvent::KeyPress &&
             static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
             return true;
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            return true;
+        }
         return QObject::eventFilter(watched, event);
     }
 };
+
+// Addresses are kept whole: a box narrower than its text would otherwise
+// break one right after "https://". Word joiners between its characters are
+// invisible and leave no break inside it; the address moves down as one.
+QString withUnbrokenAddresses(const QString &text) {
+    static const QRegularExpression address(QStringLiteral("[A-Za-z][A-Za-z0-9+.-]*://\\S+"));
+    constexpr QChar WordJoiner(0x2060);
+    QString html;
+    qsizetype from = 0;
+    for (const QRegularExpressionMatch &match : address.globalMatch(text)) {
+        html += text.mid(from, match.capturedStart() - from).toHtmlEscaped();
+        QString joined;
+        for (const QChar c : match.captured()) {
+            if (!joined.isEmpty())
+                joined += WordJoiner;
+            joined += c;
+        }
+        html += joined.toHtmlEscaped();
+        from = match.capturedEnd();
+    }
+    html += text.mid(from).toHtmlEscaped();
+    return html.replace(u'\n', QStringLiteral("<br>"));
+}
 
 QMessageBox::StandardButton toButton(MessageService::Answer answer) {
     switch (answer) {
@@ -39,6 +69,10 @@ void MessageBoxes::notice(const QString &text, const QString &detail) {
     QMessageBox box(QMessageBox::NoIcon, ApplicationTitle::current(), text, QMessageBox::Ok,
                     m_parent);
     box.setObjectName(QStringLiteral("notice"));
+    if (text.contains(QStringLiteral("://"))) {
+        box.setTextFormat(Qt::RichText);
+        box.setText(withUnbrokenAddresses(text));
+    }
     if (!detail.isEmpty())
         box.setDetailedText(detail);
     box.exec();
@@ -53,11 +87,12 @@ MessageService::Answer MessageBoxes::question(const QString &text, const QString
                     text, standard, m_parent);
     box.setObjectName(QStringLiteral("question"));
     box.setDefaultButton(toButton(defaultAnswer));
-    EscapeIgnorer escapeIgnorer;
+    UndecidedIgnorer undecidedIgnorer;
     if (buttons == Buttons::YesNoCancel) {
+        // Escape and a close request both mean Cancel here.
         box.setEscapeButton(QMessageBox::Cancel);
     } else {
-        box.installEventFilter(&escapeIgnorer);
+        box.installEventFilter(&undecidedIgnorer);
         box.setWindowFlag(Qt::WindowCloseButtonHint, false);
     }
     switch (box.exec()) {

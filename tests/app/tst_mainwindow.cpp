@@ -2,12 +2,14 @@
 
 #include "BuildConfig.h"
 #include "app/ApplicationIcon.h"
-#include "feed/Locations.h"
 #include "feed/ApplicationTitle.h"
+#include "feed/Locations.h"
 #include "look/ApplySkin.h"
 #include "look/FormLook.h"
 #include "look/HandCursor.h"
 
+#include "platform/MessageBoxes.h"
+#include "support/CloseRequest.h"
 #include "support/CursorFiles.h"
 
 #include <QApplication>
@@ -17,9 +19,15 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
+#include <QTextDocument>
+#include <QTimer>
+#include <QToolTip>
 #include <QTreeView>
 
 namespace {
@@ -40,6 +48,27 @@ void fillSaveable(EditorHarness &editor, const QString &description = QStringLit
     editor.document().setField(ChannelField::Description, description);
     editor.addEpisodes({QStringLiteral("One")});
 }
+
+// Shown and holding the keyboard focus, as on a desktop; an X server without a
+// window manager activates only on request.
+void showActive(QWidget &window) {
+    window.show();
+    window.activateWindow();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+}
+
+// The tooltip the list shows at a point of one of its parts.
+QString toolTipAt(QWidget &part, const QPoint &pos) {
+    QToolTip::hideText();
+    QHelpEvent event(QEvent::ToolTip, pos, part.mapToGlobal(pos));
+    QApplication::sendEvent(&part, &event);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
+const QString ListHelp = QStringLiteral(
+    "Drag and drop files here. Double-click item to remove it. Move | line to right and out of "
+    "window to reveal full names.");
 
 const QString TitleMissing = QStringLiteral("You forgot to add title.");
 const QString NoEpisodes = QStringLiteral("You forgot to add episode(s).");
@@ -96,6 +125,17 @@ private Q_SLOTS:
     void shortcuts_pressTheirButtons();
     void focusedButton_enterOrSpacePresses_data();
     void focusedButton_enterOrSpacePresses();
+
+    void new_closeRequestOnQuestion_keepsDocument_data();
+    void new_closeRequestOnQuestion_keepsDocument();
+    void listToolTip_fixedTextEverywhere_data();
+    void listToolTip_fixedTextEverywhere();
+    void listToolTip_cutOffCellShowsBoundedTextFirst_data();
+    void listToolTip_cutOffCellShowsBoundedTextFirst();
+    void keyboardIntoList_selectsFramedRow_data();
+    void keyboardIntoList_selectsFramedRow();
+    void addEpisode_scrollsNewRowIntoViewUnselected();
+    void skin_doesNotReachEpisodeDialog();
 };
 
 void tst_MainWindow::startUp_emptyDocumentAndThirteenHeaders() {
@@ -822,7 +862,7 @@ void tst_MainWindow::shortcuts_pressTheirButtons_data() {
     QTest::newRow("Ctrl+N") << QKeySequence(Qt::CTRL | Qt::Key_N) << 5;
     QTest::newRow("Ctrl+O") << QKeySequence(Qt::CTRL | Qt::Key_O) << 7;
     QTest::newRow("F1") << QKeySequence(Qt::Key_F1) << 6;
-    QTest::newRow("Ctrl+E") << QKeySequence(Qt::CTRL | Qt::Key_E) << 4;
+    QTest::newRow("F2") << QKeySequence(Qt::Key_F2) << 4;
     QTest::newRow("Insert") << QKeySequence(Qt::Key_Insert) << 1;
 }
 
@@ -830,9 +870,9 @@ void tst_MainWindow::shortcuts_pressTheirButtons() {
     QFETCH(QKeySequence, keys);
     QFETCH(int, number);
     EditorHarness editor;
-    editor.window->show();
-    QApplication::setActiveWindow(editor.window.get());
-    QVERIFY(QTest::qWaitForWindowActive(editor.window.get()));
+    showActive(*editor.window);
+    if (QTest::currentTestFailed())
+        return;
     QPushButton *target = button(editor, number);
     QVERIFY(target->toolTip().contains(keys.toString(QKeySequence::NativeText)));
     QSignalSpy clicked(target, &QPushButton::clicked);
@@ -854,15 +894,251 @@ void tst_MainWindow::focusedButton_enterOrSpacePresses_data() {
 void tst_MainWindow::focusedButton_enterOrSpacePresses() {
     QFETCH(Qt::Key, key);
     EditorHarness editor;
-    editor.window->show();
-    QApplication::setActiveWindow(editor.window.get());
-    QVERIFY(QTest::qWaitForWindowActive(editor.window.get()));
+    showActive(*editor.window);
+    if (QTest::currentTestFailed())
+        return;
     QPushButton *help = button(editor, 6);
     help->setFocus();
     QSignalSpy clicked(help, &QPushButton::clicked);
     QTest::keyClick(help, key);
     QCOMPARE(clicked.size(), 1);
     QCOMPARE(editor.shell.opened.size(), 3);
+}
+
+void tst_MainWindow::new_closeRequestOnQuestion_keepsDocument_data() {
+    QTest::addColumn<bool>("fromWindowManager");
+    QTest::newRow("platform close event") << false;
+    QTest::newRow("WM_DELETE_WINDOW") << true;
+}
+
+void tst_MainWindow::new_closeRequestOnQuestion_keepsDocument() {
+    QFETCH(bool, fromWindowManager);
+    if (fromWindowManager && !CloseRequest::onXcb())
+        QSKIP("Needs an X server: run with QT_QPA_PLATFORM=xcb");
+    MessageBoxes boxes;
+    RecordingErrorReporter errors;
+    ScriptedFileDialogs dialogs; // the save dialog is cancelled
+    RecordingDesktopShell shell;
+    MainWindow window(MainWindowServices{boxes, errors, dialogs, shell});
+    boxes.setParent(&window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.document().setField(ChannelField::Title, QStringLiteral("My show"));
+    window.document().appendEpisode(QStringLiteral("One"));
+    QVERIFY(window.document().DocumentChanged());
+
+    bool asked = false;
+    QTimer::singleShot(0, &window, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        QCOMPARE(box->text(), SavePrompt);
+        QVERIFY(QTest::qWaitForWindowExposed(box));
+        auto *closes = new CloseRequest::Counter(*box);
+        if (fromWindowManager) {
+            QVERIFY(CloseRequest::fromWindowManager(*box));
+            QTRY_COMPARE(closes->count, 1);
+        } else {
+            CloseRequest::fromPlatform(*box);
+        }
+        asked = true;
+        QVERIFY(box->isVisible());
+        QCOMPARE(window.document().field(ChannelField::Title), QStringLiteral("My show"));
+        box->button(QMessageBox::Yes)->click();
+    });
+    window.findChild<QPushButton *>(QStringLiteral("PushButton5"))->click();
+    QVERIFY(asked);
+    // Yes with the save dialog cancelled: nothing is cleared.
+    QCOMPARE(dialogs.opened.size(), 1);
+    QCOMPARE(window.document().field(ChannelField::Title), QStringLiteral("My show"));
+    QCOMPARE(window.document().episodeCount(), 1);
+}
+
+void tst_MainWindow::listToolTip_fixedTextEverywhere_data() {
+    QTest::addColumn<QString>("where");
+    QTest::newRow("a row whose cells show in full") << QStringLiteral("row");
+    QTest::newRow("empty space below the rows") << QStringLiteral("space");
+    QTest::newRow("column headers") << QStringLiteral("header");
+}
+
+void tst_MainWindow::listToolTip_fixedTextEverywhere() {
+    QFETCH(QString, where);
+    EditorHarness editor;
+    editor.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(editor.window.get()));
+    editor.addEpisodes({QStringLiteral("One")});
+    QTreeView *list = editor.window->episodeList();
+    QString tip;
+    if (where == QStringLiteral("row"))
+        tip =
+            toolTipAt(*list->viewport(), list->visualRect(editor.document().index(0, 0)).center());
+    else if (where == QStringLiteral("space"))
+        tip = toolTipAt(*list->viewport(), QPoint(5, list->viewport()->height() - 5));
+    else
+        tip = toolTipAt(*list->header()->viewport(), QPoint(10, list->header()->height() / 2));
+    QCOMPARE(tip, ListHelp);
+    QToolTip::hideText();
+}
+
+void tst_MainWindow::listToolTip_cutOffCellShowsBoundedTextFirst_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("expectedLines"); // empty: only bounds are checked
+    const QString longTitle = QStringLiteral(
+        "Grafting in the Frost, with Old Tom Whitlow and the scions of the Bramley orchard");
+    QTest::newRow("title wider than its column")
+        << longTitle
+        << QStringList{QStringLiteral("Grafting in the Frost, with Old Tom Whitlow and the "
+                                      "scions of the Bramley"),
+                       QStringLiteral("orchard")};
+    QTest::newRow("two lines") << QStringLiteral("First\nSecond")
+                               << QStringList{QStringLiteral("First"), QStringLiteral("Second")};
+    QTest::newRow("summary of 15000 characters")
+        << QStringLiteral("An orchard walk. ").repeated(900) << QStringList();
+    QTest::newRow("address without blanks")
+        << QStringLiteral("https://example.org/") + QString(200, u'a') << QStringList();
+    // Markup in a field is shown as typed.
+    QTest::newRow("text that looks like markup")
+        << QStringLiteral("<b>Bold</b> claims about grafting that run on and on past the column")
+        << QStringList{QStringLiteral(
+               "<b>Bold</b> claims about grafting that run on and on past the column")};
+}
+
+void tst_MainWindow::listToolTip_cutOffCellShowsBoundedTextFirst() {
+    QFETCH(QString, text);
+    QFETCH(QStringList, expectedLines);
+    EditorHarness editor;
+    editor.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(editor.window.get()));
+    editor.addEpisodes({QStringLiteral("One")});
+    editor.document().setEpisodeColumn(1, EpisodeColumn::Summary, text);
+    QTreeView *list = editor.window->episodeList();
+    const QModelIndex cell = editor.document().index(0, EpisodeColumn::Summary);
+    list->scrollTo(cell);
+    QString tip = toolTipAt(*list->viewport(), list->visualRect(cell).center());
+    QToolTip::hideText();
+    if (Qt::mightBeRichText(tip)) {
+        QTextDocument document;
+        document.setHtml(tip);
+        tip = document.toPlainText();
+    }
+    QVERIFY2(tip.endsWith(QStringLiteral("\n\n") + ListHelp), qPrintable(tip));
+    const QStringList lines =
+        tip.left(tip.size() - ListHelp.size() - 2)
+            .split(QChar(u'\n'))
+            .replaceInStrings(QString(QChar(QChar::Nbsp)), QStringLiteral(" "));
+    if (!expectedLines.isEmpty())
+        QCOMPARE(lines, expectedLines);
+    QVERIFY(lines.size() <= 5);
+    for (const QString &line : lines)
+        QVERIFY2(line.size() <= 80, qPrintable(line));
+    QVERIFY(text.startsWith(lines.first()));
+    if (text.size() > 500)
+        QVERIFY(lines.last().endsWith(QChar(0x2026)));
+}
+
+void tst_MainWindow::keyboardIntoList_selectsFramedRow_data() {
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<Qt::Key>("move");
+    QTest::addColumn<Qt::Key>("command");
+    QTest::addColumn<QStringList>("remaining");
+    QTest::addColumn<int>("dialogsShown");
+    const QStringList all{QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Three")};
+    QTest::newRow("Tab from the last field, Delete")
+        << QStringLiteral("Text1(11)") << Qt::Key_Tab << Qt::Key_Delete << all.mid(1) << 0;
+    QTest::newRow("Shift+Tab from Add New Episode, Delete")
+        << QStringLiteral("PushButton1") << Qt::Key_Backtab << Qt::Key_Delete << all.mid(1) << 0;
+    QTest::newRow("Tab from the last field, Edit")
+        << QStringLiteral("Text1(11)") << Qt::Key_Tab << Qt::Key_F2 << all << 1;
+}
+
+void tst_MainWindow::keyboardIntoList_selectsFramedRow() {
+    QFETCH(QString, from);
+    QFETCH(Qt::Key, move);
+    QFETCH(Qt::Key, command);
+    QFETCH(QStringList, remaining);
+    QFETCH(int, dialogsShown);
+    EditorHarness editor;
+    showActive(*editor.window);
+    if (QTest::currentTestFailed())
+        return;
+    editor.addEpisodes({QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Three")});
+    QTreeView *list = editor.window->episodeList();
+    auto *start = editor.window->findChild<QWidget *>(from);
+    start->setFocus();
+    QTest::keyClick(start, move);
+    QCOMPARE(QApplication::focusWidget(), list);
+    QCOMPARE(list->currentIndex().row(), 0);
+    QCOMPARE(editor.window->selectedEpisode(), 1);
+
+    QTest::keyClick(list, command);
+    QCOMPARE(editor.titles(), remaining);
+    QCOMPARE(editor.dialogsShown, dialogsShown);
+    if (dialogsShown > 0)
+        QCOMPARE(editor.lastDialogFields.first(), QStringLiteral("One"));
+}
+
+void tst_MainWindow::addEpisode_scrollsNewRowIntoViewUnselected() {
+    EditorHarness editor;
+    editor.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(editor.window.get()));
+    QStringList titles;
+    for (int number = 1; number <= 30; ++number)
+        titles.append(QStringLiteral("Episode %1").arg(number));
+    editor.addEpisodes(titles);
+    editor.window->selectEpisode(2);
+    QTreeView *list = editor.window->episodeList();
+    list->scrollToTop();
+    editor.onEpisodeDialog = [](EpisodeDialog &dialog) {
+        dialog.setField(EpisodeColumn::Title, QStringLiteral("Episode 31"));
+        dialog.saveButton()->click();
+    };
+    button(editor, 1)->click();
+
+    QCOMPARE(editor.document().episodeCount(), 31);
+    const QRect last = list->visualRect(editor.document().index(30, 0));
+    QVERIFY(list->viewport()->rect().contains(last.center()));
+    QCOMPARE(editor.window->selectedEpisode(), 2);
+}
+
+void tst_MainWindow::skin_doesNotReachEpisodeDialog() {
+    EditorHarness editor(
+        [](const QString &folder) {
+            QVERIFY(QDir(folder).mkpath(QStringLiteral("x")));
+            QFile skin(Skin::path(folder));
+            QVERIFY(skin.open(QIODevice::WriteOnly));
+            skin.write("QWidget { font: 14pt \"DejaVu Serif\"; color: #aa0000; }\n"
+                       "QLineEdit { background: #ffff00; }\n"
+                       "QDialog, QLabel { background: #008800; }\n");
+        },
+        true);
+    editor.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(editor.window.get()));
+    // The skin does reach the main window.
+    auto *mainCaption = editor.window->findChild<QLabel *>(QStringLiteral("Label1(0)"));
+    QCOMPARE(mainCaption->font().pointSize(), 14);
+
+    bool checked = false;
+    QTimer::singleShot(0, editor.window.get(), [&] {
+        auto *dialog = qobject_cast<EpisodeDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        checked = true;
+        const QFont designed = FormLook::formFont();
+        const auto widgets = dialog->findChildren<QWidget *>();
+        for (QWidget *widget : widgets) {
+            if (!qobject_cast<QLabel *>(widget) && !qobject_cast<QLineEdit *>(widget))
+                continue;
+            QCOMPARE(widget->font().family(), designed.family());
+            QCOMPARE(widget->font().pointSizeF(), designed.pointSizeF());
+            QVERIFY(widget->font().bold());
+            QVERIFY(widget->palette().color(QPalette::WindowText) != QColor(0xaa, 0, 0));
+            QVERIFY(widget->palette().color(QPalette::Base) != QColor(0xff, 0xff, 0));
+        }
+        QCOMPARE(dialog->palette().color(QPalette::Window), FormLook::themeColour());
+        QVERIFY(qstrcmp(dialog->style()->metaObject()->className(), "QStyleSheetStyle") != 0);
+        dialog->cancelButton()->click();
+    });
+    button(editor, 1)->click();
+    QVERIFY(checked);
 }
 
 QTEST_MAIN(tst_MainWindow)

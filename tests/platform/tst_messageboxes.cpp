@@ -1,11 +1,20 @@
 #include "feed/ApplicationTitle.h"
 #include "platform/MessageBoxes.h"
 
+#include "support/CloseRequest.h"
+
+#include "BuildConfig.h"
+
 #include <QAbstractButton>
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QTimer>
 #include <functional>
 
@@ -19,6 +28,10 @@ private Q_SLOTS:
     void question_captionsButtonsAndDefault();
     void yesNoQuestion_escapeDoesNotAnswer();
     void yesNoCancelQuestion_escapeCancels();
+    void question_closeRequest_data();
+    void question_closeRequest();
+    void notice_addressStaysOnOneLine_data();
+    void notice_addressStaysOnOneLine();
     void errorReport_warningBoxWithOwnCaption();
 };
 
@@ -117,6 +130,120 @@ void tst_MessageBoxes::yesNoCancelQuestion_escapeCancels() {
                             QStringLiteral("Save Changes?"), MessageService::Buttons::YesNoCancel,
                             MessageService::Answer::Yes),
              MessageService::Answer::Cancel);
+}
+
+void tst_MessageBoxes::question_closeRequest_data() {
+    QTest::addColumn<bool>("fromWindowManager");
+    QTest::addColumn<bool>("withCancel");
+    QTest::addColumn<bool>("staysOpen");
+    QTest::addColumn<int>("answer");
+    // Yes/No has no "don't decide": the request is ignored and the box waits.
+    QTest::newRow("Yes/No, platform close event")
+        << false << false << true << int(MessageService::Answer::Yes);
+    QTest::newRow("Yes/No/Cancel, platform close event")
+        << false << true << false << int(MessageService::Answer::Cancel);
+    QTest::newRow("Yes/No, WM_DELETE_WINDOW")
+        << true << false << true << int(MessageService::Answer::Yes);
+    QTest::newRow("Yes/No/Cancel, WM_DELETE_WINDOW")
+        << true << true << false << int(MessageService::Answer::Cancel);
+}
+
+void tst_MessageBoxes::question_closeRequest() {
+    QFETCH(bool, fromWindowManager);
+    QFETCH(bool, withCancel);
+    QFETCH(bool, staysOpen);
+    QFETCH(int, answer);
+    if (fromWindowManager && !CloseRequest::onXcb())
+        QSKIP("Needs an X server: run with QT_QPA_PLATFORM=xcb");
+    MessageBoxes boxes;
+    bool checked = false;
+    onNextBox([&](QMessageBox *box) {
+        QVERIFY(QTest::qWaitForWindowExposed(box));
+        auto *closes = new CloseRequest::Counter(*box);
+        if (fromWindowManager) {
+            QVERIFY(CloseRequest::fromWindowManager(*box));
+            // Delivered: the box has either ignored the request or closed.
+            QTRY_COMPARE(closes->count, 1);
+        } else {
+            CloseRequest::fromPlatform(*box);
+            QCOMPARE(closes->count, 1);
+        }
+        QCOMPARE(box->isVisible(), staysOpen);
+        checked = true;
+        if (box->isVisible())
+            box->button(QMessageBox::Yes)->click();
+    });
+    const auto result = boxes.question(
+        QStringLiteral("Would you like to save?"), QStringLiteral("Save Changes?"),
+        withCancel ? MessageService::Buttons::YesNoCancel : MessageService::Buttons::YesNo,
+        MessageService::Answer::Yes);
+    QVERIFY(checked);
+    QCOMPARE(result, MessageService::Answer(answer));
+}
+
+namespace {
+// The lines the box's label shows its text in, as its text layout breaks them.
+QStringList shownLines(const QLabel &label) {
+    QTextDocument document;
+    document.setDefaultFont(label.font());
+    document.setDocumentMargin(0);
+    if (label.textFormat() == Qt::RichText ||
+        (label.textFormat() == Qt::AutoText && Qt::mightBeRichText(label.text())))
+        document.setHtml(label.text());
+    else
+        document.setPlainText(label.text());
+    document.setTextWidth(label.contentsRect().width());
+    document.documentLayout()->documentSize();
+    QStringList lines;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QTextLayout *layout = block.layout();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            // Invisible joiners may keep a line whole; the reader sees no trace.
+            lines.append(block.text()
+                             .mid(line.textStart(), line.textLength())
+                             .remove(QChar(0x2060))
+                             .trimmed());
+        }
+    }
+    return lines;
+}
+} // namespace
+
+void tst_MessageBoxes::notice_addressStaysOnOneLine_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("address");
+    const QString contact = QString::fromUtf8(BuildConfig::ContactUrl);
+    QTest::newRow("Help") << QStringLiteral("Questions? Please contact Team Quarrystone at ") +
+                                 contact
+                          << contact;
+    QTest::newRow("long text before a long address")
+        << QStringLiteral("The feed could not be read from the address you gave. Please look "
+                          "at https://feeds.example.org/shows/the-lantern-orchard/podcast.xml "
+                          "and try again.")
+        << QStringLiteral("https://feeds.example.org/shows/the-lantern-orchard/podcast.xml");
+}
+
+void tst_MessageBoxes::notice_addressStaysOnOneLine() {
+    QFETCH(QString, text);
+    QFETCH(QString, address);
+    MessageBoxes boxes;
+    bool checked = false;
+    onNextBox([&](QMessageBox *box) {
+        QVERIFY(QTest::qWaitForWindowExposed(box));
+        auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(label);
+        const QStringList lines = shownLines(*label);
+        QCOMPARE(lines.join(u' '), text);
+        bool whole = false;
+        for (const QString &line : lines)
+            whole = whole || line.contains(address);
+        QVERIFY2(whole, qPrintable(lines.join(u'|')));
+        checked = true;
+        box->button(QMessageBox::Ok)->click();
+    });
+    boxes.notice(text);
+    QVERIFY(checked);
 }
 
 void tst_MessageBoxes::errorReport_warningBoxWithOwnCaption() {
