@@ -10,6 +10,7 @@
 #include "xml/XmlDocument.h"
 
 #include <QDir>
+#include <QVarLengthArray>
 #include <array>
 #include <functional>
 #include <optional>
@@ -82,6 +83,7 @@ class KeptBlock {
 public:
     using Kind = KeptContent::Written;
 
+    // Names are views into the document, which outlives the block.
     explicit KeptBlock(Kind (*written)(QByteArrayView))
         : m_written(written) {}
 
@@ -89,37 +91,36 @@ public:
     // attributes it writes itself, `reads` the children it reads.
     void addWritten(const XmlNode &element, const std::function<bool(int)> &consumed,
                     const std::function<bool(const XmlNode &)> &reads = {}) {
-        const QByteArray name = element.outputName();
-        const QList<XmlAttribute> attributes = element.attributes();
-        QByteArray piece = "<" + name;
-        bool adds = false;
-        for (int i = 0; i < attributes.size(); ++i) {
-            if (consumed(i))
-                continue;
-            piece += attributes[i].xml;
-            adds = true;
+        const QByteArrayView name = element.outputNameView();
+        QByteArray attributes;
+        const qsizetype count = element.attributeCount();
+        for (int i = 0; i < count; ++i) {
+            if (!consumed(i))
+                attributes += element.attributeXml(i);
         }
         QByteArray children;
         if (m_written(name) != Kind::Text) {
             for (const XmlNode &child : element.childNodes()) {
-                if (reads && reads(child))
-                    continue;
-                KeptContent::append(children, child.outerXml());
+                if (!reads || !reads(child))
+                    KeptContent::append(children, child.outerXmlView());
             }
         }
-        if (children.isEmpty()) {
-            piece += " />";
-        } else {
-            piece += '>' + children + "</" + name + '>';
-            adds = true;
+        if (attributes.isEmpty() && children.isEmpty()) {
+            m_pieces.append({name, QByteArray()});
+            return;
         }
-        m_pieces.append({name, adds ? piece : QByteArray()});
+        QByteArray piece = '<' + name.toByteArray() + attributes;
+        if (children.isEmpty())
+            piece += " />";
+        else
+            piece += '>' + children + "</" + name.toByteArray() + '>';
+        m_pieces.append({name, piece});
+        m_hasPieces = true;
     }
 
     void keep(const XmlNode &node) {
-        QByteArray xml = node.outerXml();
-        const QByteArray name =
-            node.kind() == XmlNode::Kind::Element ? node.outputName() : QByteArray();
+        const QByteArrayView xml = node.outerXmlView();
+        const QByteArrayView name = node.outputNameView();
         if (!name.isEmpty()) {
             const Kind kind = m_written(name);
             if (kind != Kind::None && !m_named.contains(name)) {
@@ -127,20 +128,24 @@ public:
                 // back into the written element: an explicit (maybe empty)
                 // addition goes first so it stays an element of its own.
                 const QList<KeptContent::Node> nodes = KeptContent::split(xml);
-                if (!nodes.isEmpty() && KeptContent::addsToWritten(nodes.first(), kind))
+                if (!nodes.isEmpty() && KeptContent::addsToWritten(nodes.first(), kind)) {
                     m_named.append(name);
+                    m_hasPieces = true;
+                }
             }
         }
         KeptContent::append(m_rest, xml);
     }
 
     QByteArray take() {
+        if (!m_hasPieces)
+            return std::move(m_rest);
         QByteArray block;
         for (const auto &[name, piece] : std::as_const(m_pieces)) {
             if (!piece.isEmpty())
                 KeptContent::append(block, piece);
             else if (m_named.contains(name))
-                KeptContent::append(block, "<" + name + " />");
+                KeptContent::append(block, '<' + name.toByteArray() + " />");
         }
         if (!m_rest.isEmpty())
             KeptContent::append(block, m_rest);
@@ -149,9 +154,10 @@ public:
 
 private:
     Kind (*m_written)(QByteArrayView);
-    QList<std::pair<QByteArray, QByteArray>> m_pieces;
-    QList<QByteArray> m_named;
+    QList<std::pair<QByteArrayView, QByteArray>> m_pieces;
+    QList<QByteArrayView> m_named;
     QByteArray m_rest;
+    bool m_hasPieces = false;
 };
 
 // Everything a load gathers before it changes the document, so a load that
@@ -170,12 +176,46 @@ bool isOneOf(const QString &name, QStringView a, QStringView b) {
 
 // One listed item's columns, read as the table of columns says, and its kept
 // content.
+// An item's children, and the first of each that a column reads, found in
+// one pass: the loader asks this for every item of a long feed.
+struct ItemChildren {
+    QList<XmlNode> all;
+    std::array<XmlNode, EpisodeColumn::Count> first; // the enclosure under Url
+
+    explicit ItemChildren(const XmlNode &item)
+        : all(item.childNodes()) {
+        for (const XmlNode &child : std::as_const(all)) {
+            const int column = columnOf(child.outputNameView());
+            if (column >= 0 && first[size_t(column)].isNull())
+                first[size_t(column)] = child;
+        }
+    }
+
+    static int columnOf(QByteArrayView name) {
+        if (name.isEmpty())
+            return -1;
+        namespace E = EpisodeColumn;
+        static constexpr std::pair<QByteArrayView, int> Columns[] = {
+            {"title", E::Title},          {"itunes:author", E::Author},
+            {"itunes:subtitle", E::Subtitle}, {"itunes:summary", E::Summary},
+            {"enclosure", E::Url},        {"guid", E::Guid},
+            {"pubDate", E::PubDate},      {"itunes:duration", E::Duration},
+            {"itunes:keywords", E::Keywords}, {"itunes:explicit", E::Explicit},
+            {"category", E::Category}};
+        for (const auto &[written, column] : Columns) {
+            if (name == written)
+                return column;
+        }
+        return -1;
+    }
+};
+
 template<typename At>
-void readEpisode(const XmlNode &item, Episode &episode, StepGuard &guard, At at) {
+void readEpisode(const ItemChildren &children, Episode &episode, StepGuard &guard, At at) {
     int step = at(198);
     for (const ItemChild &child : BeforeEnclosure) {
         XmlNode element;
-        guard.step(step, [&] { element = item.selectSingleNode(child.name); });
+        guard.step(step, [&] { element = children.first[size_t(child.column)]; });
         if (!element.isNull())
             guard.step(step + 2, [&] { episode[child.column] = element.heldText(); });
         step += 4;
@@ -183,7 +223,7 @@ void readEpisode(const XmlNode &item, Episode &episode, StepGuard &guard, At at)
 
     XmlNode enclosure;
     QList<bool> consumed;
-    guard.step(at(210), [&] { enclosure = item.selectSingleNode(u"enclosure"); });
+    guard.step(at(210), [&] { enclosure = children.first[EpisodeColumn::Url]; });
     if (!enclosure.isNull()) {
         QList<XmlAttribute> attributes;
         guard.step(at(212), [&] { attributes = enclosure.attributes(); });
@@ -213,29 +253,22 @@ void readEpisode(const XmlNode &item, Episode &episode, StepGuard &guard, At at)
     step = at(228);
     for (const ItemChild &child : AfterEnclosure) {
         XmlNode element;
-        guard.step(step, [&] { element = item.selectSingleNode(child.name); });
+        guard.step(step, [&] { element = children.first[size_t(child.column)]; });
         if (!element.isNull())
             guard.step(step + 2, [&] { episode[child.column] = element.heldText(); });
         step += 4;
     }
 
     KeptBlock kept(KeptContent::itemElement);
-    QList<QString> written;
-    for (const XmlNode &child : item.childNodes()) {
-        const QString name = child.name();
-        const bool first =
-            child.kind() == XmlNode::Kind::Element &&
-            KeptContent::itemElement(child.outputName()) != KeptContent::Written::None &&
-            !written.contains(name);
-        if (!first) {
+    for (const XmlNode &child : children.all) {
+        const int column = ItemChildren::columnOf(child.outputNameView());
+        if (column < 0 || children.first[size_t(column)] != child) {
             kept.keep(child);
-            continue;
-        }
-        written.append(name);
-        if (child == enclosure)
+        } else if (child == enclosure) {
             kept.addWritten(child, [&](int i) { return i < consumed.size() && consumed[i]; });
-        else
+        } else {
             kept.addWritten(child, [](int) { return false; });
+        }
     }
     episode.extra = kept.take();
 }
@@ -304,8 +337,9 @@ bool LoadPodcast(const QString &path, PodcastDocument &document, LoadCommand com
         // Items are read as the parser closes each one and then forgotten.
         const auto readItem = [&](const XmlNode &item) {
             guard.enter(at(190));
+            const ItemChildren children(item);
             XmlNode title;
-            guard.step(at(192), [&] { title = item.selectSingleNode(u"title"); });
+            guard.step(at(192), [&] { title = children.first[EpisodeColumn::Title]; });
             if (title.isNull()) {
                 // Not listed, as ever, but kept whole and written back.
                 KeptContent::append(staged.hiddenItems, item.outerXml());
@@ -322,7 +356,7 @@ bool LoadPodcast(const QString &path, PodcastDocument &document, LoadCommand com
             if (!appended)
                 return;
             Episode &episode = staged.episodes.last();
-            readEpisode(item, episode, guard, at);
+            readEpisode(children, episode, guard, at);
         };
         guard.step(at(112), [&] {
             xml.setRetainedPaths({QStringLiteral("rss/channel")});

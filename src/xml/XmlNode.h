@@ -43,6 +43,12 @@ public:
     QByteArray innerXml() const;
     // The element's name as it is written back.
     QByteArray outputName() const;
+    // Views into the document: valid while it lives (for a streamed element,
+    // while its handler runs). They spare a copy on the loader's hot path.
+    QByteArrayView outerXmlView() const;
+    QByteArrayView outputNameView() const;
+    // ` name="value"` of attribute i, as written back.
+    QByteArrayView attributeXml(qsizetype i) const;
 
     // Elements, comments and processing instructions directly inside, in order.
     QList<XmlNode> childNodes() const;
