@@ -250,7 +250,8 @@ void tst_EpisodeBoxHelp::moreTags_ctrlTAndMenus_leadToTheDialog() {
         return int(QDialog::Rejected);
     });
     dialog->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
     for (int column : {E::Title, E::Url, E::Explicit}) {
         dialog->box(column)->setFocus();
         QTest::keyClick(dialog->box(column), Qt::Key_T, Qt::ControlModifier);
