@@ -4,6 +4,7 @@
 #include "CommandKeys.h"
 #include "dialogs/EpisodeDialog.h"
 #include "dialogs/FeedCheckDialog.h"
+#include "dialogs/MoreTagsDialog.h"
 #include "feed/ApplicationFolder.h"
 #include "feed/ApplicationTitle.h"
 #include "feed/DesktopShell.h"
@@ -156,6 +157,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     buildControls();
     addShortcuts();
     addCheckFeedCommand();
+    addMoreTagsCommand();
     load();
 }
 
@@ -340,8 +342,10 @@ bool MainWindow::removeSelectedEpisode() {
 // Episode list commands
 
 std::unique_ptr<EpisodeDialog> MainWindow::createEpisodeDialog(qsizetype selected) {
-    return std::make_unique<EpisodeDialog>(*m_document, selected, m_services.messages,
-                                           m_services.errors, m_applicationFolder, this);
+    auto dialog = std::make_unique<EpisodeDialog>(*m_document, selected, m_services.messages,
+                                                  m_services.errors, m_applicationFolder, this);
+    dialog->setFileDialogs(m_services.dialogs);
+    return dialog;
 }
 
 void MainWindow::showEpisodeDialog(EpisodeDialog &dialog) {
@@ -636,11 +640,52 @@ void MainWindow::goToFinding(const FeedFinding &finding) {
         m_fields[place.field]->selectAll();
         return;
     }
+    if (place.episode == 0 && !place.tag.isEmpty()) {
+        editPodcastTags(); // the channel's kept content
+        return;
+    }
     if (place.episode < 1 || place.episode > m_document->episodeCount())
-        return; // the channel's kept content has no box yet
+        return;
     selectEpisode(place.episode);
     m_list->setFocus();
     editSelectedEpisode(place.column);
+}
+
+// More Tags
+
+void MainWindow::addMoreTagsCommand() {
+    // Ctrl+T, as in the episode dialog: no text box takes it under any key scheme.
+    m_moreTags = new QAction(QStringLiteral("More Tags…"), this);
+    m_moreTags->setObjectName(QStringLiteral("MoreTagsAction"));
+    m_moreTags->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    m_moreTags->setShortcutContext(Qt::WindowShortcut);
+    m_moreTags->setToolTip(QStringLiteral("More Tags (%1)")
+                               .arg(m_moreTags->shortcut().toString(QKeySequence::NativeText)));
+    connect(m_moreTags, &QAction::triggered, this, &MainWindow::editPodcastTags);
+    addAction(m_moreTags);
+    // Found by a right-click on the podcast's frame, beside the boxes.
+    m_podcastFrame->addAction(m_moreTags);
+    m_podcastFrame->addAction(m_checkFeed);
+    m_podcastFrame->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_podcastFrame->setToolTip(
+        QStringLiteral("Right-click: More Tags… (%1), Check Feed (%2)")
+            .arg(m_moreTags->shortcut().toString(QKeySequence::NativeText),
+                 m_checkFeed->shortcut().toString(QKeySequence::NativeText)));
+}
+
+void MainWindow::editPodcastTags() {
+    TagTemplates::Context context;
+    context.websiteLink = m_document->field(ChannelField::Link);
+    context.ownerEmail = m_document->field(ChannelField::OwnerEmail);
+    MoreTagsDialog dialog(MoreTagsDialog::Scope::Podcast, m_document->channelExtra(),
+                          m_document->namespaces(), context, m_services.messages, this);
+    const int result =
+        m_services.showMoreTagsDialog ? m_services.showMoreTagsDialog(dialog) : dialog.exec();
+    if (result != QDialog::Accepted)
+        return;
+    if (!dialog.addedNamespaces().isEmpty())
+        m_document->setNamespaces(m_document->namespaces() + dialog.addedNamespaces());
+    m_document->setChannelExtra(dialog.block());
 }
 
 // Closing

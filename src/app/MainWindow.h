@@ -43,6 +43,8 @@ public:
     QTreeView *episodeList() const { return m_list; }
     // "Check Feed" (F7): the document as it stands against the directories' rules.
     QAction *checkFeedAction() const { return m_checkFeed; }
+    // "More Tags…" (Ctrl+T): the podcast's tags that the form has no box for.
+    QAction *moreTagsAction() const { return m_moreTags; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -74,6 +76,8 @@ private:
     void addCheckFeedCommand();
     void checkFeed();
     void goToFinding(const FeedFinding &finding);
+    void addMoreTagsCommand();
+    void editPodcastTags();
 
     bool titleMissing() const;
     void focusTitle();
@@ -96,4 +100,5 @@ private:
     QTreeView *m_list = nullptr;
     HoverCursorRule *m_hover = nullptr;
     QAction *m_checkFeed = nullptr;
+    QAction *m_moreTags = nullptr;
 };

@@ -11,6 +11,7 @@ class FeedCheckDialog;
 class ErrorReporter;
 class FileDialogService;
 class MessageService;
+class MoreTagsDialog;
 
 // What the main window needs of the platform. The program hands in the real
 // boxes, dialogs and shell; tests hand in scripted ones.
@@ -28,4 +29,6 @@ struct MainWindowServices {
     std::function<void(EpisodeDialog &)> showEpisodeDialog = {};
     // The same for the list of a feed check.
     std::function<void(FeedCheckDialog &)> showFeedCheckDialog = {};
+    // The same for More Tags; returns the dialog's result.
+    std::function<int(MoreTagsDialog &)> showMoreTagsDialog = {};
 };

@@ -1,5 +1,8 @@
 #include "EpisodeDialog.h"
 
+#include "EpisodeBoxHelp.h"
+#include "MoreTagsDialog.h"
+
 #include "feed/ErrorReporter.h"
 #include "feed/FileExists.h"
 #include "feed/Locations.h"
@@ -14,7 +17,9 @@
 #include "look/HoverCursorRule.h"
 #include "look/Twips.h"
 #include "model/PodcastDocument.h"
+#include "platform/QtFileDialogs.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -137,6 +142,20 @@ void EpisodeDialog::buildControls() {
     setTabOrder(m_save, m_cancel);
     m_boxes[0]->setFocus();
 
+    // The tags the form has no box for: from every box's context menu, the
+    // dialog's own and Ctrl+T, which no line edit takes under any key scheme.
+    m_moreTags = new QAction(QStringLiteral("More Tags…"), this);
+    m_moreTags->setObjectName(QStringLiteral("moreTagsAction"));
+    m_moreTags->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    m_moreTags->setShortcutContext(Qt::WindowShortcut);
+    m_moreTags->setShortcutVisibleInContextMenu(true);
+    addAction(m_moreTags);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(m_moreTags, &QAction::triggered, this, &EpisodeDialog::openMoreTags);
+    m_ownFileDialogs = std::make_unique<QtFileDialogs>(this);
+    m_help = new EpisodeBoxHelp(*this, m_document, m_messages, *m_moreTags);
+    m_help->setFileDialogs(*m_ownFileDialogs);
+
     connect(m_save, &QPushButton::clicked, this, &EpisodeDialog::save);
     connect(m_cancel, &QPushButton::clicked, this, &EpisodeDialog::reject);
 }
@@ -169,6 +188,41 @@ void EpisodeDialog::setField(int column, const QString &text) {
     box->setText(text);
     // A long text reads from its start.
     box->setCursorPosition(0);
+}
+
+void EpisodeDialog::setFileDialogs(FileDialogService &dialogs) {
+    m_help->setFileDialogs(dialogs);
+}
+
+QByteArray EpisodeDialog::extra() const {
+    if (m_extraEdited || isAddMode())
+        return m_extra;
+    if (m_selectedEpisode >= 1 && m_selectedEpisode <= m_document.episodeCount())
+        return m_document.episode(m_selectedEpisode).extra;
+    return QByteArray();
+}
+
+void EpisodeDialog::openMoreTags() {
+    TagTemplates::Context context;
+    context.websiteLink = m_document.field(ChannelField::Link);
+    context.ownerEmail = m_document.field(ChannelField::OwnerEmail);
+    context.episodeTitle = field(EpisodeColumn::Title);
+    context.episodeUrl = field(EpisodeColumn::Url);
+    context.episodeNumber = isAddMode() ? m_document.episodeCount() + 1 : m_selectedEpisode;
+    // Prefixes an earlier confirmation of this dialog will declare count too.
+    PodcastDocument::Namespaces declared = m_document.namespaces();
+    declared.append(m_addedNamespaces);
+    MoreTagsDialog tags(MoreTagsDialog::Scope::Episode, extra(), declared, context, m_messages,
+                        this);
+    const int result = m_runMoreTags ? m_runMoreTags(tags) : tags.exec();
+    if (result != QDialog::Accepted)
+        return;
+    m_extra = tags.block();
+    m_extraEdited = true;
+    for (const auto &binding : tags.addedNamespaces()) {
+        if (!m_addedNamespaces.contains(binding))
+            m_addedNamespaces.append(binding);
+    }
 }
 
 bool EpisodeDialog::isAddMode() const {
@@ -211,6 +265,20 @@ void EpisodeDialog::save() {
     for (int column = 1; target > 0 && column < columns; ++column) {
         guard.step(114, [&] { m_document.setEpisodeColumn(target, column, field(column)); });
         guard.enter(116);
+    }
+    if (target > 0 && m_extraEdited) {
+        guard.step(116, [&] {
+            m_document.setEpisodeExtra(target, m_extra);
+            PodcastDocument::Namespaces namespaces = m_document.namespaces();
+            for (const auto &binding : m_addedNamespaces) {
+                const bool bound =
+                    std::any_of(namespaces.begin(), namespaces.end(),
+                                [&](const auto &b) { return b.first == binding.first; });
+                if (!bound)
+                    namespaces.append(binding);
+            }
+            m_document.setNamespaces(namespaces);
+        });
     }
     guard.step(118, [&] { m_document.setDocumentChanged(true); });
     guard.step(120, [&] { accept(); });

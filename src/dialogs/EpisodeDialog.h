@@ -2,12 +2,19 @@
 
 #include "model/EpisodeColumn.h"
 
+#include <QByteArray>
 #include <QDialog>
 #include <QPointer>
 #include <QString>
 #include <array>
+#include <functional>
+#include <memory>
 
+class EpisodeBoxHelp;
 class ErrorReporter;
+class FileDialogService;
+class MoreTagsDialog;
+class QAction;
 class HoverCursorRule;
 class MessageService;
 class PodcastDocument;
@@ -40,6 +47,20 @@ public:
     QPushButton *saveButton() const { return m_save; }
     QPushButton *cancelButton() const { return m_cancel; }
 
+    EpisodeBoxHelp *help() const { return m_help; }
+    QAction *moreTagsAction() const { return m_moreTags; }
+    // "From Media File…" asks through these (the platform's own by default).
+    void setFileDialogs(FileDialogService &dialogs);
+
+    // The episode's kept content as Save will write it: what More Tags
+    // confirmed, else what the episode held.
+    QByteArray extra() const;
+    // Opens More Tags for this episode; tests run the modal dialog themselves.
+    void openMoreTags();
+    void setMoreTagsRunner(std::function<int(MoreTagsDialog &)> run) {
+        m_runMoreTags = std::move(run);
+    }
+
     // Escape, the close box and "Cancel" all end here.
     void reject() override;
 
@@ -61,4 +82,11 @@ private:
     QPushButton *m_save = nullptr;
     QPushButton *m_cancel = nullptr;
     HoverCursorRule *m_hover = nullptr;
+    QAction *m_moreTags = nullptr;
+    EpisodeBoxHelp *m_help = nullptr;
+    std::unique_ptr<FileDialogService> m_ownFileDialogs;
+    std::function<int(MoreTagsDialog &)> m_runMoreTags;
+    bool m_extraEdited = false;
+    QByteArray m_extra;
+    QList<std::pair<QString, QString>> m_addedNamespaces;
 };

@@ -1,23 +1,10 @@
 #include "KeptContentReader.h"
 
+#include "WellKnownNamespaces.h"
+
 #include <QBuffer>
 
 namespace {
-// Prefixes kept content may use without declaring them.
-const PodcastDocument::Namespaces &wellKnown() {
-    static const PodcastDocument::Namespaces known{
-        {QStringLiteral("itunes"), KeptContentReader::Itunes},
-        {QStringLiteral("podcast"), KeptContentReader::PodcastIndex},
-        {QStringLiteral("atom"), KeptContentReader::Atom},
-        {QStringLiteral("content"), QStringLiteral("http://purl.org/rss/1.0/modules/content/")},
-        {QStringLiteral("googleplay"),
-         QStringLiteral("http://www.google.com/schemas/play-podcasts/1.0")},
-        {QStringLiteral("media"), QStringLiteral("http://search.yahoo.com/mrss/")},
-        {QStringLiteral("psc"), QStringLiteral("http://podlove.org/simple-chapters")},
-    };
-    return known;
-}
-
 QString escapedAttribute(const QString &value) {
     return value.toHtmlEscaped();
 }
@@ -26,14 +13,7 @@ QString escapedAttribute(const QString &value) {
 KeptContentReader::KeptContentReader(const QByteArray &block,
                                      const PodcastDocument::Namespaces &namespaces) {
     m_empty = block.trimmed().isEmpty();
-    // The file's own declarations win over the well-known ones.
-    for (const auto &[prefix, name] : wellKnown()) {
-        const bool redeclared = std::any_of(namespaces.begin(), namespaces.end(),
-                                            [&](const auto &pair) { return pair.first == prefix; });
-        if (!redeclared)
-            m_declared.append({prefix, name});
-    }
-    m_declared.append(namespaces);
+    m_declared = WellKnownNamespaces::declaredWith(namespaces);
     if (m_empty)
         return;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "WellKnownNamespaces.h"
 #include "model/PodcastDocument.h"
 #include "xml/XmlDocument.h"
 
@@ -15,11 +16,9 @@ class KeptContentReader {
 public:
     KeptContentReader(const QByteArray &block, const PodcastDocument::Namespaces &namespaces);
 
-    static inline const QString Itunes =
-        QStringLiteral("http://www.itunes.com/dtds/podcast-1.0.dtd");
-    static inline const QString PodcastIndex =
-        QStringLiteral("https://podcastindex.org/namespace/1.0");
-    static inline const QString Atom = QStringLiteral("http://www.w3.org/2005/Atom");
+    static inline const QString &Itunes = WellKnownNamespaces::Itunes;
+    static inline const QString &PodcastIndex = WellKnownNamespaces::PodcastIndex;
+    static inline const QString &Atom = WellKnownNamespaces::Atom;
 
     // False when the block is not well-formed; it then holds no elements.
     bool isReadable() const { return m_readable; }

@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "dialogs/EpisodeDialog.h"
 #include "dialogs/FeedCheckDialog.h"
+#include "dialogs/MoreTagsDialog.h"
 #include "model/PodcastDocument.h"
 
 #include "support/RecordingDesktopShell.h"
@@ -54,6 +55,15 @@ public:
             if (dialog.isVisible())
                 dialog.reject();
         };
+        services.showMoreTagsDialog = [this](MoreTagsDialog &dialog) {
+            ++moreTagsShown;
+            dialog.show();
+            if (onMoreTagsDialog)
+                onMoreTagsDialog(dialog);
+            if (dialog.isVisible())
+                dialog.reject();
+            return dialog.result();
+        };
         window = std::make_unique<MainWindow>(std::move(services));
         tester = std::make_unique<QAbstractItemModelTester>(
             &window->document(), QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -91,6 +101,9 @@ public:
     int dialogsShown = 0;
     std::function<void(FeedCheckDialog &)> onFeedCheckDialog;
     int checksShown = 0;
+    // Plays the user's part in More Tags; a dialog left open is cancelled.
+    std::function<void(MoreTagsDialog &)> onMoreTagsDialog;
+    int moreTagsShown = 0;
     QString lastDialogCaption;
     QStringList lastDialogFields;
     std::unique_ptr<MainWindow> window;

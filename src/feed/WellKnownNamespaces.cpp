@@ -1,0 +1,31 @@
+#include "WellKnownNamespaces.h"
+
+#include <algorithm>
+
+namespace WellKnownNamespaces {
+const Namespaces &all() {
+    static const Namespaces known{
+        {QStringLiteral("itunes"), Itunes},
+        {QStringLiteral("podcast"), PodcastIndex},
+        {QStringLiteral("atom"), Atom},
+        {QStringLiteral("content"), QStringLiteral("http://purl.org/rss/1.0/modules/content/")},
+        {QStringLiteral("googleplay"),
+         QStringLiteral("http://www.google.com/schemas/play-podcasts/1.0")},
+        {QStringLiteral("media"), QStringLiteral("http://search.yahoo.com/mrss/")},
+        {QStringLiteral("psc"), QStringLiteral("http://podlove.org/simple-chapters")},
+    };
+    return known;
+}
+
+Namespaces declaredWith(const Namespaces &document) {
+    Namespaces declared;
+    for (const auto &[prefix, name] : all()) {
+        const bool rebound = std::any_of(document.begin(), document.end(),
+                                         [&](const auto &pair) { return pair.first == prefix; });
+        if (!rebound)
+            declared.append({prefix, name});
+    }
+    declared.append(document);
+    return declared;
+}
+} // namespace WellKnownNamespaces
