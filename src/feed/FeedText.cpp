@@ -222,17 +222,20 @@ template<typename Sink> Sink write(const PodcastDocument &document, const QStrin
     namespace E = EpisodeColumn;
     using L = QLatin1StringView;
 
-    qsizetype valueUnits = buildDate.size() + document.channelExtra().size() +
-                           document.hiddenItems().size() + document.prolog().size();
+    qsizetype valueUnits = buildDate.size();
+    // Kept content is UTF-8 already: its size is known to the byte.
+    qsizetype keptBytes =
+        document.channelExtra().size() + document.hiddenItems().size() + document.prolog().size();
     for (int i = 0; i < ChannelField::Count; ++i)
         valueUnits += document.field(i).size();
     for (const Episode &episode : document.episodes()) {
         for (const QString &column : episode.columns)
             valueUnits += column.size();
-        valueUnits += episode.extra.size();
+        keptBytes += episode.extra.size();
     }
-    // The fixed markup: about 1 KB for the channel, under 600 units per item.
-    Sink out(valueUnits, 1024 + 600 * document.episodeCount());
+    // The fixed markup: about 1 KB for the channel, under 600 units per item,
+    // and a little for the line ends and indentation kept content gains.
+    Sink out(valueUnits, keptBytes + keptBytes / 16 + 1024 + 600 * document.episodeCount());
 
     out.literal(L(R"(<?xml version="1.0" encoding="utf-8"?>)"));
     out.literal(Eol);

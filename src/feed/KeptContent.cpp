@@ -1,5 +1,7 @@
 #include "KeptContent.h"
 
+#include <cstring>
+
 namespace KeptContent {
 namespace {
 bool isSpace(char c) {
@@ -32,14 +34,30 @@ qsizetype tagEnd(QByteArrayView text, qsizetype at) {
     return text.size();
 }
 
+// Just past the next `marker` from `from`, or the end. Markers start with a
+// character that is rare in their section (']' in CDATA), so memchr finds
+// the candidates faster than a general substring search.
 qsizetype pastMarker(QByteArrayView text, qsizetype from, QByteArrayView marker) {
-    const qsizetype at = text.indexOf(marker, from);
-    return at < 0 ? text.size() : at + marker.size();
+    const char *const begin = text.data();
+    const char *const end = begin + text.size();
+    const char *p = begin + from;
+    while (p < end) {
+        const void *hit = std::memchr(p, marker[0], size_t(end - p));
+        if (!hit)
+            break;
+        const char *at = static_cast<const char *>(hit);
+        if (end - at >= marker.size() && QByteArrayView(at, marker.size()) == marker)
+            return (at - begin) + marker.size();
+        p = at + 1;
+    }
+    return text.size();
 }
 
 // Comments, CDATA and processing instructions: the end of the one at `at`, or
 // -1 when `at` starts none of them.
 qsizetype specialEnd(QByteArrayView text, qsizetype at) {
+    if (at + 1 >= text.size() || (text[at + 1] != '!' && text[at + 1] != '?'))
+        return -1;
     const QByteArrayView rest = text.sliced(at);
     if (rest.startsWith("<!--"))
         return pastMarker(text, at + 4, "-->");
