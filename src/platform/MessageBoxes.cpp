@@ -73,8 +73,10 @@ void MessageBoxes::notice(const QString &text, const QString &detail) {
         box.setTextFormat(Qt::RichText);
         box.setText(withUnbrokenAddresses(text));
     }
+    // Shown under the message, not behind a "Show Details" button: it names
+    // the box to mend or the place in the file, which the user needs to act.
     if (!detail.isEmpty())
-        box.setDetailedText(detail);
+        box.setInformativeText(detail);
     box.exec();
 }
 

@@ -60,7 +60,7 @@ void tst_MessageBoxes::notice_plainBoxWithApplicationTitle() {
         seen = true;
         QCOMPARE(box->windowTitle(), QStringLiteral("Brindlewood Feed Editor"));
         QCOMPARE(box->text(), QStringLiteral("XML is not valid."));
-        QCOMPARE(box->detailedText(), QStringLiteral("line 3, column 7"));
+        QCOMPARE(box->informativeText(), QStringLiteral("line 3, column 7"));
         QCOMPARE(box->icon(), QMessageBox::NoIcon);
         QCOMPARE(box->standardButtons(), QMessageBox::Ok);
         box->button(QMessageBox::Ok)->click();
