@@ -234,36 +234,40 @@ int check(const QString &path, bool json) {
     return errors > 0 ? ExitRefused : ExitOk;
 }
 
-int resave(const QString &in, const QString &out) {
-    PodcastDocument document;
-    CollectedMessages loadMessages;
-    CollectedReports loadReports;
-    const bool loaded = load(in, document, loadMessages, loadReports);
-    printReports(loadReports);
-    if (!loaded) {
-        printNotices(loadMessages, in);
-        return ExitRefused;
-    }
+// Loads as the editor does and prints what went wrong; false when refused.
+bool loadReported(const QString &path, PodcastDocument &document) {
+    CollectedMessages messages;
+    CollectedReports reports;
+    const bool loaded = load(path, document, messages, reports);
+    printReports(reports);
+    if (!loaded)
+        printNotices(messages, path);
+    return loaded;
+}
 
-    FixedPathDialogs dialogs(out);
-    CollectedMessages saveMessages;
-    CollectedReports saveReports;
-    SaveServices services{dialogs, saveMessages, saveReports};
+// Saves with the editor's save to `path` and prints what went wrong.
+int saveReported(const PodcastDocument &document, const QString &path) {
+    FixedPathDialogs dialogs(path);
+    CollectedMessages messages;
+    CollectedReports reports;
+    SaveServices services{dialogs, messages, reports};
     const bool saved = SavePodcast(document, services);
-    printReports(saveReports);
-    printNotices(saveMessages, out);
+    printReports(reports);
+    printNotices(messages, path);
     return saved ? ExitOk : ExitRefused;
 }
+
+int resave(const QString &in, const QString &out) {
+    PodcastDocument document;
+    if (!loadReported(in, document))
+        return ExitRefused;
+    return saveReported(document, out);
+}
+
 int add(const QString &feed, const QStringList &mediaFiles, const QString &urlBase) {
     PodcastDocument document;
-    CollectedMessages loadMessages;
-    CollectedReports loadReports;
-    const bool loaded = load(feed, document, loadMessages, loadReports);
-    printReports(loadReports);
-    if (!loaded) {
-        printNotices(loadMessages, feed);
+    if (!loadReported(feed, document))
         return ExitRefused;
-    }
 
     // Every file is read before anything is appended: one bad name among
     // many must not leave a feed with half the episodes.
@@ -292,15 +296,7 @@ int add(const QString &feed, const QStringList &mediaFiles, const QString &urlBa
         added.append(std::move(made.episode));
     }
     document.appendEpisodes(std::move(added));
-
-    FixedPathDialogs dialogs(feed);
-    CollectedMessages saveMessages;
-    CollectedReports saveReports;
-    SaveServices services{dialogs, saveMessages, saveReports};
-    const bool saved = SavePodcast(document, services);
-    printReports(saveReports);
-    printNotices(saveMessages, feed);
-    return saved ? ExitOk : ExitRefused;
+    return saveReported(document, feed);
 }
 } // namespace
 
