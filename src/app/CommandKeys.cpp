@@ -2,24 +2,46 @@
 
 namespace CommandKeys {
 QKeySequence keys(EditorCommand command) {
+    const QList<QKeySequence> sequences = allKeys(command);
+    return sequences.isEmpty() ? QKeySequence() : sequences.constFirst();
+}
+
+QList<QKeySequence> allKeys(EditorCommand command) {
     switch (command) {
     case EditorCommand::AddEpisode:
-        return QKeySequence(Qt::Key_Insert);
+        return {QKeySequence(Qt::Key_Insert)};
     case EditorCommand::EditEpisode:
         // Ctrl+E is "end of line" in a text box under the X11, KDE and GNOME
         // schemes; F2 is the desktops' usual "edit the selected item".
-        return QKeySequence(Qt::Key_F2);
+        return {QKeySequence(Qt::Key_F2)};
     // The desktop's own keys for these, as its other programs use them.
     case EditorCommand::NewDocument:
-        return QKeySequence(QKeySequence::New);
+        return QKeySequence::keyBindings(QKeySequence::New);
     case EditorCommand::SaveDocument:
-        return QKeySequence(QKeySequence::Save);
+        return QKeySequence::keyBindings(QKeySequence::Save);
     case EditorCommand::LoadFeed:
-        return QKeySequence(QKeySequence::Open);
+        return QKeySequence::keyBindings(QKeySequence::Open);
     case EditorCommand::Help:
-        return QKeySequence(QKeySequence::HelpContents);
+        return QKeySequence::keyBindings(QKeySequence::HelpContents);
     case EditorCommand::CheckFeed:
-        return QKeySequence(Qt::Key_F7);
+        return {QKeySequence(Qt::Key_F7)};
+    case EditorCommand::Undo:
+        return QKeySequence::keyBindings(QKeySequence::Undo);
+    case EditorCommand::Redo:
+        return QKeySequence::keyBindings(QKeySequence::Redo);
+    case EditorCommand::Quit: {
+        // Windows has no key for it (Alt+F4 belongs to the window manager).
+        const QList<QKeySequence> quit = QKeySequence::keyBindings(QKeySequence::Quit);
+        return quit.isEmpty() ? QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Q)} : quit;
+    }
+    // Alt with the arrows: a text box moves its cursor on the plain and the
+    // Ctrl arrows only, and a list does not read Alt.
+    case EditorCommand::MoveUp:
+        return {QKeySequence(Qt::ALT | Qt::Key_Up)};
+    case EditorCommand::MoveDown:
+        return {QKeySequence(Qt::ALT | Qt::Key_Down)};
+    case EditorCommand::DeleteEpisode:
+        return QKeySequence::keyBindings(QKeySequence::Delete);
     }
     return {};
 }
@@ -27,7 +49,8 @@ QKeySequence keys(EditorCommand command) {
 QList<EditorCommand> all() {
     return {EditorCommand::AddEpisode,   EditorCommand::EditEpisode, EditorCommand::NewDocument,
             EditorCommand::SaveDocument, EditorCommand::LoadFeed,    EditorCommand::Help,
-            EditorCommand::CheckFeed};
+            EditorCommand::CheckFeed,    EditorCommand::Undo,        EditorCommand::Redo,
+            EditorCommand::Quit,         EditorCommand::MoveUp,      EditorCommand::MoveDown};
 }
 
 QString toolTip(const QString &caption, EditorCommand command) {

@@ -4,8 +4,8 @@
 #include <QList>
 #include <QString>
 
-// The editor's commands that have a key. The buttons use these keys now; a
-// menu bar can take the same ones from here.
+// The editor's commands that have a key, shared by the buttons' tooltips and
+// the menus.
 enum class EditorCommand {
     AddEpisode,
     EditEpisode,
@@ -13,14 +13,27 @@ enum class EditorCommand {
     SaveDocument,
     LoadFeed,
     Help,
-    CheckFeed
+    CheckFeed,
+    Undo,
+    Redo,
+    Quit,
+    MoveUp,
+    MoveDown,
+    // Acts only while the list has the focus: in a text box Delete deletes text.
+    DeleteEpisode,
 };
 
 namespace CommandKeys {
-// No key here is one a text box claims for editing under any of Qt's key
-// schemes (Windows, macOS, X11, KDE, GNOME), so each works from every field.
+// Every key but DeleteEpisode's is one no text box claims for editing under
+// any of Qt's key schemes (Windows, macOS, X11, KDE, GNOME), so each works
+// from every field. Undo and Redo are claimed by text boxes, and the window
+// takes them back (FieldUndoRouter).
 QKeySequence keys(EditorCommand command);
+// Every key of the command under the current scheme (Redo has more than one
+// on some desktops).
+QList<QKeySequence> allKeys(EditorCommand command);
 
+// The commands whose keys work from every box.
 QList<EditorCommand> all();
 
 // "Caption (Key)", the key written as the desktop writes it.

@@ -1,7 +1,18 @@
 #include "MainWindow.h"
 
+#include "AddEpisodesCommand.h"
 #include "BuildConfig.h"
 #include "CommandKeys.h"
+#include "DocumentUndoStack.h"
+#include "DroppedFiles.h"
+#include "EditEpisodeCommand.h"
+#include "FieldUndoRouter.h"
+#include "MoveEpisodesCommand.h"
+#include "RemoveEpisodeCommand.h"
+#include "ReplaceDocumentCommand.h"
+#include "SetFieldCommand.h"
+#include "SetKeptContentCommand.h"
+#include "SetNamespacesCommand.h"
 #include "dialogs/EpisodeDialog.h"
 #include "dialogs/FeedCheckDialog.h"
 #include "dialogs/MoreTagsDialog.h"
@@ -10,9 +21,12 @@
 #include "feed/DesktopShell.h"
 #include "feed/ErrorReporter.h"
 #include "feed/FeedCheck.h"
+#include "feed/FileDialogService.h"
 #include "feed/FileExists.h"
 #include "feed/LoadPodcast.h"
 #include "feed/Locations.h"
+#include "feed/MediaEpisode.h"
+#include "feed/MediaFile.h"
 #include "feed/MessageService.h"
 #include "feed/SavePodcast.h"
 #include "feed/StepGuard.h"
@@ -29,18 +43,25 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QShortcut>
 #include <QStyle>
 #include <QTextDocument>
 #include <QToolTip>
 #include <QTreeView>
+#include <QVBoxLayout>
 #include <limits>
 
 namespace {
@@ -153,27 +174,47 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     , m_services(std::move(services))
     , m_applicationFolder(m_services.applicationFolder.isEmpty() ? ApplicationFolder::path()
                                                                  : m_services.applicationFolder)
-    , m_document(new PodcastDocument(this)) {
+    , m_document(new PodcastDocument(this))
+    , m_undoStack(new DocumentUndoStack(*m_document, this)) {
     buildControls();
     addShortcuts();
     addCheckFeedCommand();
     addMoreTagsCommand();
+    buildMenus();
+    // The fixed size comes from the layout: the form and the menu bar above.
+    layout()->activate();
+    CentreOnScreen(*this);
     load();
 }
 
 MainWindow::~MainWindow() = default;
 
 void MainWindow::buildControls() {
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(QStringLiteral("MainWindow"));
     setFont(FormLook::formFont());
     FormLook::setBackground(*this, FormLook::designedBackground());
-    setFixedSize(Twips::toPixels(8040), Twips::toPixels(8370));
     m_hover = new HoverCursorRule(*this, HandCursor::fallback());
 
-    m_podcastFrame = new FormFrame(QStringLiteral("Podcast Info"), this);
+    // The menu bar goes above the designed form, which keeps its size and
+    // every control's place within it.
+    m_form = new QWidget(this);
+    m_form->setObjectName(QStringLiteral("Form1"));
+    m_form->setFixedSize(Twips::toPixels(8040), Twips::toPixels(8370));
+    FormLook::setBackground(*m_form, FormLook::designedBackground());
+    m_hover->addBackground(*m_form);
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("MenuBar"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setMenuBar(m_menuBar);
+    layout->addWidget(m_form);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    m_podcastFrame = new FormFrame(QStringLiteral("Podcast Info"), m_form);
     m_podcastFrame->setObjectName(QStringLiteral("Frame1"));
     m_podcastFrame->setGeometry(Twips::rect(120, 1650, 7800, 3855));
-    m_episodeFrame = new FormFrame(QStringLiteral("Episode(s)"), this);
+    m_episodeFrame = new FormFrame(QStringLiteral("Episode(s)"), m_form);
     m_episodeFrame->setObjectName(QStringLiteral("Frame2"));
     m_episodeFrame->setGeometry(Twips::rect(120, 5580, 7800, 2685));
     m_hover->addBackground(*m_podcastFrame);
@@ -199,8 +240,9 @@ void MainWindow::buildControls() {
 
         // One source of truth: what is typed is the document at once, and what
         // a command writes into the document shows at once.
-        connect(box, &QLineEdit::textEdited, m_document,
-                [this, index](const QString &text) { m_document->setField(index, text); });
+        connect(box, &QLineEdit::textEdited, m_document, [this, index](const QString &text) {
+            m_undoStack->push(new SetFieldCommand(*m_document, index, text));
+        });
     }
     connect(m_document, &PodcastDocument::fieldChanged, this,
             [this](int index, const QString &text) {
@@ -226,12 +268,23 @@ void MainWindow::buildControls() {
     m_list->header()->setStretchLastSection(false);
     m_list->header()->setSectionsMovable(false);
     m_list->header()->setDefaultSectionSize(Twips::toPixels(1440));
+    // Rows dragged within the list reorder the feed; files dropped on it
+    // are taken by the window (eventFilter), which the model refuses.
+    m_list->setDragEnabled(true);
+    m_list->setAcceptDrops(true);
+    m_list->setDragDropMode(QAbstractItemView::InternalMove);
+    m_list->setDefaultDropAction(Qt::MoveAction);
+    m_list->setDropIndicatorShown(true);
+    m_document->setMoveHandler([this](qsizetype first, qsizetype count, qsizetype to) {
+        m_undoStack->push(new MoveEpisodesCommand(*m_document, first, count, to));
+        return true;
+    });
     m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
     m_hover->addBackground(*m_list);
 
     for (const ButtonPlace &place : ButtonPlaces) {
-        QWidget *container = place.inEpisodeFrame ? static_cast<QWidget *>(m_episodeFrame) : this;
+        QWidget *container = place.inEpisodeFrame ? static_cast<QWidget *>(m_episodeFrame) : m_form;
         auto *button = new QPushButton(QString::fromUtf8(place.caption), container);
         button->setObjectName(QStringLiteral("PushButton%1").arg(place.number));
         button->setGeometry(Twips::rect(place.left, place.top, place.width, ButtonHeight));
@@ -262,8 +315,6 @@ void MainWindow::buildControls() {
     for (const int number : ButtonTabOrder)
         chain(m_buttons[number]);
     m_fields[0]->setFocus();
-
-    CentreOnScreen(*this);
 }
 
 void MainWindow::addShortcuts() {
@@ -272,13 +323,105 @@ void MainWindow::addShortcuts() {
         {EditorCommand::LoadFeed, 7},     {EditorCommand::Help, 6},
         {EditorCommand::EditEpisode, 4},  {EditorCommand::AddEpisode, 1},
     };
+    // The keys themselves belong to the menus' entries (buildMenus).
     for (const auto &[command, number] : buttons) {
         QPushButton *button = m_buttons[number];
-        auto *shortcut = new QShortcut(CommandKeys::keys(command), this);
-        shortcut->setObjectName(button->objectName() + QStringLiteral("Shortcut"));
-        connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
         button->setToolTip(CommandKeys::toolTip(button->text(), command));
     }
+}
+
+QAction *MainWindow::addCommand(QMenu &menu, const QString &text, const char *name,
+                                EditorCommand command) {
+    QAction *action = menu.addAction(text);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcuts(CommandKeys::allKeys(command));
+    action->setShortcutContext(Qt::WindowShortcut);
+    return action;
+}
+
+void MainWindow::buildMenus() {
+    // Each button's entry clicks the button, so that both run the very same
+    // command with its messages and steps.
+    auto clicks = [this](QAction *action, int number) {
+        connect(action, &QAction::triggered, m_buttons[number], &QPushButton::click);
+    };
+
+    QMenu *file = m_menuBar->addMenu(QStringLiteral("&File"));
+    clicks(addCommand(*file, QStringLiteral("&New Podcast.xml"), "NewAction",
+                      EditorCommand::NewDocument),
+           5);
+    clicks(addCommand(*file, QStringLiteral("&Load Podcast.xml…"), "LoadAction",
+                      EditorCommand::LoadFeed),
+           7);
+    QAction *sample = file->addAction(QStringLiteral("Load Sample/&Example Podcast"));
+    sample->setObjectName(QStringLiteral("LoadSampleAction"));
+    clicks(sample, 8);
+    clicks(addCommand(*file, QStringLiteral("&Save This As Podcast.xml…"), "SaveAction",
+                      EditorCommand::SaveDocument),
+           3);
+    file->addSeparator();
+    QAction *media = file->addAction(QStringLiteral("Add Episodes from &Media Files…"));
+    media->setObjectName(QStringLiteral("AddMediaAction"));
+    connect(media, &QAction::triggered, this, &MainWindow::addMediaFromDialog);
+    file->addSeparator();
+    QAction *quit = addCommand(*file, QStringLiteral("&Quit"), "QuitAction", EditorCommand::Quit);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu *edit = m_menuBar->addMenu(QStringLiteral("&Edit"));
+    m_undo = m_undoStack->createUndoAction(this, QStringLiteral("&Undo"));
+    m_undo->setObjectName(QStringLiteral("UndoAction"));
+    m_undo->setShortcuts(CommandKeys::allKeys(EditorCommand::Undo));
+    m_redo = m_undoStack->createRedoAction(this, QStringLiteral("&Redo"));
+    m_redo->setObjectName(QStringLiteral("RedoAction"));
+    m_redo->setShortcuts(CommandKeys::allKeys(EditorCommand::Redo));
+    edit->addAction(m_undo);
+    edit->addAction(m_redo);
+    edit->addSeparator();
+    edit->addAction(m_moreTags);
+    edit->addAction(m_checkFeed);
+    m_fieldUndo = new FieldUndoRouter(*m_undoStack, *m_undo, *m_redo, this);
+    for (QLineEdit *box : m_fields)
+        m_fieldUndo->watch(*box);
+
+    QMenu *episode = m_menuBar->addMenu(QStringLiteral("E&pisode"));
+    clicks(addCommand(*episode, QStringLiteral("&Add New Episode…"), "AddEpisodeAction",
+                      EditorCommand::AddEpisode),
+           1);
+    m_editEpisode = addCommand(*episode, QStringLiteral("&Edit Episode…"), "EditEpisodeAction",
+                               EditorCommand::EditEpisode);
+    clicks(m_editEpisode, 4);
+    m_deleteEpisode = addCommand(*episode, QStringLiteral("&Delete Episode"), "DeleteEpisodeAction",
+                                 EditorCommand::DeleteEpisode);
+    // Shown in the menu; the key itself is the list's (eventFilter), so that
+    // Delete in a text box keeps deleting text.
+    m_deleteEpisode->setShortcutContext(Qt::WidgetShortcut);
+    clicks(m_deleteEpisode, 2);
+    episode->addSeparator();
+    m_moveUp =
+        addCommand(*episode, QStringLiteral("Move &Up"), "MoveUpAction", EditorCommand::MoveUp);
+    connect(m_moveUp, &QAction::triggered, this, [this] { moveSelectedEpisode(-1); });
+    m_moveDown = addCommand(*episode, QStringLiteral("Move Do&wn"), "MoveDownAction",
+                            EditorCommand::MoveDown);
+    connect(m_moveDown, &QAction::triggered, this, [this] { moveSelectedEpisode(1); });
+
+    QMenu *help = m_menuBar->addMenu(QStringLiteral("&Help"));
+    clicks(addCommand(*help, QStringLiteral("&Help"), "HelpAction", EditorCommand::Help), 6);
+
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_document, signal, this, &MainWindow::updateEpisodeCommands);
+    connect(m_document, &QAbstractItemModel::rowsMoved, this, &MainWindow::updateEpisodeCommands);
+    connect(m_document, &QAbstractItemModel::modelReset, this, &MainWindow::updateEpisodeCommands);
+    updateEpisodeCommands();
+}
+
+// An entry is enabled only where it can act.
+void MainWindow::updateEpisodeCommands() {
+    const qsizetype selected = selectedEpisode();
+    const qsizetype count = m_document->episodeCount();
+    m_editEpisode->setEnabled(selected > 0);
+    m_deleteEpisode->setEnabled(selected > 0);
+    m_moveUp->setEnabled(selected > 1);
+    m_moveDown->setEnabled(selected > 0 && selected < count);
 }
 
 void MainWindow::load() {
@@ -299,6 +442,8 @@ void MainWindow::load() {
         // selected one, as arrow keys and clicks make it.
         connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
                 &MainWindow::selectCurrentRow);
+        connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                &MainWindow::updateEpisodeCommands);
     });
     guard.step(114, [&] { m_document->setDocumentChanged(false); });
 }
@@ -330,11 +475,14 @@ void MainWindow::selectEpisode(qsizetype number) {
 // Removes the selected row and selects the one that took its place (or the
 // new last row), so the next removal acts on a row the user can see. Nothing
 // selected: nothing removed.
-bool MainWindow::removeSelectedEpisode() {
+bool MainWindow::removeSelectedEpisode(RemovedBy trigger) {
     const qsizetype number = selectedEpisode();
     if (number == 0)
         return false;
-    m_document->removeEpisode(number);
+    m_undoStack->push(new RemoveEpisodeCommand(*m_document, number,
+                                               trigger == RemovedBy::Button
+                                                   ? RemoveEpisodeCommand::Trigger::Button
+                                                   : RemoveEpisodeCommand::Trigger::DeleteKey));
     selectEpisode(std::min(number, m_document->episodeCount()));
     return true;
 }
@@ -349,10 +497,43 @@ std::unique_ptr<EpisodeDialog> MainWindow::createEpisodeDialog(qsizetype selecte
 }
 
 void MainWindow::showEpisodeDialog(EpisodeDialog &dialog) {
+    const qsizetype countBefore = m_document->episodeCount();
+    const qsizetype selected = selectedEpisode();
+    const Episode episodeBefore = selected > 0 ? m_document->episode(selected) : Episode();
+    const PodcastDocument::Namespaces namespacesBefore = m_document->namespaces();
     if (m_services.showEpisodeDialog)
         m_services.showEpisodeDialog(dialog);
     else
         dialog.exec();
+
+    // The dialog's Save writes straight into the document, step by step as
+    // it always has; what it wrote is taken back and done again as commands,
+    // so that one undo takes it all out.
+    const PodcastDocument::Namespaces namespacesAfter = m_document->namespaces();
+    QList<Episode> added;
+    Episode edited;
+    bool wasEdited = false;
+    if (m_document->episodeCount() > countBefore) {
+        added = m_document->episodes().mid(countBefore);
+        m_document->removeEpisodes(countBefore + 1, added.size());
+    } else if (selected > 0 && selected <= m_document->episodeCount() &&
+               m_document->episode(selected) != episodeBefore) {
+        edited = m_document->episode(selected);
+        wasEdited = true;
+        m_document->setEpisode(selected, episodeBefore);
+    }
+    if (added.isEmpty() && !wasEdited && namespacesAfter == namespacesBefore)
+        return;
+    m_document->setNamespaces(namespacesBefore);
+    m_undoStack->beginMacro(added.isEmpty() ? QStringLiteral("Edit Episode")
+                                            : QStringLiteral("Add Episode"));
+    if (namespacesAfter != namespacesBefore)
+        m_undoStack->push(new SetNamespacesCommand(*m_document, namespacesAfter));
+    if (!added.isEmpty())
+        m_undoStack->push(new AddEpisodesCommand(*m_document, added));
+    else if (wasEdited)
+        m_undoStack->push(new EditEpisodeCommand(*m_document, selected, edited));
+    m_undoStack->endMacro();
 }
 
 void MainWindow::addEpisode() {
@@ -414,23 +595,30 @@ void MainWindow::deleteEpisode() {
     guard.enter(100);
     if (m_document->episodeCount() == 0 || selectedEpisode() == 0)
         return;
-    guard.step(102, [&] { removeSelectedEpisode(); });
+    guard.step(102, [&] { removeSelectedEpisode(RemovedBy::Button); });
     guard.step(104, [&] { m_list->setFocus(); });
     guard.step(106, [&] { m_document->setDocumentChanged(true); });
 }
 
 void MainWindow::deleteKeyPressed() {
-    if (m_document->episodeCount() > 0 && removeSelectedEpisode())
+    if (m_document->episodeCount() > 0 && removeSelectedEpisode(RemovedBy::DeleteKey))
         m_document->setDocumentChanged(true);
 }
 
 void MainWindow::listDoubleClicked() {
     if (m_document->episodeCount() > 0)
-        removeSelectedEpisode();
+        removeSelectedEpisode(RemovedBy::Button);
     m_document->setDocumentChanged(true);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_list && event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+        // The list's own Delete below, not the menu entry's: it keeps the
+        // key's rules for the changed flag.
+        event->accept();
+        return true;
+    }
     if (watched == m_list && event->type() == QEvent::KeyPress) {
         // The Delete key removes the selected row whatever the modifiers.
         if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
@@ -438,6 +626,8 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
             return true;
         }
     } else if (watched == m_list->viewport()) {
+        if (urlDragEvent(event))
+            return true;
         if (event->type() == QEvent::MouseButtonDblClick &&
             static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
             listDoubleClicked();
@@ -528,7 +718,7 @@ void MainWindow::saveDocument() {
             guard.step(112, [&] { m_services.messages.notice(QStringLiteral("Done Saved.")); });
             // Only a save that reached the file makes the document "saved": a
             // cancelled dialog or a refused text leaves the changes pending.
-            guard.step(114, [&] { m_document->setDocumentChanged(false); });
+            guard.step(114, [&] { m_undoStack->markSaved(); });
         }
         return;
     }
@@ -567,12 +757,17 @@ void MainWindow::newDocument() {
             // very changes the user just asked to keep.
             if (!m_saveSucceeded)
                 return;
+            m_undoStack->markSaved();
         }
     }
 
     // Empties the list in one reset (and the fields, which the steps below
-    // would otherwise empty one by one).
-    guard.step(116, [&] { m_document->clear(); });
+    // would otherwise empty one by one), as one step of the history.
+    guard.step(116, [&] {
+        m_undoStack->push(new ReplaceDocumentCommand(*m_document, QStringLiteral("New Podcast.xml"),
+                                                     m_document->content(), PodcastContent(),
+                                                     ReplaceDocumentCommand::Applied::No));
+    });
     guard.enter(118);
     for (int index = 0; index < ChannelField::Count; ++index) {
         guard.step(120, [&] { m_document->setField(index, QString()); });
@@ -596,17 +791,29 @@ void MainWindow::showHelp() {
                [&] { m_services.shell.openUrl(QString::fromUtf8(BuildConfig::ValidatorUrl)); });
 }
 
+void MainWindow::recordLoad(const QString &text, const PodcastContent &before) {
+    // A load that changed nothing leaves no step (the command is obsolete).
+    m_undoStack->push(new ReplaceDocumentCommand(*m_document, text, before, m_document->content(),
+                                                 ReplaceDocumentCommand::Applied::Yes));
+}
+
 void MainWindow::loadFeed() {
+    const PodcastContent before = m_document->content();
     loadPodcastCommand(*m_document, m_services.dialogs, m_services.messages, m_services.errors);
+    recordLoad(QStringLiteral("Load Podcast.xml"), before);
 }
 
 void MainWindow::openFeed(const QString &path) {
     // A file handed over by the desktop reads as if picked in the open dialog.
+    const PodcastContent before = m_document->content();
     loadPodcastFile(path, *m_document, m_services.messages, m_services.errors);
+    recordLoad(QStringLiteral("Load Podcast.xml"), before);
 }
 
 void MainWindow::loadSample() {
+    const PodcastContent before = m_document->content();
     loadSampleCommand(*m_document, m_applicationFolder, m_services.messages, m_services.errors);
+    recordLoad(QStringLiteral("Load Sample/Example Podcast"), before);
 }
 
 // Check Feed
@@ -683,9 +890,163 @@ void MainWindow::editPodcastTags() {
         m_services.showMoreTagsDialog ? m_services.showMoreTagsDialog(dialog) : dialog.exec();
     if (result != QDialog::Accepted)
         return;
+    if (dialog.addedNamespaces().isEmpty() && dialog.block() == m_document->channelExtra())
+        return;
+    // The prefixes it declared go with the tags, in one step.
+    m_undoStack->beginMacro(QStringLiteral("More Tags"));
     if (!dialog.addedNamespaces().isEmpty())
-        m_document->setNamespaces(m_document->namespaces() + dialog.addedNamespaces());
-    m_document->setChannelExtra(dialog.block());
+        m_undoStack->push(new SetNamespacesCommand(*m_document, m_document->namespaces() +
+                                                                    dialog.addedNamespaces()));
+    m_undoStack->push(new SetKeptContentCommand(*m_document, dialog.block()));
+    m_undoStack->endMacro();
+}
+
+// Episodes from media files
+
+void MainWindow::addMediaFromDialog() {
+    const QStringList paths = m_services.dialogs.openFileNames(
+        {QString(), QStringLiteral("Add Episodes from Media Files"),
+         QStringLiteral("Audio and Video (*.mp3 *.m4a *.m4b *.aac *.ogg *.oga *.opus *.flac *.wav "
+                        "*.mp4 *.m4v *.mov *.webm)|*.mp3;*.m4a;*.m4b;*.aac;*.ogg;*.oga;*.opus;"
+                        "*.flac;*.wav;*.mp4;*.m4v;*.mov;*.webm|All Files (*.*)|*.*")});
+    if (paths.isEmpty())
+        return;
+    QStringList media;
+    QStringList others;
+    for (const QString &path : paths)
+        (MediaFile::isMedia(path) ? media : others).append(path);
+    if (!others.isEmpty()) {
+        QStringList names;
+        for (const QString &path : std::as_const(others))
+            names.append(QDir::toNativeSeparators(path));
+        m_services.messages.notice(
+            QStringLiteral("These files are not audio or video and were not added:\n") +
+            names.join(u'\n'));
+    }
+    addMediaFiles(media);
+}
+
+void MainWindow::addMediaFiles(const QStringList &paths) {
+    const QDateTime now = m_services.clock ? m_services.clock() : BuildDate::systemNow();
+    QList<Episode> made;
+    QStringList failed;
+    QStringList withoutDuration;
+    for (const QString &path : paths) {
+        const Episode *previous = !made.isEmpty() ? &made.constLast()
+                                  : m_document->episodeCount() > 0
+                                      ? &m_document->episode(m_document->episodeCount())
+                                      : nullptr;
+        MediaEpisode episode = MediaEpisode::fromFile(path, previous, now);
+        const QString shown = QDir::toNativeSeparators(path);
+        if (!episode.isValid()) {
+            failed.append(QStringLiteral("%1: %2").arg(shown, episode.error));
+            continue;
+        }
+        if (!episode.durationRead)
+            withoutDuration.append(shown);
+        made.append(std::move(episode.episode));
+    }
+    if (!made.isEmpty()) {
+        auto *command = new AddEpisodesCommand(*m_document, made);
+        const qsizetype first = command->firstNumber();
+        m_undoStack->push(command);
+        selectEpisodes(first, made.size());
+    }
+    if (!failed.isEmpty())
+        m_services.messages.notice(
+            QStringLiteral("These files could not be read and were not added:\n") +
+            failed.join(u'\n'));
+    if (!withoutDuration.isEmpty())
+        m_services.messages.notice(
+            QStringLiteral("The duration of these files could not be read, so their episodes "
+                           "have an empty Duration:\n") +
+            withoutDuration.join(u'\n'));
+}
+
+void MainWindow::selectEpisodes(qsizetype first, qsizetype count) {
+    QItemSelectionModel *selection = m_list->selectionModel();
+    const QModelIndex top = m_document->index(static_cast<int>(first - 1), 0);
+    const QModelIndex bottom =
+        m_document->index(static_cast<int>(first + count - 2), m_document->columnCount() - 1);
+    selection->setCurrentIndex(top, QItemSelectionModel::NoUpdate);
+    selection->select(QItemSelection(top, bottom),
+                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    // The last one into view, then the first, so that as many as fit show.
+    m_list->scrollTo(bottom.siblingAtColumn(0));
+    m_list->scrollTo(top);
+}
+
+void MainWindow::dropFiles(const QMimeData &data) {
+    const DroppedFiles files = DroppedFiles::sort(data);
+    QStringList left = files.others;
+    if (files.media.isEmpty()) {
+        if (files.feeds.size() == 1 && files.others.isEmpty()) {
+            loadDroppedFeed(files.feeds.constFirst());
+            return;
+        }
+        if (files.feeds.size() > 1 && files.others.isEmpty()) {
+            m_services.messages.notice(
+                QStringLiteral("Drop one feed file at a time to load it. Nothing was loaded."));
+            return;
+        }
+        for (const QString &feed : files.feeds)
+            left.append(QDir::toNativeSeparators(feed));
+        m_services.messages.notice(
+            QStringLiteral("Only audio or video files, or one feed file, can be dropped here. "
+                           "Nothing was added from:\n") +
+            left.join(u'\n'));
+        return;
+    }
+    addMediaFiles(files.media);
+    for (const QString &feed : files.feeds)
+        left.append(QDir::toNativeSeparators(feed));
+    if (!left.isEmpty())
+        m_services.messages.notice(
+            QStringLiteral("These files are not audio or video and were not added:\n") +
+            left.join(u'\n'));
+}
+
+void MainWindow::loadDroppedFeed(const QString &path) {
+    // Exactly as "Load Podcast.xml" reads the file chosen in its dialog.
+    const PodcastContent before = m_document->content();
+    loadPodcastFile(path, *m_document, m_services.messages, m_services.errors);
+    recordLoad(QStringLiteral("Load Podcast.xml"), before);
+}
+
+bool MainWindow::urlDragEvent(QEvent *event) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        if (!drag->mimeData() || !DroppedFiles::offersFiles(*drag->mimeData()))
+            return false;
+        drag->setDropAction(Qt::CopyAction);
+        drag->accept();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (!drop->mimeData() || !DroppedFiles::offersFiles(*drop->mimeData()))
+            return false;
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        dropFiles(*drop->mimeData());
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+// Reordering
+
+void MainWindow::moveSelectedEpisode(int step) {
+    const qsizetype selected = selectedEpisode();
+    const qsizetype to = selected + step;
+    if (selected == 0 || to < 1 || to > m_document->episodeCount())
+        return;
+    m_undoStack->push(new MoveEpisodesCommand(*m_document, selected, 1, to));
+    selectEpisode(to);
 }
 
 // Closing
@@ -702,7 +1063,7 @@ MainWindow::SaveOutcome MainWindow::saveBeforeClosing() {
     }
     if (!runSavePodcast())
         return SaveOutcome::NotSaved;
-    m_document->setDocumentChanged(false);
+    m_undoStack->markSaved();
     return SaveOutcome::Saved;
 }
 

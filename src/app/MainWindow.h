@@ -1,26 +1,34 @@
 #pragma once
 
+#include "CommandKeys.h"
 #include "MainWindowServices.h"
 #include "feed/FeedFinding.h"
 #include "model/ChannelField.h"
+#include "model/PodcastContent.h"
 
 #include <QWidget>
 #include <array>
 #include <memory>
 
+class DocumentUndoStack;
+class FieldUndoRouter;
 class HoverCursorRule;
 class PodcastDocument;
 class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QMimeData;
 class QModelIndex;
 class QPushButton;
 class QTreeView;
 
-// The editor window: the twelve Channel fields, the Episode list and the eight
-// command buttons. The boxes and the list show the one PodcastDocument the
-// window owns; every command works on that document.
+// The editor window: a menu bar above the designed form (`Form1`) with the
+// twelve Channel fields, the Episode list and the eight command buttons. The
+// boxes and the list show the one PodcastDocument the window owns; every
+// command works on that document, through its one undo history.
 class MainWindow : public QWidget {
     Q_OBJECT
 
@@ -46,6 +54,18 @@ public:
     // "More Tags…" (Ctrl+T): the podcast's tags that the form has no box for.
     QAction *moreTagsAction() const { return m_moreTags; }
 
+    // The designed form below the menu bar.
+    QWidget *form() const { return m_form; }
+    QMenuBar *menuBar() const { return m_menuBar; }
+    DocumentUndoStack &undoStack() const { return *m_undoStack; }
+    FieldUndoRouter &fieldUndoRouter() const { return *m_fieldUndo; }
+
+    // Files dropped on the list, as its tooltip invites: audio and video
+    // become episodes, a feed file is loaded, anything else is refused.
+    void dropFiles(const QMimeData &data);
+    // Appends one episode per media file in one undoable step, selects them.
+    void addMediaFiles(const QStringList &paths);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -55,6 +75,9 @@ private:
 
     void buildControls();
     void addShortcuts();
+    void buildMenus();
+    QAction *addCommand(QMenu &menu, const QString &text, const char *name, EditorCommand command);
+    void updateEpisodeCommands();
     void load();
 
     QString listToolTipAt(const QPoint &viewportPos) const;
@@ -78,18 +101,30 @@ private:
     void goToFinding(const FeedFinding &finding);
     void addMoreTagsCommand();
     void editPodcastTags();
+    void addMediaFromDialog();
+    void moveSelectedEpisode(int step);
+    void selectEpisodes(qsizetype first, qsizetype count);
+    // A load read straight into the document becomes one step of the history.
+    void recordLoad(const QString &text, const PodcastContent &before);
+    void loadDroppedFeed(const QString &path);
+    bool urlDragEvent(QEvent *event);
 
     bool titleMissing() const;
     void focusTitle();
     bool runSavePodcast();
     SaveOutcome saveBeforeClosing();
-    bool removeSelectedEpisode();
+    enum class RemovedBy { Button, DeleteKey };
+    bool removeSelectedEpisode(RemovedBy trigger);
+    // Shows the dialog; what its Save wrote into the document is recorded
+    // as one step of the history.
     void showEpisodeDialog(EpisodeDialog &dialog);
     std::unique_ptr<EpisodeDialog> createEpisodeDialog(qsizetype selected);
 
     MainWindowServices m_services;
     QString m_applicationFolder;
     PodcastDocument *m_document = nullptr;
+    DocumentUndoStack *m_undoStack = nullptr;
+    FieldUndoRouter *m_fieldUndo = nullptr;
     bool m_saveSucceeded = false;
 
     std::array<QLineEdit *, ChannelField::Count> m_fields{};
@@ -101,4 +136,13 @@ private:
     HoverCursorRule *m_hover = nullptr;
     QAction *m_checkFeed = nullptr;
     QAction *m_moreTags = nullptr;
+
+    QWidget *m_form = nullptr;
+    QMenuBar *m_menuBar = nullptr;
+    QAction *m_undo = nullptr;
+    QAction *m_redo = nullptr;
+    QAction *m_editEpisode = nullptr;
+    QAction *m_deleteEpisode = nullptr;
+    QAction *m_moveUp = nullptr;
+    QAction *m_moveDown = nullptr;
 };

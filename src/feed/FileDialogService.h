@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The open and save file dialogs. The filter is written as
 // "Description (*.ext)|*.ext"; adapters translate it for their toolkit.
@@ -16,4 +17,10 @@ public:
     // The chosen path, or empty text when the user cancelled.
     virtual QString saveFileName(const Settings &settings) = 0;
     virtual QString openFileName(const Settings &settings) = 0;
+    // Several files at once; empty when the user cancelled. Services that
+    // can pick only one answer with that one.
+    virtual QStringList openFileNames(const Settings &settings) {
+        const QString path = openFileName(settings);
+        return path.isEmpty() ? QStringList() : QStringList{path};
+    }
 };

@@ -38,6 +38,16 @@ QString QtFileDialogs::openFileName(const Settings &settings) {
     return run(settings, false);
 }
 
+QStringList QtFileDialogs::openFileNames(const Settings &settings) {
+    QFileDialog dialog(m_parent, settings.title, QString(), toQtFilter(settings.filter));
+    dialog.setObjectName(QStringLiteral("openFilesDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}
+
 QString QtFileDialogs::run(const Settings &settings, bool save) {
     QFileDialog dialog(m_parent, settings.title, QString(), toQtFilter(settings.filter));
     dialog.setObjectName(save ? QStringLiteral("saveDialog") : QStringLiteral("openDialog"));

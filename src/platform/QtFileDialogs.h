@@ -14,6 +14,7 @@ public:
 
     QString saveFileName(const Settings &settings) override;
     QString openFileName(const Settings &settings) override;
+    QStringList openFileNames(const Settings &settings) override;
 
     // "Desc (*.xml)|*.xml|All (*.*)|*.*" becomes "Desc (*.xml);;All (*.*)": Qt
     // reads the patterns from the parentheses of each description.

@@ -1,6 +1,8 @@
 #include "EditorHarness.h"
 
 #include "app/CommandKeys.h"
+#include "app/DocumentUndoStack.h"
+#include "app/SetFieldCommand.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,24 +56,56 @@ private:
     SchemeTheme m_theme;
 };
 
-int buttonOf(EditorCommand command) {
+// The menu entry that carries each command's key.
+QString actionOf(EditorCommand command) {
     switch (command) {
     case EditorCommand::AddEpisode:
-        return 1;
+        return QStringLiteral("AddEpisodeAction");
     case EditorCommand::EditEpisode:
-        return 4;
+        return QStringLiteral("EditEpisodeAction");
     case EditorCommand::NewDocument:
-        return 5;
+        return QStringLiteral("NewAction");
     case EditorCommand::SaveDocument:
-        return 3;
+        return QStringLiteral("SaveAction");
     case EditorCommand::LoadFeed:
-        return 7;
+        return QStringLiteral("LoadAction");
     case EditorCommand::Help:
-        return 6;
+        return QStringLiteral("HelpAction");
     case EditorCommand::CheckFeed:
-        return 0; // a window action, no button
+        return QStringLiteral("CheckFeedAction");
+    case EditorCommand::Undo:
+        return QStringLiteral("UndoAction");
+    case EditorCommand::Redo:
+        return QStringLiteral("RedoAction");
+    case EditorCommand::Quit:
+        return QStringLiteral("QuitAction");
+    case EditorCommand::MoveUp:
+        return QStringLiteral("MoveUpAction");
+    case EditorCommand::MoveDown:
+        return QStringLiteral("MoveDownAction");
+    case EditorCommand::DeleteEpisode:
+        return QStringLiteral("DeleteEpisodeAction");
     }
-    return 0;
+    return {};
+}
+
+// Puts the window where the command can act: a middle episode selected,
+// something to undo or redo, a close that the user cancels.
+void prepare(EditorHarness &editor, EditorCommand command, int round) {
+    if (editor.document().episodeCount() < 3)
+        editor.addEpisodes({QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Three")});
+    editor.window->selectEpisode(2);
+    QUndoStack &stack = editor.window->undoStack();
+    if (command == EditorCommand::Undo || command == EditorCommand::Redo) {
+        stack.push(new SetFieldCommand(editor.document(), ChannelField::Author,
+                                       QStringLiteral("Author %1").arg(round)));
+        if (command == EditorCommand::Redo)
+            stack.undo();
+    }
+    if (command == EditorCommand::Quit) {
+        editor.document().setDocumentChanged(true);
+        editor.messages.answers = {MessageService::Answer::Cancel};
+    }
 }
 } // namespace
 
@@ -81,6 +115,10 @@ class tst_CommandKeys : public QObject {
 private Q_SLOTS:
     void key_worksFromEveryBoxUnderEveryScheme_data();
     void key_worksFromEveryBoxUnderEveryScheme();
+    void buttonToolTips_nameTheirKeys_data();
+    void buttonToolTips_nameTheirKeys();
+    void deleteKey_deletesTextInBoxesAndEpisodesInList_data();
+    void deleteKey_deletesTextInBoxesAndEpisodesInList();
 };
 
 void tst_CommandKeys::key_worksFromEveryBoxUnderEveryScheme_data() {
@@ -115,21 +153,20 @@ void tst_CommandKeys::key_worksFromEveryBoxUnderEveryScheme() {
     window.activateWindow();
     QApplication::setActiveWindow(&window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    // A button, or the window action of a command without one.
-    const int number = buttonOf(EditorCommand(command));
-    auto *button = window.findChild<QPushButton *>(QStringLiteral("PushButton%1").arg(number));
-    auto *action = window.findChild<QAction *>(QStringLiteral("CheckFeedAction"));
-    QVERIFY(number > 0 ? button != nullptr : action != nullptr);
-    const QString toolTip = number > 0 ? button->toolTip() : action->toolTip();
-    QVERIFY(toolTip.endsWith(QStringLiteral("(%1)").arg(keys.toString(QKeySequence::NativeText))));
-    QSignalSpy clicked = number > 0 ? QSignalSpy(button, &QPushButton::clicked)
-                                    : QSignalSpy(action, &QAction::triggered);
+    // Each command's key is its menu entry's; a button's entry clicks it.
+    auto *action = window.findChild<QAction *>(actionOf(EditorCommand(command)));
+    QVERIFY(action);
+    QVERIFY(action->shortcuts().contains(keys));
+    QSignalSpy triggered(action, &QAction::triggered);
 
     QList<QWidget *> boxes;
     for (int index = 0; index < ChannelField::Count; ++index)
         boxes.append(window.fieldBox(index));
     boxes.append(window.episodeList());
+    int round = 0;
     for (QWidget *box : std::as_const(boxes)) {
+        prepare(editor, EditorCommand(command), ++round);
+        QVERIFY(action->isEnabled());
         // A box with text and the cursor inside it, where editing keys act.
         if (auto *field = qobject_cast<QLineEdit *>(box)) {
             field->setText(QStringLiteral("Orchard"));
@@ -137,9 +174,80 @@ void tst_CommandKeys::key_worksFromEveryBoxUnderEveryScheme() {
         }
         box->setFocus();
         QCOMPARE(QApplication::focusWidget(), box);
-        const qsizetype before = clicked.size();
+        const qsizetype before = triggered.size();
         QTest::keySequence(box, keys);
-        QVERIFY2(clicked.size() == before + 1, qPrintable(box->objectName()));
+        QVERIFY2(triggered.size() == before + 1, qPrintable(box->objectName()));
+        QVERIFY(window.isVisible());
+    }
+}
+
+void tst_CommandKeys::buttonToolTips_nameTheirKeys_data() {
+    QTest::addColumn<int>("number");
+    QTest::addColumn<int>("command");
+    QTest::newRow("Add") << 1 << int(EditorCommand::AddEpisode);
+    QTest::newRow("Edit") << 4 << int(EditorCommand::EditEpisode);
+    QTest::newRow("New") << 5 << int(EditorCommand::NewDocument);
+    QTest::newRow("Save") << 3 << int(EditorCommand::SaveDocument);
+    QTest::newRow("Load") << 7 << int(EditorCommand::LoadFeed);
+    QTest::newRow("Help") << 6 << int(EditorCommand::Help);
+}
+
+void tst_CommandKeys::buttonToolTips_nameTheirKeys() {
+    QFETCH(int, number);
+    QFETCH(int, command);
+    EditorHarness editor;
+    auto *button =
+        editor.window->findChild<QPushButton *>(QStringLiteral("PushButton%1").arg(number));
+    QVERIFY(button);
+    const QKeySequence keys = CommandKeys::keys(EditorCommand(command));
+    QVERIFY(button->toolTip().endsWith(
+        QStringLiteral("(%1)").arg(keys.toString(QKeySequence::NativeText))));
+    // The entry runs the button itself, messages and all.
+    QSignalSpy clicked(button, &QPushButton::clicked);
+    editor.addEpisodes({QStringLiteral("One")});
+    editor.window->selectEpisode(1);
+    editor.window->findChild<QAction *>(actionOf(EditorCommand(command)))->trigger();
+    QCOMPARE(clicked.size(), 1);
+}
+
+void tst_CommandKeys::deleteKey_deletesTextInBoxesAndEpisodesInList_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("titles");
+    const QStringList all{QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Three")};
+    QTest::newRow("title box") << QStringLiteral("Text1(0)") << QStringLiteral("Orcard") << all;
+    QTest::newRow("summary box") << QStringLiteral("Text1(7)") << QStringLiteral("Orcard") << all;
+    QTest::newRow("list") << QStringLiteral("ListView1") << QString()
+                          << QStringList{QStringLiteral("One"), QStringLiteral("Three")};
+}
+
+void tst_CommandKeys::deleteKey_deletesTextInBoxesAndEpisodesInList() {
+    QFETCH(QString, focus);
+    QFETCH(QString, text);
+    QFETCH(QStringList, titles);
+    EditorHarness editor;
+    MainWindow &window = *editor.window;
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    editor.addEpisodes({QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Three")});
+    window.selectEpisode(2);
+    auto *action = window.findChild<QAction *>(QStringLiteral("DeleteEpisodeAction"));
+    QVERIFY(action->shortcuts().contains(QKeySequence(QKeySequence::Delete)));
+    auto *widget = window.findChild<QWidget *>(focus);
+    if (auto *box = qobject_cast<QLineEdit *>(widget)) {
+        box->setText(QStringLiteral("Orchard"));
+        box->setCursorPosition(3);
+    }
+    widget->setFocus();
+    QTest::keyClick(widget, Qt::Key_Delete);
+    QCOMPARE(editor.titles(), titles);
+    if (auto *box = qobject_cast<QLineEdit *>(widget))
+        QCOMPARE(box->text(), text);
+    // The removal is one step of the history.
+    if (text.isEmpty()) {
+        window.undoStack().undo();
+        QCOMPARE(editor.titles().size(), 3);
     }
 }
 

@@ -16,8 +16,14 @@ public:
 
     QString saveFileName(const Settings &settings) override { return next(true, settings); }
     QString openFileName(const Settings &settings) override { return next(false, settings); }
+    // The next scripted list (none: cancelled); recorded as an open dialog.
+    QStringList openFileNames(const Settings &settings) override {
+        opened.append({false, settings});
+        return fileLists.isEmpty() ? QStringList() : fileLists.takeFirst();
+    }
 
     QStringList paths;
+    QList<QStringList> fileLists;
     QList<Opened> opened;
 
 private:

@@ -1,0 +1,74 @@
+#include "FieldUndoRouter.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QUndoStack>
+
+FieldUndoRouter::FieldUndoRouter(QUndoStack &stack, QAction &undo, QAction &redo, QObject *parent)
+    : QObject(parent)
+    , m_stack(stack)
+    , m_undo(undo)
+    , m_redo(redo) {}
+
+void FieldUndoRouter::watch(QLineEdit &box) {
+    box.installEventFilter(this);
+}
+
+QMenu *FieldUndoRouter::createContextMenu(QLineEdit &box) const {
+    QMenu *menu = box.createStandardContextMenu();
+    const QList<QAction *> actions = menu->actions();
+    for (QAction *action : actions) {
+        QAction *replacement = nullptr;
+        if (action->objectName() == u"edit-undo")
+            replacement = &m_undo;
+        else if (action->objectName() == u"edit-redo")
+            replacement = &m_redo;
+        if (!replacement)
+            continue;
+        menu->insertAction(action, replacement);
+        menu->removeAction(action);
+        delete action;
+    }
+    return menu;
+}
+
+bool FieldUndoRouter::eventFilter(QObject *watched, QEvent *event) {
+    auto *box = qobject_cast<QLineEdit *>(watched);
+    if (!box)
+        return QObject::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::ShortcutOverride: {
+        // Left unaccepted, the key goes on to the window's Undo and Redo.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo))
+            return true;
+        break;
+    }
+    case QEvent::KeyPress: {
+        // Reached only when the window's action did not take the key (nothing
+        // to undo): the box must not fall back on its own history.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Undo)) {
+            m_stack.undo();
+            return true;
+        }
+        if (key->matches(QKeySequence::Redo)) {
+            m_stack.redo();
+            return true;
+        }
+        break;
+    }
+    case QEvent::ContextMenu: {
+        QMenu *menu = createContextMenu(*box);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(static_cast<QContextMenuEvent *>(event)->globalPos());
+        return true;
+    }
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
