@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -19,12 +20,16 @@ void FieldUndoRouter::watch(QLineEdit &box) {
 
 QMenu *FieldUndoRouter::createContextMenu(QLineEdit &box) const {
     QMenu *menu = box.createStandardContextMenu();
+    // Qt names neither entry; their captions are its own, translated.
+    const QString undo = QCoreApplication::translate("QLineEdit", "&Undo");
+    const QString redo = QCoreApplication::translate("QLineEdit", "&Redo");
     const QList<QAction *> actions = menu->actions();
     for (QAction *action : actions) {
+        const QString caption = action->text().section(u'\t', 0, 0);
         QAction *replacement = nullptr;
-        if (action->objectName() == u"edit-undo")
+        if (caption == undo)
             replacement = &m_undo;
-        else if (action->objectName() == u"edit-redo")
+        else if (caption == redo)
             replacement = &m_redo;
         if (!replacement)
             continue;
