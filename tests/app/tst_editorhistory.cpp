@@ -261,6 +261,7 @@ void tst_EditorHistory::ctrlZInBox_undoesThroughDocument() {
     QFETCH(int, field);
     EditorHarness editor;
     editor.window->show();
+    editor.window->activateWindow();
     QApplication::setActiveWindow(editor.window.get());
     QVERIFY(QTest::qWaitForWindowActive(editor.window.get()));
     prepareSaved(editor);
