@@ -149,14 +149,30 @@ QString withCodePoints(QString message) {
 
 // Where the first byte that the encoding cannot decode stands, counted in
 // characters of the decoded text; libxml2 decodes ahead of its parsing and
-// would name an earlier place.
+// would name a later place, or only the end of what it could decode.
 bool locateUndecodable(const QByteArray &bytes, const QByteArray &encoding, int *line, int *column,
-                       uchar *offending) {
+                       QByteArray *offending) {
     iconv_t cd = iconv_open("UTF-8", encoding.constData());
     if (cd == iconv_t(-1))
         return false;
+    const QByteArray upper = encoding.toUpper();
+    const qsizetype unit =
+        upper.contains("32") || upper.startsWith("UCS-4") || upper.startsWith("UCS4") ? 4
+        : upper.contains("16") || upper.startsWith("UCS-2")                           ? 2
+                                                                                      : 1;
     char *in = const_cast<char *>(bytes.constData());
     size_t inLeft = size_t(bytes.size());
+    // libxml2 does not count a byte-order mark as a column.
+    for (const QByteArray &bom :
+         {QByteArray("\xEF\xBB\xBF"), QByteArray("\xFF\xFE"), QByteArray("\xFE\xFF")}) {
+        if (unit > 1 && bom.size() == 3)
+            continue;
+        if (bytes.startsWith(bom) && (unit == 2 || bom.size() == 3)) {
+            in += bom.size();
+            inLeft -= size_t(bom.size());
+            break;
+        }
+    }
     int l = 1;
     int c = 1;
     bool found = false;
@@ -174,8 +190,9 @@ bool locateUndecodable(const QByteArray &bytes, const QByteArray &encoding, int 
             }
         }
         if (result == size_t(-1) && errno != E2BIG) {
+            // EINVAL: the input ends inside a character
             found = true;
-            *offending = uchar(*in);
+            *offending = QByteArray(in, qMin(qsizetype(inLeft), unit));
             break;
         }
     }
@@ -185,6 +202,14 @@ bool locateUndecodable(const QByteArray &bytes, const QByteArray &encoding, int 
         *column = c;
     }
     return found;
+}
+
+QString byteList(const QByteArray &bytes) {
+    QStringList parts;
+    for (const char byte : bytes)
+        parts.append(QStringLiteral("0x") +
+                     QString::number(uchar(byte), 16).rightJustified(2, u'0').toUpper());
+    return parts.join(u' ');
 }
 } // namespace
 
@@ -306,13 +331,29 @@ private:
         }
     }
     void fail(const QString &reason, bool positioned = true);
+    // Inside the read callback the parser must not be halted: libxml2 goes
+    // on using the input it is growing. Failing the read stops it.
+    void failRead(const QString &reason) {
+        if (m_stopped)
+            return;
+        m_stopped = true;
+        m_error = reason;
+    }
     // libxml2 limits each entity but not how often one is used: a few KB
     // referenced a million times would expand to gigabytes.
-    void charge(qsizetype characters) {
+    // Elements count as well: an entity of ten thousand empty elements used a
+    // hundred thousand times holds no text at all. DTD default attributes are
+    // copied onto every element they apply to.
+    enum class Growth { Entities, DefaultAttributes };
+    void charge(qsizetype characters, Growth growth = Growth::Entities) {
         m_expanded += characters;
-        if (m_expanded > ExpansionAllowance + ExpansionFactor * m_bytesRead)
-            fail(QStringLiteral("Entities expand to more than %1 times the size of the input")
-                     .arg(ExpansionFactor));
+        if (m_expanded > ExpansionAllowance + ExpansionFactor * m_bytesRead && !m_stopped)
+            fail(
+                (growth == Growth::Entities
+                     ? QStringLiteral("Entities expand to more than %1 times the size of the input")
+                     : QStringLiteral("DTD default attributes make the document more than %1 "
+                                      "times the size of the input"))
+                    .arg(ExpansionFactor));
     }
     static constexpr qint64 ExpansionAllowance = qint64(4) << 20;
     static constexpr qint64 ExpansionFactor = 4;
@@ -355,6 +396,8 @@ private:
     qsizetype m_cdataEnd = -1; // where the last CDATA section written ends
     QString m_error;
     int m_errorCode = 0;
+    int m_errorLine = 0;
+    int m_errorColumn = 0;
     std::unordered_map<const xmlChar *, std::unordered_map<const xmlChar *, QByteArray>> m_prefixes;
 };
 
@@ -368,12 +411,12 @@ int XmlDocument::Parser::read(void *context, char *buffer, int length) {
         QString reason = parser.m_device->errorString();
         if (reason.isEmpty())
             reason = QStringLiteral("The input cannot be read");
-        parser.fail(reason, false);
+        parser.failRead(reason);
         return -1;
     }
     parser.m_bytesRead += n;
     if (!parser.m_guard.scan(QByteArrayView(buffer, n))) {
-        parser.fail(parser.m_guard.reason(), false);
+        parser.failRead(parser.m_guard.reason());
         return -1;
     }
     return int(n);
@@ -403,6 +446,8 @@ void XmlDocument::Parser::structuredError(void *context, xmlErrorPtr error) {
                           .trimmed()
                           .replace(u'\n', u' ');
     parser.m_errorCode = error->code;
+    parser.m_errorLine = error->line;
+    parser.m_errorColumn = error->int2;
     parser.m_stopped = true;
     parser.m_error = QStringLiteral("%1 (line %2, column %3)")
                          .arg(withCodePoints(message))
@@ -454,8 +499,11 @@ void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
                                        const xmlChar **, int attributeCount, int defaultedCount,
                                        const xmlChar **attributes) {
     Parser &p = of(context);
+    p.charge(qsizetype(std::strlen(reinterpret_cast<const char *>(localName))) + 3);
     for (int i = 0; i < attributeCount; ++i)
-        p.charge(attributes[5 * i + 4] - attributes[5 * i + 3]);
+        p.charge(attributes[5 * i + 4] - attributes[5 * i + 3] + 4,
+                 i < attributeCount - defaultedCount ? Growth::Entities
+                                                     : Growth::DefaultAttributes);
     p.guarded([&] {
         Data &d = p.m_data;
         // libxml2's push parser does not apply its own depth limit.
@@ -766,24 +814,27 @@ bool XmlDocument::Parser::run(QIODevice &device, const QByteArray &name, QString
     const bool ok = !m_stopped && m_context->wellFormed;
     if (!ok) {
         error = m_error.isEmpty() ? QStringLiteral("Not well-formed XML") : m_error;
-        // libxml2 decodes ahead of its parsing: find the byte it could not
-        // decode ourselves, when the input can be read again.
-        const bool encoding = m_errorCode == XML_I18N_CONV_FAILED ||
-                              m_errorCode == XML_ERR_INVALID_ENCODING ||
-                              m_errorCode == XML_ERR_INVALID_CHAR;
+        // libxml2 decodes ahead of its parsing and reports a byte it cannot
+        // decode as the end of the input, or not at all: find it ourselves
+        // when the input can be read again. It is the cause when it stands
+        // no later than where the parser stopped.
         const char *encodingName = nullptr;
         if (m_context->input && m_context->input->buf && m_context->input->buf->encoder)
             encodingName = m_context->input->buf->encoder->name;
-        if (encoding && encodingName && !device.isSequential() && device.seek(0)) {
+        if (m_errorCode != 0 && encodingName && !device.isSequential() && device.seek(0)) {
             const QByteArray bytes = device.readAll();
             int line = 0;
             int column = 0;
-            uchar offending = 0;
-            if (locateUndecodable(bytes, encodingName, &line, &column, &offending)) {
+            QByteArray offending;
+            if (locateUndecodable(bytes, encodingName, &line, &column, &offending) &&
+                (line < m_errorLine || (line == m_errorLine && column <= m_errorColumn))) {
                 error =
-                    QStringLiteral("Byte 0x%1 is not a character in the encoding %2 "
-                                   "(line %3, column %4)")
-                        .arg(QStringLiteral("%1").arg(offending, 2, 16, QLatin1Char('0')).toUpper(),
+                    QStringLiteral("%1 %2 %3 not a character in the encoding %4 "
+                                   "(line %5, column %6)")
+                        .arg(offending.size() == 1 ? QStringLiteral("Byte")
+                                                   : QStringLiteral("Bytes"),
+                             byteList(offending),
+                             offending.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"),
                              QString::fromLatin1(encodingName))
                         .arg(line)
                         .arg(column);
