@@ -13,6 +13,7 @@
 #include <libxml/entities.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
+#include <libxml/valid.h>
 #include <libxml/xmlerror.h>
 
 #include <cstring>
@@ -314,6 +315,8 @@ private:
     static void comment(void *context, const xmlChar *text);
     static void processingInstruction(void *context, const xmlChar *target, const xmlChar *data);
     static xmlEntityPtr getEntity(void *context, const xmlChar *name);
+    static void attributeDecl(void *context, const xmlChar *element, const xmlChar *name, int type,
+                              int def, const xmlChar *defaultValue, xmlEnumerationPtr tree);
     static void structuredError(void *context, xmlErrorPtr error);
 
     // Runs a callback's body; a failure stops the parser and is its error.
@@ -395,6 +398,7 @@ private:
     bool m_readFailed = false;
     qsizetype m_cdataEnd = -1; // where the last CDATA section written ends
     QString m_error;
+    std::unordered_map<QByteArray, int> m_declaredAttributes; // per element name
     int m_errorCode = 0;
     int m_errorLine = 0;
     int m_errorColumn = 0;
@@ -731,6 +735,28 @@ void XmlDocument::Parser::processingInstruction(void *context, const xmlChar *ta
     });
 }
 
+// Attributes declared in the DTD never pass the input guard, and libxml2
+// handles many for one element slowly: its list of them is searched for each
+// new one, and each default is checked against the element's attributes.
+void XmlDocument::Parser::attributeDecl(void *context, const xmlChar *element, const xmlChar *name,
+                                        int type, int def, const xmlChar *defaultValue,
+                                        xmlEnumerationPtr tree) {
+    Parser &p = of(context);
+    bool refused = p.m_stopped;
+    p.guarded([&] {
+        if (++p.m_declaredAttributes[view(element).toByteArray()] > XmlInputGuard::MaxAttributes) {
+            refused = true;
+            p.fail(QStringLiteral("An element has more than %1 attributes declared")
+                       .arg(XmlInputGuard::MaxAttributes));
+        }
+    });
+    if (refused || p.m_stopped) {
+        xmlFreeEnumeration(tree);
+        return;
+    }
+    xmlSAX2AttributeDecl(context, element, name, type, def, defaultValue, tree);
+}
+
 xmlEntityPtr XmlDocument::Parser::getEntity(void *context, const xmlChar *name) {
     auto *ctxt = static_cast<xmlParserCtxtPtr>(context);
     Parser &p = of(context);
@@ -780,6 +806,7 @@ bool XmlDocument::Parser::run(QIODevice &device, const QByteArray &name, QString
     sax.comment = comment;
     sax.processingInstruction = processingInstruction;
     sax.getEntity = getEntity;
+    sax.attributeDecl = attributeDecl;
     sax.serror = structuredError;
     sax.error = nullptr;
     sax.warning = nullptr;
