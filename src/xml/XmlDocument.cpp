@@ -83,13 +83,24 @@ public:
         return it == m_index.end() ? -1 : it->second;
     }
     const QByteArray &name(qint32 id) const { return m_names[size_t(id)]; }
+    // Shared, so asking for a name a thousand times converts it once.
+    const QString &text(qint32 id) const {
+        if (m_texts.size() < m_names.size())
+            m_texts.resize(m_names.size());
+        QString &text = m_texts[size_t(id)];
+        if (text.isNull())
+            text = QString::fromUtf8(m_names[size_t(id)]);
+        return text;
+    }
     void clear() {
         m_index.clear();
         m_names.clear();
+        m_texts.clear();
     }
 
 private:
     std::vector<QByteArray> m_names;
+    mutable std::vector<QString> m_texts;
     std::unordered_map<QByteArray, qint32, ViewHash, ViewEqual> m_index;
 };
 
@@ -1072,6 +1083,21 @@ QList<XmlNode> XmlDocument::Data::select(const XmlDocument *document, qint32 par
     return found;
 }
 
+namespace {
+// A name's number without building a QByteArray for the usual ASCII name.
+template<typename Table> qint32 findName(const Table &names, QStringView name) {
+    char ascii[64];
+    if (name.size() <= qsizetype(sizeof ascii)) {
+        qsizetype n = 0;
+        for (; n < name.size() && name[n].unicode() < 0x80; ++n)
+            ascii[n] = char(name[n].unicode());
+        if (n == name.size())
+            return names.find(QByteArrayView(ascii, n));
+    }
+    return names.find(name.toUtf8());
+}
+} // namespace
+
 // XmlNode reads through its document's store.
 
 XmlNode::Kind XmlNode::kind() const {
@@ -1082,7 +1108,7 @@ QString XmlNode::name() const {
     if (isNull())
         return {};
     const qint32 name = m_document->d->nodes[size_t(m_index)].name;
-    return name < 0 ? QString() : QString::fromUtf8(m_document->d->names.name(name));
+    return name < 0 ? QString() : m_document->d->names.text(name);
 }
 
 QByteArray XmlNode::outputName() const {
@@ -1123,7 +1149,10 @@ QString XmlNode::text() const {
         return {};
     const auto &d = *m_document->d;
     const Node &node = d.nodes[size_t(m_index)];
-    return XmlEscape::trimmed(XmlEscape::characterData(d.range(node.innerBegin, node.innerEnd)));
+    // Trimmed twice: the bytes first, so plain text is converted once; then
+    // the characters, for white space that came from references.
+    return XmlEscape::trimmed(
+        XmlEscape::characterData(XmlEscape::trimmed(d.range(node.innerBegin, node.innerEnd))));
 }
 
 QString XmlNode::heldText() const {
@@ -1171,8 +1200,8 @@ QList<XmlAttribute> XmlNode::attributes() const {
     for (auto i = node.attributeBegin; i < node.attributeEnd; ++i) {
         const Attribute &a = d.attributes[size_t(i)];
         const QByteArrayView held = d.range(a.valueBegin, a.valueEnd);
-        result.append({QString::fromUtf8(d.names.name(a.localName)), XmlEscape::characterData(held),
-                       QString::fromUtf8(d.names.name(a.qualifiedName)), QString::fromUtf8(held),
+        result.append({d.names.text(a.localName), XmlEscape::characterData(held),
+                       d.names.text(a.qualifiedName), QString::fromUtf8(held),
                        d.range(a.xmlBegin, a.xmlEnd).toByteArray()});
     }
     return result;
@@ -1196,7 +1225,7 @@ XmlNode XmlNode::selectSingleNode(QStringView path) const {
     // One step below an element is what the loader asks a dozen times per
     // item: a plain walk over the children, with nothing allocated.
     if (!path.contains(u'/')) {
-        const qint32 id = d.names.find(path.toUtf8());
+        const qint32 id = findName(d.names, path);
         if (id < 0)
             return {};
         const qint32 end = d.nodes[size_t(m_index)].end;

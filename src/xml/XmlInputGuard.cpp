@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -14,6 +15,19 @@ bool asciiTransparent(const QByteArray &encoding) {
                        "LATIN-?[0-9]+|L[0-9]|WINDOWS-125[0-8]|CP125[0-8]|KOI8-[RU])$"),
         QRegularExpression::CaseInsensitiveOption);
     return names.match(QString::fromLatin1(encoding)).hasMatch();
+}
+
+// '=' is rare in a feed: hopping with memchr beats looking at every byte.
+qsizetype countEquals(const char *p, const char *end) {
+    qsizetype count = 0;
+    while (p < end) {
+        const void *at = std::memchr(p, '=', size_t(end - p));
+        if (!at)
+            break;
+        ++count;
+        p = static_cast<const char *>(at) + 1;
+    }
+    return count;
 }
 
 bool startsWith(QByteArrayView bytes, const char *prefix, qsizetype length) {
@@ -116,6 +130,33 @@ bool XmlInputGuard::scanDecoded(QByteArrayView bytes) {
 }
 
 bool XmlInputGuard::scanCharacters(QByteArrayView chunk) {
+    // A chunk whose every '=' could not put a tag over the limit needs no
+    // walk from tag to tag: only where it leaves off matters.
+    const qsizetype equals = countEquals(chunk.data(), chunk.data() + chunk.size());
+    if (m_equals + equals <= MaxAttributes) {
+        const auto last = [&](char c) -> qsizetype {
+            const void *at = memrchr(chunk.data(), c, size_t(chunk.size()));
+            return at ? static_cast<const char *>(at) - chunk.data() : -1;
+        };
+        const qsizetype open = last('<');
+        const qsizetype close = last('>');
+        if (open < 0 && close < 0) {
+            if (m_state == State::Tag)
+                m_equals += equals;
+            return true;
+        }
+        if (close > open) {
+            m_state = State::Text;
+            m_equals = 0;
+            return true;
+        }
+        const QByteArrayView rest = chunk.sliced(open + 1);
+        m_equals = countEquals(rest.data(), rest.data() + rest.size());
+        m_state = rest.isEmpty()                               ? State::TagStart
+                  : rest.front() == '!' || rest.front() == '?' ? State::Declaration
+                                                               : State::Tag;
+        return true;
+    }
     const char *p = chunk.data();
     const char *const end = p + chunk.size();
     while (p < end) {
@@ -142,20 +183,22 @@ bool XmlInputGuard::scanCharacters(QByteArrayView chunk) {
             m_state = State::Text;
             break;
         }
-        case State::Tag:
-            for (; p < end; ++p) {
-                if (*p == '>') {
-                    ++p;
-                    m_state = State::Text;
-                    break;
-                }
-                if (*p == '=' && ++m_equals > MaxAttributes) {
-                    m_reason =
-                        QStringLiteral("An element has more than %1 attributes").arg(MaxAttributes);
-                    return false;
-                }
+        case State::Tag: {
+            const void *close = std::memchr(p, '>', size_t(end - p));
+            const char *stop = close ? static_cast<const char *>(close) : end;
+            m_equals += countEquals(p, stop);
+            if (m_equals > MaxAttributes) {
+                m_reason =
+                    QStringLiteral("An element has more than %1 attributes").arg(MaxAttributes);
+                return false;
+            }
+            p = stop;
+            if (close) {
+                ++p;
+                m_state = State::Text;
             }
             break;
+        }
         }
     }
     return true;
