@@ -371,6 +371,7 @@ private:
     }
     static constexpr qint64 ExpansionAllowance = qint64(4) << 20;
     static constexpr qint64 ExpansionFactor = 4;
+    static constexpr qsizetype ElementWeight = 16;
     qint64 m_expanded = 0;
     qint64 m_bytesRead = 0;
 
@@ -514,7 +515,9 @@ void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
                                        const xmlChar **, int attributeCount, int defaultedCount,
                                        const xmlChar **attributes) {
     Parser &p = of(context);
-    p.charge(qsizetype(std::strlen(reinterpret_cast<const char *>(localName))) + 3);
+    // An element costs more to store than its tag: weighed so that one made
+    // by an entity a million times cannot take more memory than text could.
+    p.charge(qsizetype(std::strlen(reinterpret_cast<const char *>(localName))) + ElementWeight);
     for (int i = 0; i < attributeCount; ++i)
         p.charge(attributes[5 * i + 4] - attributes[5 * i + 3] + 4,
                  i < attributeCount - defaultedCount ? Growth::Entities
