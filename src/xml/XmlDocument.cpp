@@ -17,6 +17,7 @@
 #include <libxml/xmlerror.h>
 
 #include <cstring>
+#include <limits>
 #include <new>
 #include <unordered_map>
 #include <vector>
@@ -411,6 +412,7 @@ private:
     qsizetype m_cdataEnd = -1; // where the last CDATA section written ends
     QString m_error;
     std::unordered_map<QByteArray, int> m_declaredAttributes; // per element name
+    QByteArray m_encoding; // the decoder libxml2 chose, when not UTF-8
     int m_errorCode = 0;
     int m_errorLine = 0;
     int m_errorColumn = 0;
@@ -845,10 +847,22 @@ bool XmlDocument::Parser::run(QIODevice &device, const QByteArray &name, QString
     m_context->_private = this;
     xmlCtxtUseOptions(m_context, ParseOptions);
     while (!m_stopped && m_context->wellFormed) {
+        // Noted while it is there: a halted parser frees its input.
+        if (m_encoding.isEmpty() && m_context->input && m_context->input->buf &&
+            m_context->input->buf->encoder)
+            m_encoding = m_context->input->buf->encoder->name;
         const int n = read(this, chunk.data(), int(chunk.size()));
         if (n < 0)
             break;
-        xmlParseChunk(m_context, chunk.data(), n, n == 0);
+        // A byte the encoding cannot decode halts the push parser without
+        // an error of its own and with the document still "well-formed".
+        if (xmlParseChunk(m_context, chunk.data(), n, n == 0) != 0 && !m_stopped &&
+            m_context->wellFormed) {
+            m_stopped = true;
+            m_errorCode = XML_I18N_CONV_FAILED;
+            m_errorLine = m_errorColumn = std::numeric_limits<int>::max();
+            m_error = QStringLiteral("The input cannot be decoded");
+        }
         if (n == 0)
             break;
     }
@@ -859,10 +873,9 @@ bool XmlDocument::Parser::run(QIODevice &device, const QByteArray &name, QString
         // decode as the end of the input, or not at all: find it ourselves
         // when the input can be read again. It is the cause when it stands
         // no later than where the parser stopped.
-        const char *encodingName = nullptr;
-        if (m_context->input && m_context->input->buf && m_context->input->buf->encoder)
-            encodingName = m_context->input->buf->encoder->name;
-        if (m_errorCode != 0 && encodingName && !device.isSequential() && device.seek(0)) {
+        const QByteArray encodingName = m_encoding;
+        if (m_errorCode != 0 && !encodingName.isEmpty() && !device.isSequential() &&
+            device.seek(0)) {
             const QByteArray bytes = device.readAll();
             int line = 0;
             int column = 0;
