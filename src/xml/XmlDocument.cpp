@@ -455,7 +455,10 @@ void XmlDocument::Parser::fail(const QString &reason, bool positioned) {
 }
 
 void XmlDocument::Parser::structuredError(void *context, xmlErrorPtr error) {
-    if (!error || error->level < XML_ERR_ERROR)
+    // libxml2 reports an unusable encoding while the context is being made,
+    // before it knows this parser: that error is read from the context after.
+    if (!error || error->level < XML_ERR_ERROR || !context ||
+        !static_cast<xmlParserCtxtPtr>(context)->_private)
         return;
     Parser &parser = of(context);
     if (parser.m_stopped)
@@ -846,6 +849,17 @@ bool XmlDocument::Parser::run(QIODevice &device, const QByteArray &name, QString
     }
     m_context->_private = this;
     xmlCtxtUseOptions(m_context, ParseOptions);
+    if (const xmlError &early = m_context->lastError; early.code != XML_ERR_OK) {
+        m_stopped = true;
+        m_errorCode = early.code;
+        m_errorLine = early.line;
+        m_errorColumn = early.int2;
+        m_error =
+            QStringLiteral("%1 (line %2, column %3)")
+                .arg(QString::fromUtf8(early.message ? early.message : "Not well-formed").trimmed())
+                .arg(qMax(1, early.line))
+                .arg(qMax(1, early.int2));
+    }
     while (!m_stopped && m_context->wellFormed) {
         // Noted while it is there: a halted parser frees its input.
         if (m_encoding.isEmpty() && m_context->input && m_context->input->buf &&
