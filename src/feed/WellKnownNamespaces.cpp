@@ -19,11 +19,13 @@ const Namespaces &all() {
 
 Namespaces declaredWith(const Namespaces &document) {
     Namespaces declared;
-    for (const auto &[prefix, name] : all()) {
-        const bool rebound = std::any_of(document.begin(), document.end(),
-                                         [&](const auto &pair) { return pair.first == prefix; });
+    // Not a structured binding: clang before 16 cannot capture one (the fuzz build).
+    for (const auto &binding : all()) {
+        const bool rebound = std::any_of(document.begin(), document.end(), [&](const auto &pair) {
+            return pair.first == binding.first;
+        });
         if (!rebound)
-            declared.append({prefix, name});
+            declared.append(binding);
     }
     declared.append(document);
     return declared;

@@ -13,9 +13,11 @@
 #include <libxml/entities.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
+#include <libxml/valid.h>
 #include <libxml/xmlerror.h>
 
 #include <cstring>
+#include <limits>
 #include <new>
 #include <unordered_map>
 #include <vector>
@@ -82,13 +84,24 @@ public:
         return it == m_index.end() ? -1 : it->second;
     }
     const QByteArray &name(qint32 id) const { return m_names[size_t(id)]; }
+    // Shared, so asking for a name a thousand times converts it once.
+    const QString &text(qint32 id) const {
+        if (m_texts.size() < m_names.size())
+            m_texts.resize(m_names.size());
+        QString &text = m_texts[size_t(id)];
+        if (text.isNull())
+            text = QString::fromUtf8(m_names[size_t(id)]);
+        return text;
+    }
     void clear() {
         m_index.clear();
         m_names.clear();
+        m_texts.clear();
     }
 
 private:
     std::vector<QByteArray> m_names;
+    mutable std::vector<QString> m_texts;
     std::unordered_map<QByteArray, qint32, ViewHash, ViewEqual> m_index;
 };
 
@@ -149,14 +162,30 @@ QString withCodePoints(QString message) {
 
 // Where the first byte that the encoding cannot decode stands, counted in
 // characters of the decoded text; libxml2 decodes ahead of its parsing and
-// would name an earlier place.
+// would name a later place, or only the end of what it could decode.
 bool locateUndecodable(const QByteArray &bytes, const QByteArray &encoding, int *line, int *column,
-                       uchar *offending) {
+                       QByteArray *offending) {
     iconv_t cd = iconv_open("UTF-8", encoding.constData());
     if (cd == iconv_t(-1))
         return false;
+    const QByteArray upper = encoding.toUpper();
+    const qsizetype unit =
+        upper.contains("32") || upper.startsWith("UCS-4") || upper.startsWith("UCS4") ? 4
+        : upper.contains("16") || upper.startsWith("UCS-2")                           ? 2
+                                                                                      : 1;
     char *in = const_cast<char *>(bytes.constData());
     size_t inLeft = size_t(bytes.size());
+    // libxml2 does not count a byte-order mark as a column.
+    for (const QByteArray &bom :
+         {QByteArray("\xEF\xBB\xBF"), QByteArray("\xFF\xFE"), QByteArray("\xFE\xFF")}) {
+        if (unit > 1 && bom.size() == 3)
+            continue;
+        if (bytes.startsWith(bom) && (unit == 2 || bom.size() == 3)) {
+            in += bom.size();
+            inLeft -= size_t(bom.size());
+            break;
+        }
+    }
     int l = 1;
     int c = 1;
     bool found = false;
@@ -174,8 +203,9 @@ bool locateUndecodable(const QByteArray &bytes, const QByteArray &encoding, int 
             }
         }
         if (result == size_t(-1) && errno != E2BIG) {
+            // EINVAL: the input ends inside a character
             found = true;
-            *offending = uchar(*in);
+            *offending = QByteArray(in, qMin(qsizetype(inLeft), unit));
             break;
         }
     }
@@ -185,6 +215,14 @@ bool locateUndecodable(const QByteArray &bytes, const QByteArray &encoding, int 
         *column = c;
     }
     return found;
+}
+
+QString byteList(const QByteArray &bytes) {
+    QStringList parts;
+    for (const char byte : bytes)
+        parts.append(QStringLiteral("0x") +
+                     QString::number(uchar(byte), 16).rightJustified(2, u'0').toUpper());
+    return parts.join(u' ');
 }
 } // namespace
 
@@ -289,6 +327,8 @@ private:
     static void comment(void *context, const xmlChar *text);
     static void processingInstruction(void *context, const xmlChar *target, const xmlChar *data);
     static xmlEntityPtr getEntity(void *context, const xmlChar *name);
+    static void attributeDecl(void *context, const xmlChar *element, const xmlChar *name, int type,
+                              int def, const xmlChar *defaultValue, xmlEnumerationPtr tree);
     static void structuredError(void *context, xmlErrorPtr error);
 
     // Runs a callback's body; a failure stops the parser and is its error.
@@ -306,16 +346,33 @@ private:
         }
     }
     void fail(const QString &reason, bool positioned = true);
+    // Inside the read callback the parser must not be halted: libxml2 goes
+    // on using the input it is growing. Failing the read stops it.
+    void failRead(const QString &reason) {
+        if (m_stopped)
+            return;
+        m_stopped = true;
+        m_error = reason;
+    }
     // libxml2 limits each entity but not how often one is used: a few KB
     // referenced a million times would expand to gigabytes.
-    void charge(qsizetype characters) {
+    // Elements count as well: an entity of ten thousand empty elements used a
+    // hundred thousand times holds no text at all. DTD default attributes are
+    // copied onto every element they apply to.
+    enum class Growth { Entities, DefaultAttributes };
+    void charge(qsizetype characters, Growth growth = Growth::Entities) {
         m_expanded += characters;
-        if (m_expanded > ExpansionAllowance + ExpansionFactor * m_bytesRead)
-            fail(QStringLiteral("Entities expand to more than %1 times the size of the input")
-                     .arg(ExpansionFactor));
+        if (m_expanded > ExpansionAllowance + ExpansionFactor * m_bytesRead && !m_stopped)
+            fail(
+                (growth == Growth::Entities
+                     ? QStringLiteral("Entities expand to more than %1 times the size of the input")
+                     : QStringLiteral("DTD default attributes make the document more than %1 "
+                                      "times the size of the input"))
+                    .arg(ExpansionFactor));
     }
     static constexpr qint64 ExpansionAllowance = qint64(4) << 20;
     static constexpr qint64 ExpansionFactor = 4;
+    static constexpr qsizetype ElementWeight = 16;
     qint64 m_expanded = 0;
     qint64 m_bytesRead = 0;
 
@@ -354,7 +411,11 @@ private:
     bool m_readFailed = false;
     qsizetype m_cdataEnd = -1; // where the last CDATA section written ends
     QString m_error;
+    std::unordered_map<QByteArray, int> m_declaredAttributes; // per element name
+    QByteArray m_encoding; // the decoder libxml2 chose, when not UTF-8
     int m_errorCode = 0;
+    int m_errorLine = 0;
+    int m_errorColumn = 0;
     std::unordered_map<const xmlChar *, std::unordered_map<const xmlChar *, QByteArray>> m_prefixes;
 };
 
@@ -368,12 +429,12 @@ int XmlDocument::Parser::read(void *context, char *buffer, int length) {
         QString reason = parser.m_device->errorString();
         if (reason.isEmpty())
             reason = QStringLiteral("The input cannot be read");
-        parser.fail(reason, false);
+        parser.failRead(reason);
         return -1;
     }
     parser.m_bytesRead += n;
     if (!parser.m_guard.scan(QByteArrayView(buffer, n))) {
-        parser.fail(parser.m_guard.reason(), false);
+        parser.failRead(parser.m_guard.reason());
         return -1;
     }
     return int(n);
@@ -394,7 +455,10 @@ void XmlDocument::Parser::fail(const QString &reason, bool positioned) {
 }
 
 void XmlDocument::Parser::structuredError(void *context, xmlErrorPtr error) {
-    if (!error || error->level < XML_ERR_ERROR)
+    // libxml2 reports an unusable encoding while the context is being made,
+    // before it knows this parser: that error is read from the context after.
+    if (!error || error->level < XML_ERR_ERROR || !context ||
+        !static_cast<xmlParserCtxtPtr>(context)->_private)
         return;
     Parser &parser = of(context);
     if (parser.m_stopped)
@@ -403,6 +467,8 @@ void XmlDocument::Parser::structuredError(void *context, xmlErrorPtr error) {
                           .trimmed()
                           .replace(u'\n', u' ');
     parser.m_errorCode = error->code;
+    parser.m_errorLine = error->line;
+    parser.m_errorColumn = error->int2;
     parser.m_stopped = true;
     parser.m_error = QStringLiteral("%1 (line %2, column %3)")
                          .arg(withCodePoints(message))
@@ -454,8 +520,13 @@ void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
                                        const xmlChar **, int attributeCount, int defaultedCount,
                                        const xmlChar **attributes) {
     Parser &p = of(context);
+    // An element costs more to store than its tag: weighed so that one made
+    // by an entity a million times cannot take more memory than text could.
+    p.charge(qsizetype(std::strlen(reinterpret_cast<const char *>(localName))) + ElementWeight);
     for (int i = 0; i < attributeCount; ++i)
-        p.charge(attributes[5 * i + 4] - attributes[5 * i + 3]);
+        p.charge(attributes[5 * i + 4] - attributes[5 * i + 3] + 4,
+                 i < attributeCount - defaultedCount ? Growth::Entities
+                                                     : Growth::DefaultAttributes);
     p.guarded([&] {
         Data &d = p.m_data;
         // libxml2's push parser does not apply its own depth limit.
@@ -683,6 +754,28 @@ void XmlDocument::Parser::processingInstruction(void *context, const xmlChar *ta
     });
 }
 
+// Attributes declared in the DTD never pass the input guard, and libxml2
+// handles many for one element slowly: its list of them is searched for each
+// new one, and each default is checked against the element's attributes.
+void XmlDocument::Parser::attributeDecl(void *context, const xmlChar *element, const xmlChar *name,
+                                        int type, int def, const xmlChar *defaultValue,
+                                        xmlEnumerationPtr tree) {
+    Parser &p = of(context);
+    bool refused = p.m_stopped;
+    p.guarded([&] {
+        if (++p.m_declaredAttributes[view(element).toByteArray()] > XmlInputGuard::MaxAttributes) {
+            refused = true;
+            p.fail(QStringLiteral("An element has more than %1 attributes declared")
+                       .arg(XmlInputGuard::MaxAttributes));
+        }
+    });
+    if (refused || p.m_stopped) {
+        xmlFreeEnumeration(tree);
+        return;
+    }
+    xmlSAX2AttributeDecl(context, element, name, type, def, defaultValue, tree);
+}
+
 xmlEntityPtr XmlDocument::Parser::getEntity(void *context, const xmlChar *name) {
     auto *ctxt = static_cast<xmlParserCtxtPtr>(context);
     Parser &p = of(context);
@@ -732,6 +825,7 @@ bool XmlDocument::Parser::run(QIODevice &device, const QByteArray &name, QString
     sax.comment = comment;
     sax.processingInstruction = processingInstruction;
     sax.getEntity = getEntity;
+    sax.attributeDecl = attributeDecl;
     sax.serror = structuredError;
     sax.error = nullptr;
     sax.warning = nullptr;
@@ -755,35 +849,60 @@ bool XmlDocument::Parser::run(QIODevice &device, const QByteArray &name, QString
     }
     m_context->_private = this;
     xmlCtxtUseOptions(m_context, ParseOptions);
+    if (const xmlError &early = m_context->lastError; early.code != XML_ERR_OK) {
+        m_stopped = true;
+        m_errorCode = early.code;
+        m_errorLine = early.line;
+        m_errorColumn = early.int2;
+        m_error =
+            QStringLiteral("%1 (line %2, column %3)")
+                .arg(QString::fromUtf8(early.message ? early.message : "Not well-formed").trimmed())
+                .arg(qMax(1, early.line))
+                .arg(qMax(1, early.int2));
+    }
     while (!m_stopped && m_context->wellFormed) {
+        // Noted while it is there: a halted parser frees its input.
+        if (m_encoding.isEmpty() && m_context->input && m_context->input->buf &&
+            m_context->input->buf->encoder)
+            m_encoding = m_context->input->buf->encoder->name;
         const int n = read(this, chunk.data(), int(chunk.size()));
         if (n < 0)
             break;
-        xmlParseChunk(m_context, chunk.data(), n, n == 0);
+        // A byte the encoding cannot decode halts the push parser without
+        // an error of its own and with the document still "well-formed".
+        if (xmlParseChunk(m_context, chunk.data(), n, n == 0) != 0 && !m_stopped &&
+            m_context->wellFormed) {
+            m_stopped = true;
+            m_errorCode = XML_I18N_CONV_FAILED;
+            m_errorLine = m_errorColumn = std::numeric_limits<int>::max();
+            m_error = QStringLiteral("The input cannot be decoded");
+        }
         if (n == 0)
             break;
     }
     const bool ok = !m_stopped && m_context->wellFormed;
     if (!ok) {
         error = m_error.isEmpty() ? QStringLiteral("Not well-formed XML") : m_error;
-        // libxml2 decodes ahead of its parsing: find the byte it could not
-        // decode ourselves, when the input can be read again.
-        const bool encoding = m_errorCode == XML_I18N_CONV_FAILED ||
-                              m_errorCode == XML_ERR_INVALID_ENCODING ||
-                              m_errorCode == XML_ERR_INVALID_CHAR;
-        const char *encodingName = nullptr;
-        if (m_context->input && m_context->input->buf && m_context->input->buf->encoder)
-            encodingName = m_context->input->buf->encoder->name;
-        if (encoding && encodingName && !device.isSequential() && device.seek(0)) {
+        // libxml2 decodes ahead of its parsing and reports a byte it cannot
+        // decode as the end of the input, or not at all: find it ourselves
+        // when the input can be read again. It is the cause when it stands
+        // no later than where the parser stopped.
+        const QByteArray encodingName = m_encoding;
+        if (m_errorCode != 0 && !encodingName.isEmpty() && !device.isSequential() &&
+            device.seek(0)) {
             const QByteArray bytes = device.readAll();
             int line = 0;
             int column = 0;
-            uchar offending = 0;
-            if (locateUndecodable(bytes, encodingName, &line, &column, &offending)) {
+            QByteArray offending;
+            if (locateUndecodable(bytes, encodingName, &line, &column, &offending) &&
+                (line < m_errorLine || (line == m_errorLine && column <= m_errorColumn))) {
                 error =
-                    QStringLiteral("Byte 0x%1 is not a character in the encoding %2 "
-                                   "(line %3, column %4)")
-                        .arg(QStringLiteral("%1").arg(offending, 2, 16, QLatin1Char('0')).toUpper(),
+                    QStringLiteral("%1 %2 %3 not a character in the encoding %4 "
+                                   "(line %5, column %6)")
+                        .arg(offending.size() == 1 ? QStringLiteral("Byte")
+                                                   : QStringLiteral("Bytes"),
+                             byteList(offending),
+                             offending.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"),
                              QString::fromLatin1(encodingName))
                         .arg(line)
                         .arg(column);
@@ -994,6 +1113,21 @@ QList<XmlNode> XmlDocument::Data::select(const XmlDocument *document, qint32 par
     return found;
 }
 
+namespace {
+// A name's number without building a QByteArray for the usual ASCII name.
+template<typename Table> qint32 findName(const Table &names, QStringView name) {
+    char ascii[64];
+    if (name.size() <= qsizetype(sizeof ascii)) {
+        qsizetype n = 0;
+        for (; n < name.size() && name[n].unicode() < 0x80; ++n)
+            ascii[n] = char(name[n].unicode());
+        if (n == name.size())
+            return names.find(QByteArrayView(ascii, n));
+    }
+    return names.find(name.toUtf8());
+}
+} // namespace
+
 // XmlNode reads through its document's store.
 
 XmlNode::Kind XmlNode::kind() const {
@@ -1004,7 +1138,7 @@ QString XmlNode::name() const {
     if (isNull())
         return {};
     const qint32 name = m_document->d->nodes[size_t(m_index)].name;
-    return name < 0 ? QString() : QString::fromUtf8(m_document->d->names.name(name));
+    return name < 0 ? QString() : m_document->d->names.text(name);
 }
 
 QByteArray XmlNode::outputName() const {
@@ -1045,7 +1179,10 @@ QString XmlNode::text() const {
         return {};
     const auto &d = *m_document->d;
     const Node &node = d.nodes[size_t(m_index)];
-    return XmlEscape::trimmed(XmlEscape::characterData(d.range(node.innerBegin, node.innerEnd)));
+    // Trimmed twice: the bytes first, so plain text is converted once; then
+    // the characters, for white space that came from references.
+    return XmlEscape::trimmed(
+        XmlEscape::characterData(XmlEscape::trimmed(d.range(node.innerBegin, node.innerEnd))));
 }
 
 QString XmlNode::heldText() const {
@@ -1093,8 +1230,8 @@ QList<XmlAttribute> XmlNode::attributes() const {
     for (auto i = node.attributeBegin; i < node.attributeEnd; ++i) {
         const Attribute &a = d.attributes[size_t(i)];
         const QByteArrayView held = d.range(a.valueBegin, a.valueEnd);
-        result.append({QString::fromUtf8(d.names.name(a.localName)), XmlEscape::characterData(held),
-                       QString::fromUtf8(d.names.name(a.qualifiedName)), QString::fromUtf8(held),
+        result.append({d.names.text(a.localName), XmlEscape::characterData(held),
+                       d.names.text(a.qualifiedName), QString::fromUtf8(held),
                        d.range(a.xmlBegin, a.xmlEnd).toByteArray()});
     }
     return result;
@@ -1118,7 +1255,7 @@ XmlNode XmlNode::selectSingleNode(QStringView path) const {
     // One step below an element is what the loader asks a dozen times per
     // item: a plain walk over the children, with nothing allocated.
     if (!path.contains(u'/')) {
-        const qint32 id = d.names.find(path.toUtf8());
+        const qint32 id = findName(d.names, path);
         if (id < 0)
             return {};
         const qint32 end = d.nodes[size_t(m_index)].end;

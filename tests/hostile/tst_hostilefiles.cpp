@@ -7,12 +7,14 @@
 #include "model/PodcastDocument.h"
 
 #include <QFile>
+#include <QHash>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -43,6 +45,15 @@ public:
         Missing,
         Truncated,
         BrokenLastItem,
+        Utf7EntityBomb,
+        DtdDefaultAttributes,
+        ManyAttributes,
+        UsAsciiHighByte,
+        Utf16LoneSurrogate,
+        Rss091HtmlEntity,
+        Rss091UndeclaredEntity,
+        InvalidByteOnLine46,
+        Fifo,
     };
     Q_ENUM(Kind)
 
@@ -108,6 +119,23 @@ bool writeFile(const QString &path, const QByteArray &bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
+
+// UTF-7 with every character after the declaration in base64: no '&', '<'
+// or '=' is left for a look at the bytes to find.
+QByteArray utf7(const QByteArray &utf8) {
+    const QString text = QString::fromUtf8(utf8.sliced(utf8.indexOf("?>") + 2));
+    QByteArray utf16;
+    for (const QChar c : text) {
+        utf16 += char(c.unicode() >> 8);
+        utf16 += char(c.unicode() & 0xFF);
+    }
+    return "<?xml version=\"1.0\" encoding=\"UTF-7\"?>+" +
+           utf16.toBase64(QByteArray::OmitTrailingEquals) + "-";
+}
+
+const QByteArray Rss091Doctype =
+    "<!DOCTYPE rss PUBLIC \"-//Netscape Communications//DTD RSS 0.91//EN\" "
+    "\"http://my.netscape.com/publish/formats/rss-0.91.dtd\">";
 
 QByteArray fileUrl(const QString &path) {
     return QUrl::fromLocalFile(path).toEncoded();
@@ -192,6 +220,53 @@ QString tst_HostileFiles::makeFile(Kind kind) {
         bytes = generatedFeed(40);
         bytes.truncate(bytes.size() / 2);
         break;
+    case Kind::Utf7EntityBomb:
+        // 1.6 MB of file, ten billion characters expanded
+        bytes = utf7(feed("<!DOCTYPE rss [<!ENTITY big \"" + QByteArray(100'000, 'q') + "\">]>",
+                          QByteArray("&big;").repeated(100'000)));
+        break;
+    case Kind::DtdDefaultAttributes: {
+        // 1.9 MB of file: a hundred 1,000-character defaults on 270,000 elements
+        QByteArray attributes;
+        for (int i = 0; i < 100; ++i)
+            attributes += " a" + QByteArray::number(i) + " CDATA \"" + QByteArray(1000, 'd') + "\"";
+        bytes = feed("<!DOCTYPE rss [<!ATTLIST x" + attributes + ">]>",
+                     "Plain</title>" + QByteArray("<x/>").repeated(270'000) + "<title>");
+        break;
+    }
+    case Kind::ManyAttributes: {
+        QByteArray tag = "<x";
+        for (int i = 0; i < 100'000; ++i)
+            tag += " a" + QByteArray::number(i) + "=\"v\"";
+        bytes = feed({}, "Plain" + tag + "/>");
+        break;
+    }
+    case Kind::UsAsciiHighByte:
+        bytes = feed({}, "caf\xE9");
+        bytes.replace("encoding=\"utf-8\"", "encoding=\"us-ascii\"");
+        break;
+    case Kind::Utf16LoneSurrogate: {
+        const QString text = QString::fromUtf8(feed({}, "caf@"))
+                                 .replace(QStringLiteral("utf-8"), QStringLiteral("UTF-16"));
+        bytes =
+            "\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+        bytes.replace(QByteArray("@\0", 2), QByteArray("\0\xD8", 2));
+        break;
+    }
+    case Kind::Rss091HtmlEntity:
+        bytes = feed(Rss091Doctype, "Caf&eacute;");
+        break;
+    case Kind::Rss091UndeclaredEntity:
+        bytes = feed(Rss091Doctype, "Caf&bogus;");
+        break;
+    case Kind::InvalidByteOnLine46:
+        bytes = feed(QByteArray("<!-- -->\n").repeated(43), "caf\xE9");
+        break;
+    case Kind::Fifo:
+        // With no writer, opening it to read would wait for ever.
+        if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0)
+            return {};
+        return path;
     case Kind::BrokenLastItem: {
         bytes = generatedFeed(40);
         const qsizetype lastClose = bytes.lastIndexOf("</item>");
@@ -240,6 +315,23 @@ void tst_HostileFiles::loadPodcastCommand_hostileFile_failsOrLoadsCleanly_data()
     QTest::newRow("truncated") << Kind::Truncated << Outcome::Fails << QString();
     QTest::newRow("well-formed up to its last item")
         << Kind::BrokenLastItem << Outcome::Fails << QString();
+    QTest::newRow("entity blow-up declared UTF-7")
+        << Kind::Utf7EntityBomb << Outcome::Fails << QString();
+    QTest::newRow("DTD default attributes on 270,000 elements")
+        << Kind::DtdDefaultAttributes << Outcome::Fails << QString();
+    QTest::newRow("100,000 attributes on one element")
+        << Kind::ManyAttributes << Outcome::Fails << QString();
+    QTest::newRow("us-ascii with byte 0xE9")
+        << Kind::UsAsciiHighByte << Outcome::Fails << QString();
+    QTest::newRow("lone surrogate in UTF-16")
+        << Kind::Utf16LoneSurrogate << Outcome::Fails << QString();
+    QTest::newRow("RSS 0.91 DTD, HTML entity")
+        << Kind::Rss091HtmlEntity << Outcome::LoadsCleanly << QStringLiteral("Café");
+    QTest::newRow("RSS 0.91 DTD, undeclared entity")
+        << Kind::Rss091UndeclaredEntity << Outcome::Fails << QString();
+    QTest::newRow("invalid UTF-8 on line 46")
+        << Kind::InvalidByteOnLine46 << Outcome::Fails << QString();
+    QTest::newRow("a FIFO") << Kind::Fifo << Outcome::Fails << QString();
 }
 
 void tst_HostileFiles::loadPodcastCommand_hostileFile_failsOrLoadsCleanly() {
@@ -272,6 +364,21 @@ void tst_HostileFiles::loadPodcastCommand_hostileFile_failsOrLoadsCleanly() {
     QVERIFY(errors.reports.isEmpty());
     if (outcome == Outcome::Fails) {
         QCOMPARE(messages.texts(), QStringList{FailText});
+        // The reason shown beside it, where it is the point of the case.
+        static const QHash<Kind, QString> reasons{
+            {Kind::Utf7EntityBomb, QStringLiteral("Entities expand")},
+            {Kind::DtdDefaultAttributes, QStringLiteral("DTD default attributes")},
+            {Kind::ManyAttributes, QStringLiteral("more than 10000 attributes")},
+            {Kind::UsAsciiHighByte,
+             QStringLiteral("Byte 0xE9 is not a character in the encoding US-ASCII")},
+            {Kind::Utf16LoneSurrogate,
+             QStringLiteral("Bytes 0x00 0xD8 are not a character in the encoding UTF-16LE")},
+            {Kind::Rss091UndeclaredEntity, QStringLiteral("Entity 'bogus' not defined")},
+            {Kind::InvalidByteOnLine46, QStringLiteral("(line 46, column ")},
+            {Kind::Fifo, QStringLiteral("is not a regular file")},
+        };
+        const QString detail = messages.shown.first().detail;
+        QVERIFY2(detail.contains(reasons.value(kind)), qPrintable(detail));
         QCOMPARE(snapshot(document), before);
         QCOMPARE(fieldSpy.count(), 0);
         QCOMPARE(rowSpy.count(), 0);

@@ -1,8 +1,12 @@
 #include "xml/XmlDocument.h"
 
 #include <QBuffer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 class tst_XmlDocument : public QObject {
     Q_OBJECT
@@ -24,6 +28,17 @@ private Q_SLOTS:
     void otherEncodings_load_data();
     void otherEncodings_load();
     void failedLoad_dropsEarlierContent();
+    void growthBombs_failWhateverTheEncoding_data();
+    void growthBombs_failWhateverTheEncoding();
+    void manyAttributes_countedOnCharacters_data();
+    void manyAttributes_countedOnCharacters();
+    void undecodableInput_refusedWhereItStands_data();
+    void undecodableInput_refusedWhereItStands();
+    void externalDtd_htmlNamesResolvedOthersRefused_data();
+    void externalDtd_htmlNamesResolvedOthersRefused();
+    void checkWellFormed_agreesWithXmllint_data();
+    void checkWellFormed_agreesWithXmllint();
+    void fifo_refusedWithoutWaiting();
 };
 
 namespace {
@@ -58,6 +73,39 @@ QByteArray quadraticBlowup() {
     for (int i = 0; i < 1000000; ++i)
         text += "&x;";
     return text + "</title></rss>";
+}
+// Every character after the declaration in one base64 run, as UTF-7 allows:
+// not one '<', '&' or '=' is left as a byte.
+QByteArray utf7(const QByteArray &utf8Body) {
+    const QString text = QString::fromUtf8(utf8Body);
+    QByteArray utf16;
+    for (const QChar c : text) {
+        utf16 += char(c.unicode() >> 8);
+        utf16 += char(c.unicode() & 0xFF);
+    }
+    return "<?xml version=\"1.0\" encoding=\"UTF-7\"?>+" +
+           utf16.toBase64(QByteArray::OmitTrailingEquals) + "-";
+}
+
+QByteArray utf16le(const QByteArray &utf8) {
+    const QString text = QString::fromUtf8(utf8);
+    return "\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+}
+
+// 45 lines before, then `line46`, then the end of the document.
+QByteArray fortySixLines(const QByteArray &declaration, const QByteArray &line46) {
+    QByteArray xml = declaration + "\n<rss>\n<channel>\n";
+    for (int line = 4; line <= 45; ++line)
+        xml += "<!-- line " + QByteArray::number(line) + " -->\n";
+    return xml + line46 + "\n</channel></rss>\n";
+}
+
+QByteArray withAttributes(int count, const QByteArray &value) {
+    QByteArray tag = "<x";
+    tag.reserve(count * (value.size() + 12));
+    for (int i = 0; i < count; ++i)
+        tag += " a" + QByteArray::number(i) + "=\"" + value + "\"";
+    return "<rss>" + tag + "/></rss>";
 }
 } // namespace
 
@@ -205,6 +253,9 @@ void tst_XmlDocument::notWellFormed_failsWithPosition_data() {
     QTest::newRow("garbage far after the root") << QByteArray(
         "<rss>" + QByteArray(200000, 'x') + "</rss>" + QByteArray(100000, ' ') + "<junk/>");
     QTest::newRow("second root") << QByteArray("<rss/><rss/>");
+    // Found by fuzzing: libxml2 reported the encoding before the parser knew us.
+    QTest::newRow("UCS-4 in byte order 2143") << QByteArray("\0<\0\0", 4);
+    QTest::newRow("UCS-4 in byte order 2143, longer") << QByteArray("\0<\0\0\0\0", 6);
 }
 
 void tst_XmlDocument::notWellFormed_failsWithPosition() {
@@ -321,6 +372,278 @@ void tst_XmlDocument::failedLoad_dropsEarlierContent() {
     QVERIFY(loadBytes(document, "<rss><title>x</title></rss>"));
     QVERIFY(!loadBytes(document, "<rss><title>x</title>"));
     QVERIFY(document.selectSingleNode(u"rss/title").isNull());
+}
+
+void tst_XmlDocument::growthBombs_failWhateverTheEncoding_data() {
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QString>("reason");
+
+    QByteArray big = "<!DOCTYPE rss [<!ENTITY big \"" + QByteArray(100000, 'q') + "\">]><rss>";
+    big += QByteArray("&big;").repeated(100000) + "</rss>";
+    QTest::newRow("entity blow-up declared UTF-7") << utf7(big) << QStringLiteral("Entities");
+    QTest::newRow("billion laughs declared UTF-7")
+        << utf7(laughs().sliced(laughs().indexOf("?>") + 2)) << QStringLiteral("entity");
+    QTest::newRow("entity blow-up in UTF-16") << utf16le(big) << QStringLiteral("Entities");
+
+    // No text at all: ten thousand empty elements, used a hundred thousand times.
+    const QByteArray elements = "<!DOCTYPE rss [<!ENTITY e \"" +
+                                QByteArray("<a/>").repeated(10000) + "\">]><rss>" +
+                                QByteArray("&e;").repeated(100000) + "</rss>";
+    QTest::newRow("entity of elements") << elements << QStringLiteral("Entities");
+
+    // A hundred long defaults copied onto 270,000 elements: 1.9 MB of file.
+    QByteArray defaults = "<!DOCTYPE rss [<!ATTLIST item";
+    for (int i = 0; i < 100; ++i)
+        defaults += " a" + QByteArray::number(i) + " CDATA \"" + QByteArray(1000, 'd') + "\"";
+    defaults += ">]><rss>" + QByteArray("<item/>").repeated(270000) + "</rss>";
+    QTest::newRow("DTD default attributes on many elements")
+        << defaults << QStringLiteral("DTD default attributes");
+}
+
+void tst_XmlDocument::growthBombs_failWhateverTheEncoding() {
+    QFETCH(QByteArray, xml);
+    QFETCH(QString, reason);
+    XmlDocument document;
+    QVERIFY(!loadBytes(document, xml));
+    QVERIFY2(document.errorString().contains(reason), qPrintable(document.errorString()));
+    QVERIFY(!XmlDocument::checkWellFormed(xml).isEmpty());
+}
+
+void tst_XmlDocument::manyAttributes_countedOnCharacters_data() {
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<bool>("loads");
+    QTest::addColumn<int>("given"); // attributes written on the element
+
+    QTest::newRow("10,000 attributes") << withAttributes(10000, "v") << true << 10000;
+    QTest::newRow("10,000 attributes in UTF-16")
+        << utf16le(withAttributes(10000, "\xE3\xB8\xBE")) << true << 10000;
+    QTest::newRow("100,000 attributes") << withAttributes(100000, "v") << false << 0;
+    // U+3E3E: every value holds a '>' byte that ends no tag.
+    QTest::newRow("100,000 attributes in UTF-16, '>' bytes inside characters")
+        << utf16le(withAttributes(100000, "\xE3\xB8\xBE")) << false << 0;
+    QTest::newRow("100,000 attributes in UTF-7, no '=' byte")
+        << utf7(withAttributes(100000, "v")) << false << 0;
+
+    // Declared in the DTD, defaults are checked against the element's own
+    // attributes one by one.
+    const auto declared = [](int count, bool split) {
+        QByteArray dtd = "<!DOCTYPE rss [";
+        for (int i = 0; i < count; ++i) {
+            if (split || i == 0)
+                dtd += "<!ATTLIST x";
+            dtd += " a" + QByteArray::number(i) + " CDATA \"v\"";
+            if (split || i == count - 1)
+                dtd += ">";
+        }
+        return dtd + "]><rss><x b=\"1\"/></rss>";
+    };
+    QTest::newRow("10,000 defaults declared") << declared(10000, false) << true << 1;
+    QTest::newRow("100,000 defaults declared") << declared(100000, false) << false << 0;
+    QTest::newRow("100,000 defaults declared one by one") << declared(100000, true) << false << 0;
+}
+
+void tst_XmlDocument::manyAttributes_countedOnCharacters() {
+    QFETCH(QByteArray, xml);
+    QFETCH(bool, loads);
+    QFETCH(int, given);
+    XmlDocument document;
+    QCOMPARE(loadBytes(document, xml), loads);
+    if (loads) {
+        QCOMPARE(document.selectSingleNode(u"rss/x").attributeCount(), given);
+    } else {
+        QVERIFY2(document.errorString().startsWith(
+                     QStringLiteral("An element has more than 10000 attributes")),
+                 qPrintable(document.errorString()));
+    }
+}
+
+void tst_XmlDocument::undecodableInput_refusedWhereItStands_data() {
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("us-ascii with byte 0xE9")
+        << QByteArray(
+               "<?xml version=\"1.0\" encoding=\"us-ascii\"?>\n<rss><title>caf\xE9</title></rss>")
+        << QStringLiteral(
+               "Byte 0xE9 is not a character in the encoding US-ASCII (line 2, column 16)");
+    QByteArray surrogate = utf16le("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<rss>caf@</rss>");
+    surrogate.replace(QByteArray("@\0", 2), QByteArray("\0\xD8", 2));
+    QTest::newRow("lone surrogate in UTF-16")
+        << surrogate
+        << QStringLiteral(
+               "Bytes 0x00 0xD8 are not a character in the encoding UTF-16LE (line 2, column 9)");
+    QTest::newRow("invalid UTF-8 on line 46")
+        << fortySixLines("<?xml version=\"1.0\"?>", "  <title>caf\xE9x</title>")
+        << QStringLiteral("Input is not proper UTF-8, indicate encoding ! Bytes: 0xE9 0x78 0x3C "
+                          "0x2F (line 46, column 13)");
+    QTest::newRow("undefined windows-1252 byte on line 46")
+        << fortySixLines("<?xml version=\"1.0\" encoding=\"windows-1252\"?>",
+                         "  <title>caf\x81</title>")
+        << QStringLiteral(
+               "Byte 0x81 is not a character in the encoding windows-1252 (line 46, column 13)");
+    QTest::newRow("broken Shift_JIS pair on line 46")
+        << fortySixLines("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>",
+                         "  <title>\x93\xFA\x80x</title>")
+        << QStringLiteral(
+               "Byte 0x80 is not a character in the encoding Shift_JIS (line 46, column 11)");
+    QTest::newRow("control character on line 46, named by its code")
+        << fortySixLines("<?xml version=\"1.0\"?>", "  <title>caf\x01</title>")
+        << QStringLiteral("PCDATA invalid Char value 1 (U+0001) (line 46, column 13)");
+    QTest::newRow("control character on line 46 in windows-1252")
+        << fortySixLines("<?xml version=\"1.0\" encoding=\"windows-1252\"?>",
+                         "  <title>caf\x01</title>")
+        << QStringLiteral("PCDATA invalid Char value 1 (U+0001) (line 46, column 13)");
+    QTest::newRow("control character on line 46 in UTF-16")
+        << utf16le(fortySixLines("<?xml version=\"1.0\" encoding=\"UTF-16\"?>",
+                                 "  <title>caf\x01</title>"))
+        << QStringLiteral("PCDATA invalid Char value 1 (U+0001) (line 46, column 13)");
+}
+
+void tst_XmlDocument::undecodableInput_refusedWhereItStands() {
+    QFETCH(QByteArray, xml);
+    QFETCH(QString, error);
+    XmlDocument document;
+    QVERIFY(!loadBytes(document, xml));
+    QCOMPARE(document.errorString(), error);
+    QVERIFY(document.documentElement().isNull());
+}
+
+void tst_XmlDocument::externalDtd_htmlNamesResolvedOthersRefused_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("loads");
+    QTest::addColumn<QString>("text");
+    // Without the external DTD only XML's own names are known.
+    QTest::addColumn<bool>("loadsWithoutDtd");
+
+    QTest::newRow("HTML name") << QByteArray("Caf&eacute;") << true << QStringLiteral("Café")
+                               << false;
+    QTest::newRow("HTML names outside Latin-1") << QByteArray("&ldquo;&euro;&nbsp;5&rdquo;") << true
+                                                << QStringLiteral("“€\u00a05”") << false;
+    QTest::newRow("in an attribute")
+        << QByteArray("<b c=\"&copy;\"/>x") << true << QStringLiteral("x") << false;
+    QTest::newRow("XML's own names")
+        << QByteArray("&amp;&lt;") << true << QStringLiteral("&<") << true;
+    QTest::newRow("undeclared name") << QByteArray("Caf&bogus;") << false << QString() << false;
+    QTest::newRow("HTML name in the wrong case")
+        << QByteArray("&EACUTE;") << false << QString() << false;
+}
+
+void tst_XmlDocument::externalDtd_htmlNamesResolvedOthersRefused() {
+    QFETCH(QByteArray, body);
+    QFETCH(bool, loads);
+    QFETCH(QString, text);
+    QFETCH(bool, loadsWithoutDtd);
+    const QByteArray xml =
+        "<?xml version=\"1.0\"?>\n<!DOCTYPE rss PUBLIC \"-//Netscape Communications//DTD RSS "
+        "0.91//EN\" \"http://my.netscape.com/publish/formats/rss-0.91.dtd\">\n"
+        "<rss version=\"0.91\"><title>" +
+        body + "</title></rss>";
+    XmlDocument document;
+    QCOMPARE(loadBytes(document, xml), loads);
+    if (loads) {
+        QCOMPARE(document.selectSingleNode(u"rss/title").text(), text);
+    } else {
+        QVERIFY2(document.errorString().contains(QStringLiteral("not defined")),
+                 qPrintable(document.errorString()));
+    }
+    QCOMPARE(XmlDocument::checkWellFormed(xml).isEmpty(), loads);
+    XmlDocument plain;
+    QCOMPARE(loadBytes(plain, "<rss><title>" + body + "</title></rss>"), loadsWithoutDtd);
+}
+
+void tst_XmlDocument::checkWellFormed_agreesWithXmllint_data() {
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<bool>("wellFormed");
+
+    const auto row = [](const char *name, const QByteArray &xml, bool wellFormed) {
+        QTest::newRow(name) << xml << wellFormed;
+    };
+    row("plain", "<a>x</a>", true);
+    row("DOCTYPE inside element content", "<rss><title>x</title><!DOCTYPE rss></rss>", false);
+    row("DOCTYPE after the root", "<a/><!DOCTYPE a>", false);
+    row("attribute name starting with a digit", "<a 1b=\"x\"/>", false);
+    row("attribute name with '!'", "<a b!c=\"x\"/>", false);
+    row("attribute name with a no-break space", "<a b\xC2\xA0c=\"x\"/>", false);
+    row("attribute name with a non-ASCII letter", "<a caf\xC3\xA9=\"x\"/>", true);
+    row("attribute with two colons", "<a xmlns:b=\"u\" b:c:d=\"x\"/>", false);
+    row("undeclared attribute prefix", "<a b:c=\"1\"/>", false);
+    row("undeclared element prefix", "<a><x:b/></a>", false);
+    row("empty namespace for a prefix", "<a xmlns:x=\"\"/>", false);
+    row("empty default namespace", "<a xmlns=\"\">x</a>", true);
+    row("same attribute twice", "<a b=\"1\" b=\"2\"/>", false);
+    row("same attribute through two prefixes",
+        "<a x:b=\"1\" y:b=\"2\" xmlns:x=\"u\" xmlns:y=\"u\"/>", false);
+    row("xml prefix rebound", "<a xmlns:xml=\"urn:wrong\"/>", false);
+    row("xml:lang", "<a xml:lang=\"en\"/>", true);
+    row("'<' in an attribute value", "<a b=\"<\"/>", false);
+    row("']]>' in text", "<a>]]></a>", false);
+    row("'>' in text", "<a>></a>", true);
+    row("NUL by reference", "<a>&#0;</a>", false);
+    row("surrogate by reference", "<a>&#xD800;</a>", false);
+    row("U+FFFE", "<a>\xEF\xBF\xBE</a>", false);
+    row("astral character", "<a>\xF0\x9F\x8E\x99 &#x1F399;</a>", true);
+    row("'--' inside a comment", "<a><!-- a -- b --></a>", false);
+    row("second XML declaration", "<?xml version=\"1.0\"?><?xml version=\"1.0\"?><a/>", false);
+    row("declaration after white space", " <?xml version=\"1.0\"?><a/>", false);
+    row("version 1.1", "<?xml version=\"1.1\"?><a/>", true);
+    row("version 2.0", "<?xml version=\"2.0\"?><a/>", false);
+    row("stylesheet instruction", "<?xml-stylesheet href=\"s.css\"?><a/>", true);
+    row("undeclared entity", "<a>&e;</a>", false);
+    row("entity with an unbalanced element", "<!DOCTYPE a [<!ENTITY e \"<b>\">]><a>&e;</a>", false);
+    row("declared entity", "<!DOCTYPE a [<!ENTITY e \"<b/>\">]><a>&e;</a>", true);
+    row("undeclared entity, standalone with an external DTD",
+        "<?xml version=\"1.0\" standalone=\"yes\"?><!DOCTYPE a SYSTEM \"x.dtd\"><a>&e;</a>", false);
+    row("undeclared entity with an external DTD", "<!DOCTYPE a SYSTEM \"x.dtd\"><a>&e;</a>", false);
+    row("two roots", "<a/><a/>", false);
+    row("text after the root", "<a/>x", false);
+    row("comment after the root", "<a/><!-- x -->\n", true);
+    row("byte-order mark", "\xEF\xBB\xBF<a/>", true);
+    row("mismatched end tag", "<a><b></a></b>", false);
+    row("end tag with another prefix", "<x:a xmlns:x=\"u\" xmlns:y=\"u\"></y:a>", false);
+    row("unquoted attribute", "<a b=c/>", false);
+    row("no white space between attributes", "<a b=\"1\"c=\"2\"/>", false);
+    row("character reference to a tab in an attribute", "<a b=\"&#9;\"/>", true);
+    row("CDATA outside the root", "<![CDATA[x]]><a/>", false);
+    row("processing instruction named xml", "<a><?xml x?></a>", false);
+    row("encoding UTF-16 on ASCII bytes", "<?xml version=\"1.0\" encoding=\"UTF-16\"?><a/>", false);
+    row("unknown encoding", "<?xml version=\"1.0\" encoding=\"x-nothing\"?><a/>", false);
+}
+
+void tst_XmlDocument::checkWellFormed_agreesWithXmllint() {
+    QFETCH(QByteArray, xml);
+    QFETCH(bool, wellFormed);
+    const QString error = XmlDocument::checkWellFormed(xml);
+    QVERIFY2(error.isEmpty() == wellFormed, qPrintable(error));
+    XmlDocument document;
+    QCOMPARE(loadBytes(document, xml), wellFormed);
+
+    const QString xmllint = QStandardPaths::findExecutable(QStringLiteral("xmllint"));
+    if (xmllint.isEmpty())
+        QSKIP("xmllint is not installed (libxml2-utils)");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.xml"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(xml);
+    file.close();
+    QProcess process;
+    process.start(xmllint, {QStringLiteral("--noout"), path});
+    QVERIFY(process.waitForFinished());
+    // xmllint exits 0 after a namespace error; any error it prints counts.
+    const QByteArray output = process.readAllStandardError();
+    const bool passes = process.exitCode() == 0 && !output.contains(" error ");
+    QVERIFY2(passes == wellFormed, output.constData());
+}
+
+void tst_XmlDocument::fifo_refusedWithoutWaiting() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("feed.xml"));
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    // With no writer, opening it for reading would block for ever.
+    XmlDocument document;
+    QVERIFY(!document.load(path));
+    QCOMPARE(document.errorString(), QStringLiteral("%1 is not a regular file").arg(path));
+    QVERIFY(!XmlDocument().load(QStringLiteral("/dev/zero")));
 }
 
 QTEST_APPLESS_MAIN(tst_XmlDocument)
