@@ -119,4 +119,46 @@ QByteArray feedBytes(int episodes) {
     fill(document, episodes);
     return FeedText::build(document, buildDate()).toUtf8();
 }
+
+QByteArray richFeedBytes(int episodes) {
+    PodcastDocument document;
+    fill(document, episodes);
+    document.setNamespaces({{u"content"_qs, u"http://purl.org/rss/1.0/modules/content/"_qs},
+                            {u"podcast"_qs, u"https://podcastindex.org/namespace/1.0"_qs}});
+    Sequence words(7);
+    QList<Episode> episodesWithNotes = document.episodes();
+    for (qsizetype n = 0; n < episodesWithNotes.size(); ++n) {
+        // About 2 KB of HTML show notes, as hosts write them.
+        QString notes;
+        while (notes.size() < 2000) {
+            notes += u"<p>"_qs;
+            for (int w = 0; w < 24; ++w) {
+                notes += QStringView(Words[size_t(words.below(int(Words.size())))]);
+                notes += u' ';
+            }
+            notes += u"&amp; <a href=\"https://brindlewood.example.org/notes\">more</a></p>"_qs;
+        }
+        const QByteArray number = QByteArray::number(n + 1);
+        QByteArray extra = "<description><![CDATA[<p>Episode " + number +
+                           ": a short note with <b>markup</b> & more.</p>]]></description>\n"
+                           "<content:encoded><![CDATA[" +
+                           notes.toUtf8() +
+                           "]]></content:encoded>\n"
+                           "<itunes:image href=\"https://brindlewood.example.org/art/" +
+                           number +
+                           ".jpg\" />\n"
+                           "<podcast:transcript url=\"https://brindlewood.example.org/t/" +
+                           number +
+                           ".vtt\" type=\"text/vtt\" />\n"
+                           "<podcast:chapters url=\"https://brindlewood.example.org/c/" +
+                           number + ".json\" type=\"application/json+chapters\" />";
+        episodesWithNotes[n].extra = std::move(extra);
+    }
+    PodcastDocument rich;
+    for (int i = 0; i < ChannelField::Count; ++i)
+        rich.setField(i, document.field(i));
+    rich.setNamespaces(document.namespaces());
+    rich.appendEpisodes(std::move(episodesWithNotes));
+    return FeedText::buildUtf8(rich, buildDate());
+}
 } // namespace FeedGenerator

@@ -19,4 +19,8 @@ QString buildDate();
 
 // The feed file bytes in our writer's layout (UTF-8, no byte-order mark).
 QByteArray feedBytes(int episodes);
+// The same with what real feeds carry beyond the form in every item: about
+// 2 KB of content:encoded, a CDATA description, an itunes:image and two
+// podcast: tags.
+QByteArray richFeedBytes(int episodes);
 } // namespace FeedGenerator

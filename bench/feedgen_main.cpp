@@ -7,8 +7,9 @@
 #include <cstdio>
 
 namespace {
-constexpr char Usage[] = "Usage: brindlewood-bench-feedgen [--episodes N] [--] OUT\n"
-                         "Writes a generated feed of N episodes (default 32767) to OUT.\n";
+constexpr char Usage[] = "Usage: brindlewood-bench-feedgen [--episodes N] [--rich] [--] OUT\n"
+                         "Writes a generated feed of N episodes (default 32767) to OUT;\n"
+                         "--rich adds show notes, artwork and podcast: tags to every item.\n";
 
 int usageError(const QString &text) {
     std::fprintf(stderr, "brindlewood-bench-feedgen: %s\n%s", qPrintable(text), Usage);
@@ -20,6 +21,7 @@ int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments().mid(1);
     int episodes = FeedGenerator::DefaultEpisodes;
+    bool rich = false;
     QStringList files;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -31,6 +33,8 @@ int main(int argc, char *argv[]) {
         } else if (arg == u"--help" || arg == u"-h") {
             std::fputs(Usage, stdout);
             return 0;
+        } else if (arg == u"--rich") {
+            rich = true;
         } else if (arg == u"--episodes" && i + 1 < args.size()) {
             bool ok = false;
             episodes = args[++i].toInt(&ok);
@@ -44,7 +48,9 @@ int main(int argc, char *argv[]) {
     if (files.size() != 1)
         return usageError(QStringLiteral("one OUT file is needed"));
     QString error;
-    if (!FeedFile::write(files.first(), FeedGenerator::feedBytes(episodes), &error)) {
+    const QByteArray bytes =
+        rich ? FeedGenerator::richFeedBytes(episodes) : FeedGenerator::feedBytes(episodes);
+    if (!FeedFile::write(files.first(), bytes, &error)) {
         std::fprintf(stderr, "brindlewood-bench-feedgen: %s\n", qPrintable(error));
         return 1;
     }
