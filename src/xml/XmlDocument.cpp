@@ -379,6 +379,9 @@ private:
     bool retaining() const { return !m_open.empty() && m_open.back().retained; }
     QByteArray outputPrefix(const xmlChar *prefix, const xmlChar *uri);
     void appendLeaf(XmlNode::Kind kind, const QByteArray &xml);
+    // A comment or processing instruction: `open` text [blank data] `close`.
+    void keepLeaf(XmlNode::Kind kind, QByteArrayView open, QByteArrayView text, QByteArrayView data,
+                  QByteArrayView close);
     void markCdata();
 
     qint32 nameId(const xmlChar *prefix, const xmlChar *local) {
@@ -723,34 +726,30 @@ void XmlDocument::Parser::appendLeaf(XmlNode::Kind kind, const QByteArray &xml) 
 }
 
 void XmlDocument::Parser::comment(void *context, const xmlChar *text) {
-    Parser &p = of(context);
-    // Before the root element a comment belongs to the document's prolog.
-    const bool prolog = p.m_open.empty() && p.m_data.root < 0 && p.m_store;
-    if (!prolog && !p.retaining())
-        return;
-    p.guarded([&] {
-        QByteArray xml("<!--");
-        xml += view(text);
-        xml += "-->";
-        p.appendLeaf(XmlNode::Kind::Comment, xml);
-    });
+    of(context).keepLeaf(XmlNode::Kind::Comment, "<!--", view(text), {}, "-->");
 }
 
 void XmlDocument::Parser::processingInstruction(void *context, const xmlChar *target,
                                                 const xmlChar *data) {
-    Parser &p = of(context);
-    const bool prolog = p.m_open.empty() && p.m_data.root < 0 && p.m_store;
-    if (!prolog && !p.retaining())
+    of(context).keepLeaf(XmlNode::Kind::ProcessingInstruction, "<?", view(target),
+                         data && *data ? view(data) : QByteArrayView(), "?>");
+}
+
+void XmlDocument::Parser::keepLeaf(XmlNode::Kind kind, QByteArrayView open, QByteArrayView text,
+                                   QByteArrayView data, QByteArrayView close) {
+    // Before the root element a comment or instruction is the document's prolog.
+    const bool prolog = m_open.empty() && m_data.root < 0 && m_store;
+    if (!prolog && !retaining())
         return;
-    p.guarded([&] {
-        QByteArray xml("<?");
-        xml += view(target);
-        if (data && *data) {
+    guarded([&] {
+        QByteArray xml = open.toByteArray();
+        xml += text;
+        if (!data.isEmpty()) {
             xml += ' ';
-            xml += view(data);
+            xml += data;
         }
-        xml += "?>";
-        p.appendLeaf(XmlNode::Kind::ProcessingInstruction, xml);
+        xml += close;
+        appendLeaf(kind, xml);
     });
 }
 
