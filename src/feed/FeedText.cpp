@@ -69,6 +69,8 @@ public:
         m_used = end - m_bytes.constData();
     }
     void raw(QByteArrayView utf8) {
+        if (utf8.isEmpty())
+            return; // a null view: memcpy may not be handed a null pointer
         std::memcpy(room(utf8.size()), utf8.data(), size_t(utf8.size()));
         m_used += utf8.size();
     }
