@@ -1,5 +1,7 @@
 #include "EpisodeBoxHelp.h"
 
+#include "feed/KeptContent.h"
+
 #include "EpisodeDialog.h"
 #include "feed/FileDialogService.h"
 #include "feed/MediaEpisode.h"
@@ -135,7 +137,8 @@ void EpisodeBoxHelp::fillNow() {
 }
 
 void EpisodeBoxHelp::fillNewGuid() {
-    put(E::Guid, QStringLiteral("urn:uuid:") + QUuid::createUuid().toString(QUuid::WithoutBraces));
+    put(E::Guid, KeptContent::newGuid());
+    m_dialog.markGuidNotPermaLink();
 }
 
 void EpisodeBoxHelp::fillFromMediaFile() {

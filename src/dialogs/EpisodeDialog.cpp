@@ -1,5 +1,7 @@
 #include "EpisodeDialog.h"
 
+#include "feed/KeptContent.h"
+
 #include "EpisodeBoxHelp.h"
 #include "MoreTagsDialog.h"
 
@@ -200,6 +202,11 @@ QByteArray EpisodeDialog::extra() const {
     if (m_selectedEpisode >= 1 && m_selectedEpisode <= m_document.episodeCount())
         return m_document.episode(m_selectedEpisode).extra;
     return QByteArray();
+}
+
+void EpisodeDialog::markGuidNotPermaLink() {
+    m_extra = KeptContent::withGuidNotPermaLink(extra());
+    m_extraEdited = true;
 }
 
 void EpisodeDialog::openMoreTags() {

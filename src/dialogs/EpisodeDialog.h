@@ -55,6 +55,8 @@ public:
     // The episode's kept content as Save will write it: what More Tags
     // confirmed, else what the episode held.
     QByteArray extra() const;
+    // A GUID made here is no address: the saved item says isPermaLink="false".
+    void markGuidNotPermaLink();
     // Opens More Tags for this episode; tests run the modal dialog themselves.
     void openMoreTags();
     void setMoreTagsRunner(std::function<int(MoreTagsDialog &)> run) {

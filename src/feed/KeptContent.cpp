@@ -1,5 +1,7 @@
 #include "KeptContent.h"
 
+#include <QUuid>
+
 #include <cstring>
 
 namespace KeptContent {
@@ -225,5 +227,19 @@ void append(QByteArray &block, QByteArrayView node) {
     if (!block.isEmpty())
         block += '\n';
     block += node;
+}
+QString newGuid() {
+    return QStringLiteral("urn:uuid:") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+QByteArray withGuidNotPermaLink(QByteArrayView itemBlock) {
+    for (const Node &node : split(itemBlock)) {
+        if (node.name == "guid" && addsToWritten(node, Written::Text))
+            return itemBlock.toByteArray();
+    }
+    QByteArray block("<guid isPermaLink=\"false\" />");
+    if (!itemBlock.isEmpty())
+        append(block, itemBlock);
+    return block;
 }
 } // namespace KeptContent

@@ -40,4 +40,10 @@ QByteArrayView writtenAttribute(QByteArrayView name);
 
 // Joins nodes into a block: one node a line.
 void append(QByteArray &block, QByteArrayView node);
+
+// A new GUID for an episode ("urn:uuid:..."), and the item block that says
+// it is no address (isPermaLink="false"), as RSS asks of such a GUID. A block
+// that already adds to the guid is left as it is.
+QString newGuid();
+QByteArray withGuidNotPermaLink(QByteArrayView itemBlock);
 } // namespace KeptContent

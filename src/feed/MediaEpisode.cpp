@@ -1,5 +1,7 @@
 #include "MediaEpisode.h"
 
+#include "KeptContent.h"
+
 #include "BuildDate.h"
 #include "MediaFile.h"
 
@@ -74,8 +76,8 @@ MediaEpisode MediaEpisode::fromFile(const QString &path, const Episode *previous
         result.durationRead = true;
     }
     episode[EpisodeColumn::PubDate] = BuildDate::text(now);
-    episode[EpisodeColumn::Guid] =
-        QStringLiteral("urn:uuid:") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    episode[EpisodeColumn::Guid] = KeptContent::newGuid();
+    episode.extra = KeptContent::withGuidNotPermaLink({});
 
     if (!urlBase.isEmpty())
         episode[EpisodeColumn::Url] =

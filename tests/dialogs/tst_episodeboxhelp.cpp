@@ -154,6 +154,8 @@ void tst_EpisodeBoxHelp::newGuid_isFreshUrnUuid() {
     QVERIFY(!QUuid::fromString(first.mid(9)).isNull());
     dialog->help()->fillNewGuid();
     QVERIFY(dialog->field(E::Guid) != first);
+    // Such a GUID is no address: the item says so, once however often.
+    QCOMPARE(dialog->extra(), QByteArray("<guid isPermaLink=\"false\" />"));
 }
 
 void tst_EpisodeBoxHelp::fromMediaFile_fillsFourBoxesKeepingUrlFolder_data() {
