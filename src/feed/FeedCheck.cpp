@@ -452,7 +452,8 @@ void forEachKeptAddress(
         if (!kept.episode) {
             for (const XmlNode &node : scan.channel->elements(*kept.namespaceName, local)) {
                 if (KeptContentReader::hasAttribute(node, attribute))
-                    function(Place::ofTag(tagName(kept)), KeptContentReader::attribute(node, attribute));
+                    function(Place::ofTag(tagName(kept)),
+                             KeptContentReader::attribute(node, attribute));
             }
             continue;
         }
@@ -574,7 +575,8 @@ template<typename Function> void forEachSubcategory(const Scan &scan, Function f
         } else {
             continue;
         }
-        for (const XmlNode &sub : scan.channel->children(node, KeptContentReader::Itunes, u"category"_qs))
+        for (const XmlNode &sub :
+             scan.channel->children(node, KeptContentReader::Itunes, u"category"_qs))
             function(categoryName, KeptContentReader::attribute(sub, u"text"_qs));
     }
 }
@@ -587,7 +589,8 @@ void channelCategoryRetired(const Scan &scan, Findings &out) {
                     .arg(scan.field(ChannelField::Category)));
     for (const XmlNode &node : scan.channel->elements(KeptContentReader::Itunes, u"category"_qs)) {
         const QString text = KeptContentReader::attribute(node, u"text"_qs);
-        if (KeptContentReader::hasAttribute(node, u"text"_qs) && isRetired(text) && !findCategory(text))
+        if (KeptContentReader::hasAttribute(node, u"text"_qs) && isRetired(text) &&
+            !findCategory(text))
             out.add(Place::ofTag(u"itunes:category"_qs),
                     QStringLiteral("\"%1\" is no longer one of Apple's categories.").arg(text));
     }
@@ -639,7 +642,8 @@ void channelType(const Scan &scan, Findings &out) {
 }
 
 void podcastLocked(const Scan &scan, Findings &out) {
-    for (const XmlNode &node : scan.channel->elements(KeptContentReader::PodcastIndex, u"locked"_qs)) {
+    for (const XmlNode &node :
+         scan.channel->elements(KeptContentReader::PodcastIndex, u"locked"_qs)) {
         if (node.text() != u"yes" && node.text() != u"no")
             out.add(
                 Place::ofTag(u"podcast:locked"_qs),
@@ -648,7 +652,8 @@ void podcastLocked(const Scan &scan, Findings &out) {
 }
 
 void podcastGuid(const Scan &scan, Findings &out) {
-    for (const XmlNode &node : scan.channel->elements(KeptContentReader::PodcastIndex, u"guid"_qs)) {
+    for (const XmlNode &node :
+         scan.channel->elements(KeptContentReader::PodcastIndex, u"guid"_qs)) {
         if (!isUuid(node.text()))
             out.add(Place::ofTag(u"podcast:guid"_qs),
                     QStringLiteral("podcast:guid \"%1\" is not a UUID.").arg(node.text()));
@@ -880,7 +885,8 @@ void episodeExplicitLegacy(const Scan &scan, Findings &out) {
 
 void episodeNumbers(const Scan &scan, Findings &out, const QString &local) {
     forEachEpisode(scan, [&](qsizetype number) {
-        for (const XmlNode &node : scan.episode(number).elements(KeptContentReader::Itunes, local)) {
+        for (const XmlNode &node :
+             scan.episode(number).elements(KeptContentReader::Itunes, local)) {
             if (!isPositiveWholeNumber(node.text()))
                 out.add(Place::ofTag(u"itunes:"_qs + local, number),
                         QStringLiteral("itunes:%1 is \"%2\"; it takes a whole number from 1.")
@@ -1094,7 +1100,7 @@ QString sourceName(Source source) {
     case Source::PodcastIndex:
         return QStringLiteral("Podcast Index namespace documentation");
     case Source::Rss2:
-        return QStringLiteral("RSS 2.0 specification");
+        return QStringLiteral("RSS 2.0 rules of the RSS Advisory Board");
     }
     return {};
 }

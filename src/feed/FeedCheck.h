@@ -10,13 +10,13 @@ class PodcastDocument;
 
 // Will the directories take this feed? Checks the document as it stands (the
 // fields, the columns and the kept content) against the rules that Apple
-// Podcasts, the Podcast Index and the RSS 2.0 specification publish.
+// Podcasts, the Podcast Index and the RSS Advisory Board publish for RSS 2.0.
 namespace FeedCheck {
 enum class Source {
     ApplePodcasts,   // "A Podcaster's Guide to RSS"
     AppleCategories, // its list of categories
     PodcastIndex,    // the podcast namespace documentation
-    Rss2,            // the RSS 2.0 specification
+    Rss2,            // the RSS 2.0 rules of the RSS Advisory Board
 };
 QString sourceName(Source source);
 

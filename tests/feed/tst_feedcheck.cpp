@@ -316,7 +316,7 @@ void tst_FeedCheck::rules_haveUniqueIdsAndNamedSources() {
     const QStringList sources{u"Apple Podcasts, A Podcaster's Guide to RSS"_qs,
                               u"Apple Podcasts, A Podcaster's Guide to RSS, category list"_qs,
                               u"Podcast Index namespace documentation"_qs,
-                              u"RSS 2.0 specification"_qs};
+                              u"RSS 2.0 rules of the RSS Advisory Board"_qs};
     for (const FeedCheck::Rule &rule : FeedCheck::rules()) {
         const QString id = QString::fromLatin1(rule.id);
         QVERIFY2(!ids.contains(id), rule.id);
