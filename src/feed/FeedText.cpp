@@ -4,6 +4,7 @@
 #include "model/PodcastDocument.h"
 
 #include <QStringEncoder>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -13,6 +14,17 @@ constexpr QLatin1StringView Eol("\r\n");
 constexpr QLatin1StringView Indent5("     ");
 constexpr QLatin1StringView Indent10("          ");
 constexpr QLatin1StringView Indent15("               ");
+
+// Line end and indentation steps. The fixed layout is CR LF with five blanks
+// a level; an item added to a loaded feed takes the file's own.
+struct Layout {
+    QLatin1StringView eol = Eol;
+    QLatin1StringView step = Indent5;
+    // Which of an item's elements are written when they hold nothing.
+    const std::array<bool, EpisodeColumn::Count> *writeEmpty = nullptr;
+    bool writesEmpty(int column) const { return !writeEmpty || (*writeEmpty)[size_t(column)]; }
+};
+const Layout Fixed;
 
 // Collects the text as UTF-16, for callers that want a QString.
 class Utf16Sink {
@@ -94,8 +106,8 @@ private:
     QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 };
 
-// Kept XML goes in with the file's line ends: CR LF.
-template<typename Sink> void lines(Sink &out, QByteArrayView xml) {
+// Kept XML goes in with the file's line ends.
+template<typename Sink> void lines(Sink &out, QByteArrayView xml, const Layout &layout = Fixed) {
     qsizetype from = 0;
     for (;;) {
         const qsizetype lf = xml.indexOf('\n', from);
@@ -107,7 +119,7 @@ template<typename Sink> void lines(Sink &out, QByteArrayView xml) {
         if (end > from && xml[end - 1] == '\r')
             --end;
         out.raw(xml.sliced(from, end - from));
-        out.literal(Eol);
+        out.literal(layout.eol);
         from = lf + 1;
     }
 }
@@ -145,65 +157,73 @@ private:
 };
 
 template<typename Sink, typename Nodes>
-void keptLines(Sink &out, QLatin1StringView indent, const Nodes &nodes) {
+void keptLines(Sink &out, QLatin1StringView indent, const Nodes &nodes,
+               const Layout &layout = Fixed) {
     for (const KeptContent::Node &node : nodes) {
         out.literal(indent);
-        lines(out, node.xml);
-        out.literal(Eol);
+        lines(out, node.xml, layout);
+        out.literal(layout.eol);
     }
 }
 
 // What a piece adds inside an element that the editor writes with ` />`.
 template<typename Sink>
 void closeWithChildren(Sink &out, QLatin1StringView indent, QLatin1StringView name,
-                       const KeptContent::Node *adds) {
+                       const KeptContent::Node *adds, const Layout &layout = Fixed) {
     const QList<KeptContent::Node> children =
         adds ? KeptContent::split(adds->content) : QList<KeptContent::Node>();
     if (children.isEmpty()) {
         out.literal(QLatin1StringView(" />"));
-        out.literal(Eol);
+        out.literal(layout.eol);
         return;
     }
     out.literal(u'>');
-    out.literal(Eol);
-    const QByteArray deep(indent.size() + 5, ' ');
+    out.literal(layout.eol);
+    const QByteArray deep = QByteArray(indent.data(), indent.size()) +
+                            QByteArray(layout.step.data(), layout.step.size());
     for (const KeptContent::Node &child : children) {
         out.literal(QLatin1StringView(deep));
-        lines(out, child.xml);
-        out.literal(Eol);
+        lines(out, child.xml, layout);
+        out.literal(layout.eol);
     }
     out.literal(indent);
     out.literal(QLatin1StringView("</"));
     out.literal(name);
     out.literal(u'>');
-    out.literal(Eol);
+    out.literal(layout.eol);
 }
 
 template<typename Sink>
 void element(Sink &out, QLatin1StringView indent, QLatin1StringView name, const QString &value,
-             const Kept &kept = {}) {
+             const Kept &kept = {}, const Layout &layout = Fixed, int column = -1) {
     const KeptContent::Node *adds = kept.adds(QByteArrayView(name.data(), name.size()));
+    if (value.isEmpty() && !adds && column >= 0 && !layout.writesEmpty(column))
+        return;
     out.literal(indent);
     out.literal(u'<');
     out.literal(name);
     if (adds)
-        lines(out, adds->attributes);
+        lines(out, adds->attributes, layout);
     out.literal(u'>');
     out.value(value);
     if (adds)
-        lines(out, adds->content);
+        lines(out, adds->content, layout);
     out.literal(QLatin1StringView("</"));
     out.literal(name);
     out.literal(u'>');
-    out.literal(Eol);
+    out.literal(layout.eol);
 }
 
 // An element whose values are attributes: ` name="value"` each.
 template<typename Sink>
 void attributeElement(Sink &out, QLatin1StringView indent, QLatin1StringView name,
                       std::initializer_list<std::pair<QLatin1StringView, const QString *>> values,
-                      const Kept &kept) {
+                      const Kept &kept, const Layout &layout = Fixed, int column = -1) {
     const KeptContent::Node *adds = kept.adds(QByteArrayView(name.data(), name.size()));
+    if (!adds && column >= 0 && !layout.writesEmpty(column) &&
+        std::all_of(values.begin(), values.end(),
+                    [](const auto &value) { return value.second->isEmpty(); }))
+        return;
     out.literal(indent);
     out.literal(u'<');
     out.literal(name);
@@ -215,8 +235,40 @@ void attributeElement(Sink &out, QLatin1StringView indent, QLatin1StringView nam
         out.literal(u'"');
     }
     if (adds)
-        lines(out, adds->attributes);
-    closeWithChildren(out, indent, name, adds);
+        lines(out, adds->attributes, layout);
+    closeWithChildren(out, indent, name, adds, layout);
+}
+
+template<typename Sink>
+void item(Sink &out, const Episode &episode, QLatin1StringView indent,
+          QLatin1StringView childIndent, const Layout &layout = Fixed) {
+    namespace E = EpisodeColumn;
+    using L = QLatin1StringView;
+    const Kept item(episode.extra, KeptContent::itemElement);
+    out.literal(indent);
+    out.literal(L("<item>"));
+    out.literal(layout.eol);
+    const auto text = [&](const char *name, int column) {
+        element(out, childIndent, L(name), episode[column], item, layout, column);
+    };
+    text("title", E::Title);
+    text("itunes:author", E::Author);
+    text("itunes:subtitle", E::Subtitle);
+    text("itunes:summary", E::Summary);
+    attributeElement(out, childIndent, L("enclosure"),
+                     {{L("url"), &episode[E::Url]},
+                      {L("type"), &episode[E::Type]},
+                      {L("length"), &episode[E::Length]}},
+                     item, layout, E::Url);
+    text("guid", E::Guid);
+    text("pubDate", E::PubDate);
+    text("itunes:duration", E::Duration);
+    text("itunes:keywords", E::Keywords);
+    text("itunes:explicit", E::Explicit);
+    text("category", E::Category);
+    keptLines(out, childIndent, item.rest(), layout);
+    out.literal(indent);
+    out.literal(L("</item>"));
 }
 
 template<typename Sink> Sink write(const PodcastDocument &document, const QString &buildDate) {
@@ -297,28 +349,7 @@ template<typename Sink> Sink write(const PodcastDocument &document, const QStrin
     keptLines(out, Indent10, channel.rest());
 
     for (const Episode &episode : document.episodes()) {
-        const Kept item(episode.extra, KeptContent::itemElement);
-        out.literal(Indent10);
-        out.literal(L("<item>"));
-        out.literal(Eol);
-        element(out, Indent15, L("title"), episode[E::Title], item);
-        element(out, Indent15, L("itunes:author"), episode[E::Author], item);
-        element(out, Indent15, L("itunes:subtitle"), episode[E::Subtitle], item);
-        element(out, Indent15, L("itunes:summary"), episode[E::Summary], item);
-        attributeElement(out, Indent15, L("enclosure"),
-                         {{L("url"), &episode[E::Url]},
-                          {L("type"), &episode[E::Type]},
-                          {L("length"), &episode[E::Length]}},
-                         item);
-        element(out, Indent15, L("guid"), episode[E::Guid], item);
-        element(out, Indent15, L("pubDate"), episode[E::PubDate], item);
-        element(out, Indent15, L("itunes:duration"), episode[E::Duration], item);
-        element(out, Indent15, L("itunes:keywords"), episode[E::Keywords], item);
-        element(out, Indent15, L("itunes:explicit"), episode[E::Explicit], item);
-        element(out, Indent15, L("category"), episode[E::Category], item);
-        keptLines(out, Indent15, item.rest());
-        out.literal(Indent10);
-        out.literal(L("</item>"));
+        item(out, episode, Indent10, Indent15);
         out.literal(Eol);
     }
     // Items without a title are not listed but stay in the feed.
@@ -338,5 +369,18 @@ QString build(const PodcastDocument &document, const QString &buildDate) {
 
 QByteArray buildUtf8(const PodcastDocument &document, const QString &buildDate) {
     return write<Utf8Sink>(document, buildDate).take();
+}
+
+QByteArray itemUtf8(const Episode &episode, const ItemLayout &itemLayout) {
+    const QLatin1StringView eol(itemLayout.eol);
+    const QLatin1StringView step(itemLayout.step);
+    Layout layout{eol, step, &itemLayout.writeEmpty};
+    qsizetype size = episode.extra.size() + 600;
+    for (const QString &column : episode.columns)
+        size += column.size();
+    Utf8Sink out(size, 0);
+    item(out, episode, QLatin1StringView(itemLayout.indent),
+         QLatin1StringView(itemLayout.childIndent), layout);
+    return out.take().sliced(itemLayout.indent.size());
 }
 } // namespace FeedText

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "FeedSchema.h"
+#include "model/Episode.h"
+
 #include <QByteArray>
 #include <QString>
+#include <array>
 
 class PodcastDocument;
 
@@ -14,5 +18,18 @@ QString build(const PodcastDocument &document, const QString &buildDate);
 // mark, built without the UTF-16 copy (half the memory for a large feed).
 QByteArray buildUtf8(const PodcastDocument &document, const QString &buildDate);
 
-inline constexpr char ItunesNamespace[] = "http://www.itunes.com/dtds/podcast-1.0.dtd";
+// An item as the fixed layout writes it, in a loaded file's own line end and
+// indentation (`step` is one level); an element whose value is empty is
+// written only where writeEmpty says so, or where kept content adds to it.
+// No line end after </item>, no indentation before <item>.
+struct ItemLayout {
+    QByteArray eol;
+    QByteArray indent;
+    QByteArray childIndent;
+    QByteArray step;
+    std::array<bool, EpisodeColumn::Count> writeEmpty{};
+};
+QByteArray itemUtf8(const Episode &episode, const ItemLayout &layout);
+
+using FeedSchema::ItunesNamespace;
 } // namespace FeedText

@@ -1,6 +1,7 @@
 #include "LoadPodcast.h"
 
 #include "ErrorReporter.h"
+#include "FeedSource.h"
 #include "FileDialogService.h"
 #include "KeptContent.h"
 #include "Locations.h"
@@ -10,6 +11,7 @@
 #include "xml/XmlDocument.h"
 
 #include <QDir>
+#include <QFile>
 #include <QVarLengthArray>
 #include <array>
 #include <functional>
@@ -196,11 +198,16 @@ struct ItemChildren {
             return -1;
         namespace E = EpisodeColumn;
         static constexpr std::pair<QByteArrayView, int> Columns[] = {
-            {"title", E::Title},          {"itunes:author", E::Author},
-            {"itunes:subtitle", E::Subtitle}, {"itunes:summary", E::Summary},
-            {"enclosure", E::Url},        {"guid", E::Guid},
-            {"pubDate", E::PubDate},      {"itunes:duration", E::Duration},
-            {"itunes:keywords", E::Keywords}, {"itunes:explicit", E::Explicit},
+            {"title", E::Title},
+            {"itunes:author", E::Author},
+            {"itunes:subtitle", E::Subtitle},
+            {"itunes:summary", E::Summary},
+            {"enclosure", E::Url},
+            {"guid", E::Guid},
+            {"pubDate", E::PubDate},
+            {"itunes:duration", E::Duration},
+            {"itunes:keywords", E::Keywords},
+            {"itunes:explicit", E::Explicit},
             {"category", E::Category}};
         for (const auto &[written, column] : Columns) {
             if (name == written)
@@ -313,6 +320,34 @@ QByteArray channelExtra(const XmlNode &channel) {
     }
     return kept.take();
 }
+// The file's text for a format-keeping save, its episodes numbered to match;
+// null (and no episode numbered) when the text cannot be followed.
+std::shared_ptr<const FeedSource> keepSource(const QString &path, Staged &staged,
+                                             const PodcastContent::Namespaces &namespaces) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return nullptr;
+    const QByteArray bytes = file.readAll();
+    file.close();
+    FeedSource::Loaded loaded;
+    for (int k = 0; k < ChannelField::Count; ++k) {
+        loaded.fieldRead[size_t(k)] = staged.fields[size_t(k)].has_value();
+        loaded.fields[size_t(k)] = staged.fields[size_t(k)].value_or(QString());
+    }
+    for (qsizetype i = 0; i < staged.episodes.size(); ++i)
+        staged.episodes[i].source = qint32(i);
+    loaded.episodes = staged.episodes;
+    loaded.channelExtra = staged.channelExtra;
+    loaded.hiddenItems = staged.hiddenItems;
+    loaded.prolog = staged.prolog;
+    loaded.namespaces = namespaces;
+    std::shared_ptr<const FeedSource> source = FeedSource::make(bytes, std::move(loaded));
+    if (!source) {
+        for (Episode &episode : staged.episodes)
+            episode.source = -1;
+    }
+    return source;
+}
 } // namespace
 
 bool LoadPodcast(const QString &path, PodcastDocument &document, LoadCommand command,
@@ -331,6 +366,9 @@ bool LoadPodcast(const QString &path, PodcastDocument &document, LoadCommand com
         ~Restore() { guard.setPropagateOutOfMemory(false); }
     } restore{guard};
 
+    // The first file loaded into an empty document becomes its text; a later
+    // one only brings its values and episodes.
+    const bool becomesText = document.isBlank();
     Staged staged;
     try {
         XmlDocument xml;
@@ -388,21 +426,23 @@ bool LoadPodcast(const QString &path, PodcastDocument &document, LoadCommand com
                 KeptContent::append(staged.prolog, node.outerXml());
         });
 
+        std::shared_ptr<const FeedSource> source;
+        if (becomesText)
+            source = keepSource(path, staged, xml.namespaces());
+
         // Nothing above touched the document; now it all goes in at once.
         for (int k = 0; k < ChannelField::Count; ++k) {
             if (staged.fields[size_t(k)])
                 document.setField(k, *staged.fields[size_t(k)]);
         }
-        // Like a field: a file with kept channel content replaces what was
-        // kept, a file without leaves it.
-        if (!staged.channelExtra.isEmpty())
+        // What the editor does not read of a channel stays with the file it
+        // came from: a later file's atom:link, itunes:block or
+        // itunes:new-feed-url would publish this feed as that one.
+        if (becomesText) {
             document.setChannelExtra(staged.channelExtra);
-        if (!staged.prolog.isEmpty())
             document.setProlog(staged.prolog);
-        if (!staged.hiddenItems.isEmpty()) {
-            QByteArray hidden = document.hiddenItems();
-            KeptContent::append(hidden, staged.hiddenItems);
-            document.setHiddenItems(hidden);
+            document.setHiddenItems(staged.hiddenItems);
+            document.setSource(source);
         }
         document.setNamespaces(xml.namespaces());
         guard.step(at(250), [&] { document.appendEpisodes(std::move(staged.episodes)); });

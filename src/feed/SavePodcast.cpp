@@ -3,7 +3,7 @@
 #include "ErrorReporter.h"
 #include "FeedFault.h"
 #include "FeedFile.h"
-#include "FeedText.h"
+#include "SourceFeedText.h"
 #include "FileDialogService.h"
 #include "Locations.h"
 #include "MessageService.h"
@@ -35,7 +35,7 @@ bool SavePodcast(const PodcastDocument &document, SaveServices &services) {
     guard.step(118, [&] { buildDate = BuildDate::text(services.clock()); });
     // Built straight as file bytes: a large feed never exists twice in memory.
     QByteArray bytes;
-    guard.step(120, [&] { bytes = FeedText::buildUtf8(document, buildDate); });
+    guard.step(120, [&] { bytes = SourceFeedText::buildUtf8(document, buildDate); });
     guard.enter(180);
 
     // The text is checked before it replaces anything, so a refused text

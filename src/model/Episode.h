@@ -12,8 +12,14 @@
 struct Episode {
     std::array<QString, EpisodeColumn::Count> columns;
     QByteArray extra;
+    // The item of the loaded file this record came from (see
+    // PodcastDocument::source), or -1 for a record the file did not have.
+    qint32 source = -1;
 
     const QString &operator[](int column) const { return columns[column]; }
     QString &operator[](int column) { return columns[column]; }
-    bool operator==(const Episode &other) const = default;
+    // The same record whichever file, if any, it came from.
+    bool operator==(const Episode &other) const {
+        return columns == other.columns && extra == other.extra;
+    }
 };

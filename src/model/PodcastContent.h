@@ -7,11 +7,14 @@
 #include <QList>
 #include <QString>
 #include <array>
+#include <memory>
 #include <utility>
 
 // Everything a PodcastDocument holds, taken or put back in one piece: what
 // undoing a load or "New" restores. Copies are cheap; the lists are shared
 // until one side changes.
+class FeedSource;
+
 struct PodcastContent {
     using Namespaces = QList<std::pair<QString, QString>>;
 
@@ -21,6 +24,7 @@ struct PodcastContent {
     QByteArray hiddenItems;
     QByteArray prolog;
     Namespaces namespaces;
+    std::shared_ptr<const FeedSource> source;
 
     bool operator==(const PodcastContent &other) const = default;
 };

@@ -144,6 +144,7 @@ PodcastContent PodcastDocument::content() const {
     content.hiddenItems = m_hiddenItems;
     content.prolog = m_prolog;
     content.namespaces = m_namespaces;
+    content.source = m_source;
     return content;
 }
 
@@ -157,6 +158,7 @@ void PodcastDocument::replaceContent(const PodcastContent &content) {
     m_hiddenItems = content.hiddenItems;
     m_prolog = content.prolog;
     m_namespaces = content.namespaces;
+    m_source = content.source;
 }
 
 void PodcastDocument::clear() {
@@ -172,6 +174,14 @@ void PodcastDocument::clear() {
     m_hiddenItems.clear();
     m_prolog.clear();
     m_namespaces.clear();
+    m_source.reset();
+}
+
+bool PodcastDocument::isBlank() const {
+    return m_episodes.isEmpty() && !m_source && m_channelExtra.isEmpty() &&
+           m_hiddenItems.isEmpty() && m_prolog.isEmpty() &&
+           std::all_of(m_fields.begin(), m_fields.end(),
+                       [](const QString &field) { return field.isEmpty(); });
 }
 
 void PodcastDocument::setChannelExtra(const QByteArray &extra) {

@@ -87,6 +87,14 @@ public:
     using MoveHandler = std::function<bool(qsizetype first, qsizetype count, qsizetype to)>;
     void setMoveHandler(MoveHandler handler) { m_moveHandler = std::move(handler); }
 
+    // The text of the file the document was first loaded from, which a save
+    // changes only where the document changed; null for a document made in
+    // the editor. Cleared with the document.
+    const std::shared_ptr<const FeedSource> &source() const { return m_source; }
+    void setSource(std::shared_ptr<const FeedSource> source) { m_source = std::move(source); }
+    // Nothing typed, loaded or kept: a load into it makes the file its text.
+    bool isBlank() const;
+
     bool DocumentChanged() const { return m_documentChanged; }
     void setDocumentChanged(bool changed);
 
@@ -130,6 +138,7 @@ private:
     QByteArray m_hiddenItems;
     QByteArray m_prolog;
     Namespaces m_namespaces;
+    std::shared_ptr<const FeedSource> m_source;
     bool m_documentChanged = false;
     MoveHandler m_moveHandler;
 };

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "model/Episode.h"
+#include "model/PodcastContent.h"
+#include "xml/XmlOutline.h"
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// A loaded feed's own text, kept so that a save changes only what the user
+// changed: where each field, column and item stands in it, and what the load
+// put into the document, to tell what changed since.
+class FeedSource {
+public:
+    // What the load took from the file, as it went into the document.
+    struct Loaded {
+        std::array<QString, 12> fields;
+        std::array<bool, 12> fieldRead{};
+        QList<Episode> episodes; // with source set to their index
+        QByteArray channelExtra;
+        QByteArray hiddenItems;
+        QByteArray prolog;
+        PodcastContent::Namespaces namespaces;
+    };
+
+    // The source of a file just loaded from `bytes`, or null when its text
+    // cannot be followed (the document is then saved in the fixed layout).
+    static std::shared_ptr<const FeedSource> make(const QByteArray &bytes, Loaded loaded);
+
+    // The file's text in UTF-8, its declaration saying so.
+    const QByteArray &text() const { return m_text; }
+    const XmlOutline &outline() const { return m_outline; }
+    qint32 root() const { return 0; }
+    qint32 channel() const { return m_channel; }
+    // The element of each listed item, by the source index of its episode.
+    const std::vector<qint32> &items() const { return m_items; }
+    // The file's line end: the first one it has.
+    QByteArrayView eol() const { return m_eol; }
+    const Loaded &loaded() const { return m_loaded; }
+
+    // Whether the file had the element (or attribute) of a field, or of a
+    // column of the item `source`: an empty value is written only then.
+    bool hasField(int index) const;
+    bool hasColumn(qint32 source, int column) const;
+
+    // The element holding field `index` (its parent for an owner field when
+    // the child is missing is not returned), or -1.
+    qint32 fieldElement(int index) const;
+    qint32 columnElement(qint32 source, int column) const;
+
+    // The bytes of a file in any encoding as UTF-8 text whose declaration
+    // says utf-8; nullopt when they cannot be converted.
+    static std::optional<QByteArray> utf8Text(const QByteArray &bytes);
+
+private:
+    FeedSource() = default;
+
+    QByteArray m_text;
+    XmlOutline m_outline;
+    qint32 m_channel = -1;
+    std::vector<qint32> m_items;
+    QByteArray m_eol;
+    Loaded m_loaded;
+};

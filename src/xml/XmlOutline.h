@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QList>
+#include <optional>
+#include <vector>
+
+// Where the elements of the first few levels of a well-formed UTF-8 text
+// stand, byte for byte, so that a value can be replaced in place and
+// everything around it stays as the file had it.
+//
+// The text must have passed the strict parser first: this only finds tags,
+// skipping comments, processing instructions, CDATA sections and the
+// document type declaration. An internal subset that declares entities is
+// not outlined (an entity may hold markup, which would move the tags).
+class XmlOutline {
+public:
+    struct Element {
+        qsizetype begin = 0;        // the '<' of the start tag
+        qsizetype nameEnd = 0;      // after the qualified name
+        qsizetype contentBegin = 0; // after the start tag's '>'
+        qsizetype contentEnd = 0;   // the end tag's '<'; contentBegin for <a/>
+        qsizetype end = 0;          // after the element's last '>'
+        qint32 parent = -1;
+        qint32 firstChild = -1;
+        qint32 nextSibling = -1;
+        bool selfClosing = false;
+    };
+    struct Attribute {
+        QByteArrayView qualifiedName;
+        qsizetype valueBegin = 0; // inside the quotes
+        qsizetype valueEnd = 0;
+        char quote = '"';
+    };
+
+    // Elements down to `maxDepth` (the root is depth 0), in document order;
+    // nullopt when the text cannot be outlined.
+    static std::optional<XmlOutline> of(QByteArrayView text, int maxDepth);
+
+    const std::vector<Element> &elements() const { return m_elements; }
+    const Element &at(qint32 index) const { return m_elements[size_t(index)]; }
+    QByteArrayView name(qint32 index) const;
+    // The first child named `name`, or -1.
+    qint32 child(qint32 parent, QByteArrayView name) const;
+    // The attributes of an element's start tag, in the order written.
+    QList<Attribute> attributes(qint32 index) const;
+    // True when the element holds anything but white space.
+    bool hasContent(qint32 index) const;
+
+private:
+    QByteArrayView m_text;
+    std::vector<Element> m_elements;
+};
