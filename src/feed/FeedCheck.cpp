@@ -1,6 +1,9 @@
 #include "FeedCheck.h"
 
+#include "FeedSchema.h"
+#include "FeedSource.h"
 #include "KeptContentReader.h"
+#include "SourceFeedText.h"
 #include "model/PodcastDocument.h"
 
 #include <QHash>
@@ -946,11 +949,34 @@ void addressBlanks(const Scan &scan, Findings &out) {
     forEachKeptAddress(scan, report);
 }
 
+// <itunes:category>History</itunes:category>: Apple reads the attribute.
+void valueAsText(const Scan &scan, Findings &out) {
+    const std::shared_ptr<const FeedSource> &source = scan.document.source();
+    if (!source)
+        return;
+    for (const int field : {int(ChannelField::Category), int(ChannelField::ImageLink)}) {
+        const QString text = source->valueAsText(field);
+        if (text.isNull() || !scan.field(field).isEmpty())
+            continue;
+        const FeedSchema::Place &place = FeedSchema::Channel[size_t(field)];
+        out.add(
+            Place::ofField(field),
+            QStringLiteral("<%1> holds \"%2\" as text; Apple reads it from its %3 "
+                           "attribute: type it in the box.")
+                .arg(QLatin1StringView(place.element), text, QLatin1StringView(place.attribute)));
+    }
+}
+
 void emptyElements(const Scan &scan, Findings &out) {
     const auto message = [](const char *element) {
         return QStringLiteral("<%1> is written empty; fill it in.").arg(QLatin1StringView(element));
     };
-    if (scan.field(ChannelField::OwnerEmail).trimmed().isEmpty())
+    // A loaded feed gets no element it did not have for an empty value.
+    const auto written = [&](const QString &value, bool writesEmpty) {
+        return value.trimmed().isEmpty() && (!value.isEmpty() || writesEmpty);
+    };
+    if (written(scan.field(ChannelField::OwnerEmail),
+                SourceFeedText::writesEmptyField(scan.document, ChannelField::OwnerEmail)))
         out.add(Place::ofField(ChannelField::OwnerEmail), message("itunes:email"));
     struct Column {
         int column;
@@ -962,7 +988,8 @@ void emptyElements(const Scan &scan, Findings &out) {
                                          {EpisodeColumn::Explicit, "itunes:explicit"}};
     forEachEpisode(scan, [&](qsizetype number) {
         for (const Column &column : columns) {
-            if (scan.column(number, column.column).trimmed().isEmpty())
+            if (written(scan.column(number, column.column),
+                        SourceFeedText::writesEmptyColumn(scan.document, number, column.column)))
                 out.add(Place::ofColumn(number, column.column), message(column.element));
         }
     });
@@ -998,6 +1025,9 @@ const Entry Rules[] = {
      channelOwnerEmail},
     {{"channel-image-missing", Error, Source::ApplePodcasts, "The podcast has artwork."},
      channelImageMissing},
+    {{"channel-value-as-text", Error, Source::ApplePodcasts,
+      "The category and the artwork are attributes, not text."},
+     valueAsText},
     {{"channel-image-address", Error, Source::ApplePodcasts,
       "The artwork address is a full http or https address."},
      channelImageAddress},

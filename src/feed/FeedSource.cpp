@@ -166,3 +166,13 @@ bool FeedSource::hasColumn(qint32 source, int column) const {
     }
     return false;
 }
+
+QString FeedSource::valueAsText(int index) const {
+    const qint32 element = fieldElement(index);
+    if (element < 0 || !FeedSchema::Channel[size_t(index)].attribute ||
+        !m_outline.attributes(element).isEmpty() || !m_outline.hasContent(element))
+        return {};
+    const XmlOutline::Element &e = m_outline.at(element);
+    return QString::fromUtf8(
+        QByteArrayView(m_text).sliced(e.contentBegin, e.contentEnd - e.contentBegin).trimmed());
+}

@@ -51,6 +51,9 @@ public:
     // the child is missing is not returned), or -1.
     qint32 fieldElement(int index) const;
     qint32 columnElement(qint32 source, int column) const;
+    // For a field read from an attribute (Category, Image Link) whose element
+    // has no attribute but text: that text, trimmed; else a null string.
+    QString valueAsText(int index) const;
 
     // The bytes of a file in any encoding as UTF-8 text whose declaration
     // says utf-8; nullopt when they cannot be converted.

@@ -1,6 +1,7 @@
 #include "LoadPodcast.h"
 
 #include "ErrorReporter.h"
+#include "FeedSchema.h"
 #include "FeedSource.h"
 #include "FileDialogService.h"
 #include "KeptContent.h"
@@ -17,49 +18,33 @@
 #include <functional>
 #include <optional>
 
-namespace {
-struct ChannelPath {
-    QStringView path;
-    bool fromAttribute; // Category and Image Link take an attribute's value
-};
+using namespace Qt::StringLiterals;
 
-// By Channel field index, which is also the reading order.
-constexpr std::array<ChannelPath, ChannelField::Count> ChannelPaths{{
-    {u"rss/channel/title", false},
-    {u"rss/channel/link", false},
-    {u"rss/channel/language", false},
-    {u"rss/channel/copyright", false},
-    {u"rss/channel/description", false},
-    {u"rss/channel/itunes:subtitle", false},
-    {u"rss/channel/itunes:author", false},
-    {u"rss/channel/itunes:summary", false},
-    {u"rss/channel/itunes:category", true},
-    {u"rss/channel/itunes:owner/itunes:name", false},
-    {u"rss/channel/itunes:owner/itunes:email", false},
-    {u"rss/channel/itunes:image", true},
-}};
+namespace {
+// The reading path of each Channel field, by field index (also the reading
+// order), from the feed schema.
+const std::array<QString, ChannelField::Count> &channelPaths() {
+    static const std::array<QString, ChannelField::Count> paths = [] {
+        std::array<QString, ChannelField::Count> made;
+        for (int k = 0; k < ChannelField::Count; ++k) {
+            const FeedSchema::Place &place = FeedSchema::Channel[size_t(k)];
+            made[size_t(k)] = u"rss/channel/"_s +
+                              (place.parent ? QLatin1StringView(place.parent) + u'/' : QString()) +
+                              QLatin1StringView(place.element);
+        }
+        return made;
+    }();
+    return paths;
+}
 
 constexpr QStringView ItemPath = u"rss/channel/item";
 
-struct ItemChild {
-    QStringView name;
-    int column;
-};
-
-// Read in this order, before and after the enclosure.
-constexpr std::array<ItemChild, 3> BeforeEnclosure{{
-    {u"itunes:author", EpisodeColumn::Author},
-    {u"itunes:subtitle", EpisodeColumn::Subtitle},
-    {u"itunes:summary", EpisodeColumn::Summary},
-}};
-constexpr std::array<ItemChild, 6> AfterEnclosure{{
-    {u"guid", EpisodeColumn::Guid},
-    {u"pubDate", EpisodeColumn::PubDate},
-    {u"itunes:duration", EpisodeColumn::Duration},
-    {u"itunes:keywords", EpisodeColumn::Keywords},
-    {u"itunes:explicit", EpisodeColumn::Explicit},
-    {u"category", EpisodeColumn::Category},
-}};
+// The text columns read before and after the enclosure, in this order.
+constexpr std::array<int, 3> BeforeEnclosure{EpisodeColumn::Author, EpisodeColumn::Subtitle,
+                                             EpisodeColumn::Summary};
+constexpr std::array<int, 6> AfterEnclosure{EpisodeColumn::Guid,     EpisodeColumn::PubDate,
+                                            EpisodeColumn::Duration, EpisodeColumn::Keywords,
+                                            EpisodeColumn::Explicit, EpisodeColumn::Category};
 
 // Category and Image Link: the attribute the editor writes them to (text,
 // href), else the first one, whatever its name. Taking the first one even
@@ -70,7 +55,9 @@ qsizetype valueAttribute(const XmlNode &element) {
     if (attributes.isEmpty())
         throw StepFailure(QStringLiteral("The element %1 has no attribute.").arg(element.name()));
     const QString written =
-        element.name() == u"itunes:image" ? QStringLiteral("href") : QStringLiteral("text");
+        element.name() == QLatin1StringView(FeedSchema::Channel[ChannelField::ImageLink].element)
+            ? QLatin1StringView(FeedSchema::Channel[ChannelField::ImageLink].attribute)
+            : QLatin1StringView(FeedSchema::Channel[ChannelField::Category].attribute);
     for (qsizetype i = 0; i < attributes.size(); ++i) {
         if (attributes[i].qualifiedName == written)
             return i;
@@ -193,24 +180,12 @@ struct ItemChildren {
         }
     }
 
+    // The column whose element this is (the enclosure's under Url), or -1.
     static int columnOf(QByteArrayView name) {
         if (name.isEmpty())
             return -1;
-        namespace E = EpisodeColumn;
-        static constexpr std::pair<QByteArrayView, int> Columns[] = {
-            {"title", E::Title},
-            {"itunes:author", E::Author},
-            {"itunes:subtitle", E::Subtitle},
-            {"itunes:summary", E::Summary},
-            {"enclosure", E::Url},
-            {"guid", E::Guid},
-            {"pubDate", E::PubDate},
-            {"itunes:duration", E::Duration},
-            {"itunes:keywords", E::Keywords},
-            {"itunes:explicit", E::Explicit},
-            {"category", E::Category}};
-        for (const auto &[written, column] : Columns) {
-            if (name == written)
+        for (int column = 0; column < EpisodeColumn::Count; ++column) {
+            if (name == FeedSchema::Item[size_t(column)].element)
                 return column;
         }
         return -1;
@@ -220,11 +195,11 @@ struct ItemChildren {
 template<typename At>
 void readEpisode(const ItemChildren &children, Episode &episode, StepGuard &guard, At at) {
     int step = at(198);
-    for (const ItemChild &child : BeforeEnclosure) {
+    for (const int column : BeforeEnclosure) {
         XmlNode element;
-        guard.step(step, [&] { element = children.first[size_t(child.column)]; });
+        guard.step(step, [&] { element = children.first[size_t(column)]; });
         if (!element.isNull())
-            guard.step(step + 2, [&] { episode[child.column] = element.heldText(); });
+            guard.step(step + 2, [&] { episode[column] = element.heldText(); });
         step += 4;
     }
 
@@ -258,11 +233,11 @@ void readEpisode(const ItemChildren &children, Episode &episode, StepGuard &guar
     }
 
     step = at(228);
-    for (const ItemChild &child : AfterEnclosure) {
+    for (const int column : AfterEnclosure) {
         XmlNode element;
-        guard.step(step, [&] { element = children.first[size_t(child.column)]; });
+        guard.step(step, [&] { element = children.first[size_t(column)]; });
         if (!element.isNull())
-            guard.step(step + 2, [&] { episode[child.column] = element.heldText(); });
+            guard.step(step + 2, [&] { episode[column] = element.heldText(); });
         step += 4;
     }
 
@@ -407,15 +382,15 @@ bool LoadPodcast(const QString &path, PodcastDocument &document, LoadCommand com
             return fail(xml.errorString());
 
         for (int k = 0; k < ChannelField::Count; ++k) {
-            const ChannelPath &channel = ChannelPaths[size_t(k)];
             XmlNode element;
-            guard.step(at(116 + 6 * k), [&] { element = xml.selectSingleNode(channel.path); });
+            guard.step(at(116 + 6 * k),
+                       [&] { element = xml.selectSingleNode(channelPaths()[size_t(k)]); });
             guard.enter(at(118 + 6 * k));
             if (element.isNull())
                 continue;
             guard.step(at(120 + 6 * k), [&] {
                 staged.fields[size_t(k)] =
-                    channel.fromAttribute
+                    FeedSchema::Channel[size_t(k)].attribute
                         ? element.attributes().at(valueAttribute(element)).heldText
                         : element.heldText();
             });
