@@ -26,6 +26,15 @@ struct Layout {
 };
 const Layout Fixed;
 
+// Reading turns a bare carriage return into a line feed; one held in a value
+// (from &#13;) is written as the reference, so that it comes back.
+QString withCrReferences(const QString &value) {
+    if (!value.contains(u'\r'))
+        return value;
+    QString text = value;
+    return text.replace(u'\r', QLatin1StringView("&#13;"));
+}
+
 // Collects the text as UTF-16, for callers that want a QString.
 class Utf16Sink {
 public:
@@ -34,7 +43,7 @@ public:
     }
     void literal(QLatin1StringView text) { m_text += text; }
     void literal(QChar c) { m_text += c; }
-    void value(const QString &text) { m_text += text; }
+    void value(const QString &text) { m_text += withCrReferences(text); }
     void raw(QByteArrayView utf8) { m_text += QString::fromUtf8(utf8); }
     QString take() { return std::move(m_text); }
 
@@ -57,7 +66,8 @@ public:
         *room(1) = char(c.unicode());
         ++m_used;
     }
-    void value(const QString &text) {
+    void value(const QString &held) {
+        const QString text = withCrReferences(held);
         const qsizetype size = text.size();
         char *out = room(3 * size); // a UTF-16 unit never takes more than 3 bytes
         const char16_t *in = reinterpret_cast<const char16_t *>(text.constData());

@@ -413,6 +413,7 @@ private:
     bool m_stopped = false;
     bool m_readFailed = false;
     qsizetype m_cdataEnd = -1; // where the last CDATA section written ends
+    bool m_cdataCr = false;    // that section's last piece ended in a CR
     QString m_error;
     std::unordered_map<QByteArray, int> m_declaredAttributes; // per element name
     QByteArray m_encoding; // the decoder libxml2 chose, when not UTF-8
@@ -689,7 +690,20 @@ void XmlDocument::Parser::cdata(void *context, const xmlChar *text, int length) 
     if (!p.retaining())
         return;
     p.guarded([&] {
-        const QByteArrayView chunk(reinterpret_cast<const char *>(text), length);
+        QByteArrayView chunk(reinterpret_cast<const char *>(text), length);
+        // XML reads every CR LF and lone CR as a line feed, inside CDATA as
+        // well; libxml2's push parser hands sections over as written. A CR
+        // that ended the last piece has been turned already.
+        if (p.m_cdataEnd == p.m_data.buffer.size() && p.m_cdataCr && chunk.startsWith('\n'))
+            chunk = chunk.sliced(1);
+        p.m_cdataCr = chunk.endsWith('\r');
+        QByteArray normalised;
+        if (chunk.contains('\r')) {
+            normalised = chunk.toByteArray();
+            normalised.replace("\r\n", "\n");
+            normalised.replace('\r', '\n');
+            chunk = normalised;
+        }
         QByteArray &out = p.m_data.buffer;
         // libxml2 hands one section over in pieces: they become one section
         // again, unless joining them would spell its end marker.
