@@ -4,7 +4,9 @@
 #include "feed/ErrorReporter.h"
 #include "feed/LoadPodcast.h"
 #include "feed/MessageService.h"
+#include "feed/SourceFeedText.h"
 #include "model/PodcastDocument.h"
+#include "xml/XmlDocument.h"
 
 #include <QByteArray>
 #include <QString>
@@ -42,6 +44,37 @@ QStringList snapshot(const PodcastDocument &document) {
     return texts;
 }
 
+// A file loaded into an empty document is saved as its own text with the
+// changes put in: whatever the file, that text has to be well-formed, unedited
+// and after ordinary edits.
+void checkKeptTextSave(const QString &path) {
+    PodcastDocument document;
+    CountingMessages messages;
+    CountingErrors errors;
+    if (!loadPodcastFile(path, document, messages, errors))
+        std::abort();
+    const QString date = QStringLiteral("Wed, 09 Dec 2026 12:00:00 +0000");
+    const auto check = [&](const char *what) {
+        const QString problem =
+            XmlDocument::checkWellFormed(SourceFeedText::buildUtf8(document, date));
+        if (!problem.isEmpty()) {
+            std::fprintf(stderr, "%s save not well-formed: %s\n", what, qPrintable(problem));
+            std::abort();
+        }
+    };
+    check("unedited");
+    for (int k = 0; k < ChannelField::Count; ++k)
+        document.setField(k, document.field(k) + QStringLiteral("x"));
+    if (document.episodeCount() > 0) {
+        for (int c = 1; c < EpisodeColumn::Count; ++c)
+            document.setEpisodeColumn(1, c, document.episode(1)[c] + QStringLiteral("y"));
+        document.moveEpisodes(document.episodeCount(), 1, 1);
+        document.removeEpisode(document.episodeCount());
+    }
+    document.appendEpisode(QStringLiteral("new"));
+    check("edited");
+}
+
 // The input lives in a memory file; the loader opens it by path like any other.
 int inputFile() {
     static const int fd = memfd_create("feed.xml", 0);
@@ -73,5 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (loaded && (messages.failures != 0 || document.episodeCount() < 1 ||
                    document.episode(1)[EpisodeColumn::Title] != u"kept"))
         std::abort();
+    if (loaded)
+        checkKeptTextSave(path);
     return 0;
 }

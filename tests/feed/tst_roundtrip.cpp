@@ -16,6 +16,7 @@
 #include <QJsonObject>
 #include <QMap>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -41,6 +42,8 @@ private Q_SLOTS:
     void feed_keptContentKeepsItsOrder();
     void feed_uneditedSaveKeepsEveryByteButTheBuildDate_data();
     void feed_uneditedSaveKeepsEveryByteButTheBuildDate();
+    void feed_editedSaveReadsBackAsEdited_data();
+    void feed_editedSaveReadsBackAsEdited();
     void feed_secondSaveGivesSameBytes_data();
     void feed_secondSaveGivesSameBytes();
     void loadingTwice_keepsBothFilesEpisodeContent_data();
@@ -460,6 +463,71 @@ void tst_RoundTrip::feed_uneditedSaveKeepsEveryByteButTheBuildDate() {
     const std::optional<QByteArray> input = FeedSource::utf8Text(readAll(path));
     QVERIFY(input);
     QCOMPARE(withoutBuildDate(readAll(out)), withoutBuildDate(*input));
+}
+
+void tst_RoundTrip::feed_editedSaveReadsBackAsEdited_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("seed");
+    const QDir folder(roundTripFolder());
+    for (const QString &name :
+         folder.entryList({QStringLiteral("*.xml")}, QDir::Files, QDir::Name)) {
+        for (int seed = 1; seed <= 8; ++seed)
+            QTest::newRow(qPrintable(QStringLiteral("%1 #%2").arg(name).arg(seed)))
+                << folder.filePath(name) << seed;
+    }
+}
+
+// Random edits of every kind a user makes, then a save: the file reads back
+// as exactly the document that was saved.
+void tst_RoundTrip::feed_editedSaveReadsBackAsEdited() {
+    QFETCH(QString, path);
+    QFETCH(int, seed);
+    PodcastDocument document;
+    QVERIFY(load(path, document).isEmpty());
+    QRandomGenerator random{quint32(seed)};
+    const QStringList values{QString(), QStringLiteral("New value"), QStringLiteral("A &amp; B"),
+                             QStringLiteral("caf\u00e9 \u2014 line"), QStringLiteral("x")};
+    const auto value = [&] { return values[random.bounded(int(values.size()))]; };
+    for (int edit = 0; edit < 6; ++edit) {
+        const qsizetype count = document.episodeCount();
+        switch (random.bounded(6)) {
+        case 0:
+            document.setField(random.bounded(ChannelField::Count), value());
+            break;
+        case 1:
+            if (count > 0)
+                document.setEpisodeColumn(1 + random.bounded(int(count)),
+                                          1 + random.bounded(EpisodeColumn::Count - 1), value());
+            break;
+        case 2:
+            if (count > 1)
+                document.removeEpisode(1 + random.bounded(int(count)));
+            break;
+        case 3:
+            if (count > 1)
+                document.moveEpisodes(1 + random.bounded(int(count)), 1,
+                                      1 + random.bounded(int(count)));
+            break;
+        default: {
+            Episode episode;
+            episode[EpisodeColumn::Title] = QStringLiteral("Added %1").arg(edit);
+            episode[1 + random.bounded(EpisodeColumn::Count - 1)] = QStringLiteral("v");
+            document.insertEpisodes(1 + random.bounded(int(count) + 1), {episode});
+            break;
+        }
+        }
+    }
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("edited.xml"));
+    const QString problems = save(document, out);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    PodcastDocument reloaded;
+    QVERIFY(load(out, reloaded).isEmpty());
+    for (int k = 0; k < ChannelField::Count; ++k)
+        QCOMPARE(reloaded.field(k), document.field(k));
+    QCOMPARE(reloaded.episodeCount(), document.episodeCount());
+    for (qsizetype n = 1; n <= document.episodeCount(); ++n)
+        QCOMPARE(reloaded.episode(n).columns, document.episode(n).columns);
 }
 
 void tst_RoundTrip::feed_secondSaveGivesSameBytes_data() {
