@@ -19,8 +19,16 @@ QList<QKeySequence> allKeys(EditorCommand command) {
         return QKeySequence::keyBindings(QKeySequence::New);
     case EditorCommand::SaveDocument:
         return QKeySequence::keyBindings(QKeySequence::Save);
-    case EditorCommand::LoadFeed:
+    case EditorCommand::OpenDocument:
         return QKeySequence::keyBindings(QKeySequence::Open);
+    case EditorCommand::SaveAs: {
+        const QList<QKeySequence> saveAs = QKeySequence::keyBindings(QKeySequence::SaveAs);
+        return saveAs.isEmpty()
+                   ? QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}
+                   : saveAs;
+    }
+    case EditorCommand::LoadFeed:
+        return {};
     case EditorCommand::Help:
         return QKeySequence::keyBindings(QKeySequence::HelpContents);
     case EditorCommand::CheckFeed:
@@ -47,13 +55,16 @@ QList<QKeySequence> allKeys(EditorCommand command) {
 }
 
 QList<EditorCommand> all() {
-    return {EditorCommand::AddEpisode,   EditorCommand::EditEpisode, EditorCommand::NewDocument,
-            EditorCommand::SaveDocument, EditorCommand::LoadFeed,    EditorCommand::Help,
-            EditorCommand::CheckFeed,    EditorCommand::Undo,        EditorCommand::Redo,
-            EditorCommand::Quit,         EditorCommand::MoveUp,      EditorCommand::MoveDown};
+    return {EditorCommand::AddEpisode,   EditorCommand::EditEpisode,  EditorCommand::NewDocument,
+            EditorCommand::OpenDocument, EditorCommand::SaveDocument, EditorCommand::SaveAs,
+            EditorCommand::Help,         EditorCommand::CheckFeed,    EditorCommand::Undo,
+            EditorCommand::Redo,         EditorCommand::Quit,         EditorCommand::MoveUp,
+            EditorCommand::MoveDown};
 }
 
 QString toolTip(const QString &caption, EditorCommand command) {
+    if (keys(command).isEmpty())
+        return caption;
     return QStringLiteral("%1 (%2)").arg(caption, keys(command).toString(QKeySequence::NativeText));
 }
 } // namespace CommandKeys

@@ -10,8 +10,10 @@ enum class EditorCommand {
     AddEpisode,
     EditEpisode,
     NewDocument,
-    SaveDocument,
-    LoadFeed,
+    OpenDocument, // File ▸ Open…, which replaces the document
+    SaveDocument, // File ▸ Save, back to the document's file
+    SaveAs,       // the save flow with its dialog ("Save This As Podcast.xml")
+    LoadFeed,     // the additive load ("Load Podcast.xml"): no key of its own
     Help,
     CheckFeed,
     Undo,

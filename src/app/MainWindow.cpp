@@ -6,6 +6,7 @@
 #include "DocumentUndoStack.h"
 #include "DroppedFiles.h"
 #include "EditEpisodeCommand.h"
+#include "FeedFileCommands.h"
 #include "FieldUndoRouter.h"
 #include "MoveEpisodesCommand.h"
 #include "RemoveEpisodeCommand.h"
@@ -176,6 +177,9 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
                                                                  : m_services.applicationFolder)
     , m_document(new PodcastDocument(this))
     , m_undoStack(new DocumentUndoStack(*m_document, this)) {
+    m_files = new FeedFileCommands(
+        *this, *m_document, *m_undoStack, m_services, [this] { m_buttons[3]->click(); },
+        [this] { focusTitle(); });
     buildControls();
     addShortcuts();
     addCheckFeedCommand();
@@ -319,9 +323,8 @@ void MainWindow::buildControls() {
 
 void MainWindow::addShortcuts() {
     const std::pair<EditorCommand, int> buttons[] = {
-        {EditorCommand::SaveDocument, 3}, {EditorCommand::NewDocument, 5},
-        {EditorCommand::LoadFeed, 7},     {EditorCommand::Help, 6},
-        {EditorCommand::EditEpisode, 4},  {EditorCommand::AddEpisode, 1},
+        {EditorCommand::SaveAs, 3}, {EditorCommand::NewDocument, 5}, {EditorCommand::LoadFeed, 7},
+        {EditorCommand::Help, 6},   {EditorCommand::EditEpisode, 4}, {EditorCommand::AddEpisode, 1},
     };
     // The keys themselves belong to the menus' entries (buildMenus).
     for (const auto &[command, number] : buttons) {
@@ -350,14 +353,23 @@ void MainWindow::buildMenus() {
     clicks(addCommand(*file, QStringLiteral("&New Podcast.xml"), "NewAction",
                       EditorCommand::NewDocument),
            5);
-    clicks(addCommand(*file, QStringLiteral("&Load Podcast.xml…"), "LoadAction",
+    connect(addCommand(*file, QStringLiteral("&Open…"), "OpenAction", EditorCommand::OpenDocument),
+            &QAction::triggered, m_files, &FeedFileCommands::open);
+    m_recentMenu = file->addMenu(QStringLiteral("Open &Recent"));
+    m_recentMenu->setObjectName(QStringLiteral("RecentMenu"));
+    connect(m_files, &FeedFileCommands::recentFilesChanged, this, &MainWindow::fillRecentMenu);
+    fillRecentMenu();
+    file->addSeparator();
+    clicks(addCommand(*file, QStringLiteral("A&dd from Podcast.xml…"), "LoadAction",
                       EditorCommand::LoadFeed),
            7);
     QAction *sample = file->addAction(QStringLiteral("Load Sample/&Example Podcast"));
     sample->setObjectName(QStringLiteral("LoadSampleAction"));
     clicks(sample, 8);
-    clicks(addCommand(*file, QStringLiteral("&Save This As Podcast.xml…"), "SaveAction",
-                      EditorCommand::SaveDocument),
+    file->addSeparator();
+    connect(addCommand(*file, QStringLiteral("&Save"), "SaveAction", EditorCommand::SaveDocument),
+            &QAction::triggered, m_files, &FeedFileCommands::save);
+    clicks(addCommand(*file, QStringLiteral("Save &As…"), "SaveAsAction", EditorCommand::SaveAs),
            3);
     file->addSeparator();
     QAction *media = file->addAction(QStringLiteral("Add Episodes from &Media Files…"));
@@ -695,9 +707,13 @@ void MainWindow::focusTitle() {
 
 bool MainWindow::runSavePodcast() {
     m_saveSucceeded = false;
+    QString savedPath;
     SaveServices services{m_services.dialogs, m_services.messages, m_services.errors,
-                          m_services.clock};
+                          m_services.clock, &savedPath};
     m_saveSucceeded = SavePodcast(*m_document, services);
+    // The file saved to is the document's file from now on (File ▸ Save).
+    if (m_saveSucceeded)
+        m_files->savedTo(savedPath);
     return m_saveSucceeded;
 }
 
@@ -774,6 +790,7 @@ void MainWindow::newDocument() {
         guard.enter(122);
     }
     guard.step(124, [&] { m_document->setDocumentChanged(false); });
+    m_files->forget();
 }
 
 void MainWindow::showHelp() {
@@ -804,7 +821,12 @@ void MainWindow::loadFeed() {
 }
 
 void MainWindow::openFeed(const QString &path) {
-    // A file handed over by the desktop reads as if picked in the open dialog.
+    // Into an empty window it opens, as File ▸ Open does; otherwise it adds,
+    // as if picked in the dialog of "Load Podcast.xml".
+    if (m_document->isBlank() && !m_document->DocumentChanged()) {
+        m_files->openPath(path);
+        return;
+    }
     const PodcastContent before = m_document->content();
     loadPodcastFile(path, *m_document, m_services.messages, m_services.errors);
     recordLoad(QStringLiteral("Load Podcast.xml"), before);
@@ -814,6 +836,19 @@ void MainWindow::loadSample() {
     const PodcastContent before = m_document->content();
     loadSampleCommand(*m_document, m_applicationFolder, m_services.messages, m_services.errors);
     recordLoad(QStringLiteral("Load Sample/Example Podcast"), before);
+}
+
+void MainWindow::fillRecentMenu() {
+    m_recentMenu->clear();
+    const QStringList files = FeedFileCommands::recentFiles();
+    for (const QString &path : files) {
+        QAction *entry = m_recentMenu->addAction(QDir::toNativeSeparators(path));
+        connect(entry, &QAction::triggered, this, [this, path] {
+            if (m_files->settleUnsavedChanges(QStringLiteral("opening another feed")))
+                m_files->openPath(path);
+        });
+    }
+    m_recentMenu->setEnabled(!files.isEmpty());
 }
 
 // Check Feed
@@ -1007,7 +1042,12 @@ void MainWindow::dropFiles(const QMimeData &data) {
 }
 
 void MainWindow::loadDroppedFeed(const QString &path) {
-    // Exactly as "Load Podcast.xml" reads the file chosen in its dialog.
+    // Opened in an empty window; otherwise exactly as "Load Podcast.xml"
+    // reads the file chosen in its dialog.
+    if (m_document->isBlank() && !m_document->DocumentChanged()) {
+        m_files->openPath(path);
+        return;
+    }
     const PodcastContent before = m_document->content();
     loadPodcastFile(path, *m_document, m_services.messages, m_services.errors);
     recordLoad(QStringLiteral("Load Podcast.xml"), before);

@@ -11,6 +11,7 @@
 #include <memory>
 
 class DocumentUndoStack;
+class FeedFileCommands;
 class FieldUndoRouter;
 class HoverCursorRule;
 class PodcastDocument;
@@ -58,6 +59,8 @@ public:
     QWidget *form() const { return m_form; }
     QMenuBar *menuBar() const { return m_menuBar; }
     DocumentUndoStack &undoStack() const { return *m_undoStack; }
+    // Open, Save and the file the document belongs to.
+    FeedFileCommands &fileCommands() const { return *m_files; }
     FieldUndoRouter &fieldUndoRouter() const { return *m_fieldUndo; }
 
     // Files dropped on the list, as its tooltip invites: audio and video
@@ -107,6 +110,7 @@ private:
     // A load read straight into the document becomes one step of the history.
     void recordLoad(const QString &text, const PodcastContent &before);
     void loadDroppedFeed(const QString &path);
+    void fillRecentMenu();
     bool urlDragEvent(QEvent *event);
 
     bool titleMissing() const;
@@ -125,6 +129,8 @@ private:
     PodcastDocument *m_document = nullptr;
     DocumentUndoStack *m_undoStack = nullptr;
     FieldUndoRouter *m_fieldUndo = nullptr;
+    FeedFileCommands *m_files = nullptr;
+    QMenu *m_recentMenu = nullptr;
     bool m_saveSucceeded = false;
 
     std::array<QLineEdit *, ChannelField::Count> m_fields{};

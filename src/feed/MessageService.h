@@ -7,7 +7,9 @@
 class MessageService {
 public:
     enum class Answer { Yes, No, Cancel };
-    enum class Buttons { YesNo, YesNoCancel };
+    // With three buttons, Yes and No name the first two: Save and Discard,
+    // or Overwrite and Reload.
+    enum class Buttons { YesNo, YesNoCancel, SaveDiscardCancel, OverwriteReloadCancel };
 
     virtual ~MessageService() = default;
 

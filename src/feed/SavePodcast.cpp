@@ -3,10 +3,10 @@
 #include "ErrorReporter.h"
 #include "FeedFault.h"
 #include "FeedFile.h"
-#include "SourceFeedText.h"
 #include "FileDialogService.h"
 #include "Locations.h"
 #include "MessageService.h"
+#include "SourceFeedText.h"
 #include "StepGuard.h"
 
 bool SavePodcast(const PodcastDocument &document, SaveServices &services) {
@@ -52,6 +52,8 @@ bool SavePodcast(const PodcastDocument &document, SaveServices &services) {
         written = true;
     });
     guard.step(184, [&] { saveSucceeded = written; });
+    if (saveSucceeded && services.savedPath)
+        *services.savedPath = path;
     guard.enter(186);
     // A failed write has been reported at 182; there is nothing to judge.
     if (invalidReason.isEmpty())

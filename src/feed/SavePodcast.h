@@ -13,6 +13,8 @@ struct SaveServices {
     MessageService &messages;
     ErrorReporter &errors;
     BuildDate::Clock clock = BuildDate::systemNow;
+    // Where a successful save wrote, when the caller wants to know.
+    QString *savedPath = nullptr;
 };
 
 // Asks for a file name, builds the feed text, checks that it is well-formed

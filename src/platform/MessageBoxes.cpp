@@ -5,6 +5,7 @@
 
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 
 namespace {
@@ -82,15 +83,23 @@ void MessageBoxes::notice(const QString &text, const QString &detail) {
 
 MessageService::Answer MessageBoxes::question(const QString &text, const QString &caption,
                                               Buttons buttons, Answer defaultAnswer) {
+    const bool cancels = buttons != Buttons::YesNo;
     auto standard = QMessageBox::Yes | QMessageBox::No;
-    if (buttons == Buttons::YesNoCancel)
+    if (cancels)
         standard |= QMessageBox::Cancel;
     QMessageBox box(QMessageBox::NoIcon, caption.isEmpty() ? ApplicationTitle::current() : caption,
                     text, standard, m_parent);
     box.setObjectName(QStringLiteral("question"));
+    if (buttons == Buttons::SaveDiscardCancel) {
+        box.button(QMessageBox::Yes)->setText(QStringLiteral("&Save"));
+        box.button(QMessageBox::No)->setText(QStringLiteral("&Discard"));
+    } else if (buttons == Buttons::OverwriteReloadCancel) {
+        box.button(QMessageBox::Yes)->setText(QStringLiteral("&Overwrite"));
+        box.button(QMessageBox::No)->setText(QStringLiteral("&Reload"));
+    }
     box.setDefaultButton(toButton(defaultAnswer));
     UndecidedIgnorer undecidedIgnorer;
-    if (buttons == Buttons::YesNoCancel) {
+    if (cancels) {
         // Escape and a close request both mean Cancel here.
         box.setEscapeButton(QMessageBox::Cancel);
     } else {
@@ -103,7 +112,7 @@ MessageService::Answer MessageBoxes::question(const QString &text, const QString
     case QMessageBox::No:
         return Answer::No;
     default:
-        return buttons == Buttons::YesNoCancel ? Answer::Cancel : Answer::No;
+        return cancels ? Answer::Cancel : Answer::No;
     }
 }
 

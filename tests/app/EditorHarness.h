@@ -13,6 +13,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <functional>
@@ -27,6 +28,8 @@ public:
     using Prepare = std::function<void(const QString &folder)>;
 
     explicit EditorHarness(const Prepare &prepare = {}, bool realEpisodeDialog = false) {
+        // Recent files go to a test folder, never the user's settings.
+        QStandardPaths::setTestModeEnabled(true);
         if (prepare)
             prepare(folder.path());
         MainWindowServices services{

@@ -65,8 +65,12 @@ QString actionOf(EditorCommand command) {
         return QStringLiteral("EditEpisodeAction");
     case EditorCommand::NewDocument:
         return QStringLiteral("NewAction");
+    case EditorCommand::OpenDocument:
+        return QStringLiteral("OpenAction");
     case EditorCommand::SaveDocument:
         return QStringLiteral("SaveAction");
+    case EditorCommand::SaveAs:
+        return QStringLiteral("SaveAsAction");
     case EditorCommand::LoadFeed:
         return QStringLiteral("LoadAction");
     case EditorCommand::Help:
@@ -187,7 +191,7 @@ void tst_CommandKeys::buttonToolTips_nameTheirKeys_data() {
     QTest::newRow("Add") << 1 << int(EditorCommand::AddEpisode);
     QTest::newRow("Edit") << 4 << int(EditorCommand::EditEpisode);
     QTest::newRow("New") << 5 << int(EditorCommand::NewDocument);
-    QTest::newRow("Save") << 3 << int(EditorCommand::SaveDocument);
+    QTest::newRow("Save As") << 3 << int(EditorCommand::SaveAs);
     QTest::newRow("Load") << 7 << int(EditorCommand::LoadFeed);
     QTest::newRow("Help") << 6 << int(EditorCommand::Help);
 }
@@ -200,8 +204,12 @@ void tst_CommandKeys::buttonToolTips_nameTheirKeys() {
         editor.window->findChild<QPushButton *>(QStringLiteral("PushButton%1").arg(number));
     QVERIFY(button);
     const QKeySequence keys = CommandKeys::keys(EditorCommand(command));
-    QVERIFY(button->toolTip().endsWith(
-        QStringLiteral("(%1)").arg(keys.toString(QKeySequence::NativeText))));
+    // The additive load has no key: Ctrl+O opens (replaces) instead.
+    if (keys.isEmpty())
+        QCOMPARE(button->toolTip(), button->text());
+    else
+        QVERIFY(button->toolTip().endsWith(
+            QStringLiteral("(%1)").arg(keys.toString(QKeySequence::NativeText))));
     // The entry runs the button itself, messages and all.
     QSignalSpy clicked(button, &QPushButton::clicked);
     editor.addEpisodes({QStringLiteral("One")});

@@ -330,7 +330,7 @@ void tst_EditorHistory::save_thenUndo_marksChanged() {
     prepareSaved(editor);
     QTest::keyClicks(editor.window->fieldBox(ChannelField::Author), QStringLiteral("Ann"));
     editor.dialogs.paths = {editor.filePath(QStringLiteral("Podcast.xml"))};
-    action(editor, "SaveAction")->trigger();
+    action(editor, "SaveAsAction")->trigger();
     QCOMPARE(editor.messages.texts(), QStringList{QStringLiteral("Done Saved.")});
     QVERIFY(!editor.document().DocumentChanged());
     editor.window->undoStack().undo();
@@ -387,8 +387,10 @@ void tst_EditorHistory::menuBar_holdsEveryCommand() {
     QCOMPARE(menus, (QStringList{QStringLiteral("&File"), QStringLiteral("&Edit"),
                                  QStringLiteral("E&pisode"), QStringLiteral("&Help")}));
     QCOMPARE(entries,
-             (QStringList{QStringLiteral("NewAction"), QStringLiteral("LoadAction"),
-                          QStringLiteral("LoadSampleAction"), QStringLiteral("SaveAction"),
+             (QStringList{QStringLiteral("NewAction"), QStringLiteral("OpenAction"),
+                          QString(), // Open Recent, a menu
+                          QStringLiteral("LoadAction"), QStringLiteral("LoadSampleAction"),
+                          QStringLiteral("SaveAction"), QStringLiteral("SaveAsAction"),
                           QStringLiteral("AddMediaAction"), QStringLiteral("QuitAction"),
                           QStringLiteral("UndoAction"), QStringLiteral("RedoAction"),
                           QStringLiteral("MoreTagsAction"), QStringLiteral("CheckFeedAction"),
@@ -397,7 +399,7 @@ void tst_EditorHistory::menuBar_holdsEveryCommand() {
                           QStringLiteral("MoveDownAction"), QStringLiteral("HelpAction")}));
     // Every button's command has its entry, which clicks that button.
     const std::pair<const char *, int> buttons[] = {
-        {"AddEpisodeAction", 1}, {"NewAction", 5},  {"SaveAction", 3},
+        {"AddEpisodeAction", 1}, {"NewAction", 5},  {"SaveAsAction", 3},
         {"HelpAction", 6},       {"LoadAction", 7}, {"LoadSampleAction", 8},
     };
     for (const auto &[name, number] : buttons) {
