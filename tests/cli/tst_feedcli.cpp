@@ -387,11 +387,12 @@ void tst_FeedCli::add_refusedLeavesFeedByteIdentical_data() {
     const QByteArray sampleBytes = readAll(sample());
     QTest::newRow("missing media after a good one")
         << QStringList{media(u"tagged.mp3"_qs), media(u"gone.mp3"_qs)} << sampleBytes << 1
-        << QByteArray("gone.mp3: No such file; ");
+        << QByteArray("gone.mp3: No such file or directory; ");
     QTest::newRow("folder as media")
         << QStringList{media(QString())} << sampleBytes << 1 << QByteArray("Is a folder");
-    QTest::newRow("not media") << QStringList{media(u"make-media"_qs)} << sampleBytes << 1
-                               << QByteArray("make-media: not an audio or video file");
+    QTest::newRow("not media")
+        << QStringList{media(u"make-media"_qs)} << sampleBytes << 1
+        << QByteArray("make-media: the content is application/x-shellscript, not audio or video");
     QTest::newRow("feed not loadable")
         << QStringList{media(u"tagged.mp3"_qs)} << QByteArray("<rss><channel>") << 1
         << QByteArray("Fail to load XML.");

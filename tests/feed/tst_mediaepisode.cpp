@@ -160,7 +160,7 @@ void tst_MediaEpisode::unreadableMedia_stillAnEpisodeWithoutDuration() {
 void tst_MediaEpisode::missingOrFolder_givesNoEpisode_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("error");
-    QTest::newRow("missing") << media(QStringLiteral("nowhere.mp3")) << "No such file";
+    QTest::newRow("missing") << media(QStringLiteral("nowhere.mp3")) << "No such file or directory";
     QTest::newRow("folder") << media(QString()) << "Is a folder";
 }
 
