@@ -88,6 +88,7 @@ void MediaSource::open() {
         return;
     m_size = qint64(info.st_size);
     m_modified = modifiedNanoseconds(info);
+    m_linked = info.st_nlink > 0;
     if (m_size == 0)
         m_error = QStringLiteral("the file is empty, not audio or video");
 }
@@ -148,7 +149,8 @@ QString MediaSource::changeSinceOpened() const {
     struct stat now {};
     if (::fstat(m_fd, &now) != 0)
         return systemReason(errno);
-    if (now.st_nlink == 0)
+    // A file already without a name (a memory file) cannot lose it.
+    if (m_linked && now.st_nlink == 0)
         return QStringLiteral("the file was deleted while it was read");
     if (qint64(now.st_size) != m_size)
         return QStringLiteral("the file changed while it was read (%1 bytes when opened, %2 now)")

@@ -59,6 +59,7 @@ private:
     int m_fd = -1;
     qint64 m_size = 0;
     qint64 m_modified = 0;
+    bool m_linked = true;
     QMimeType m_mime;
     QString m_error;
 };
