@@ -50,6 +50,7 @@ MediaEpisode MediaEpisode::fromSource(const MediaSource &source, const Episode *
     MediaEpisode result;
     if (!source.isMedia()) {
         result.error = source.error();
+        result.notAudioOrVideo = source.contentRefused();
         return result;
     }
     const MediaSource::Tags tags = source.readTags();

@@ -31,6 +31,9 @@ struct MediaEpisode {
     // regular file, not audio or video, or changed while read); empty when
     // episode holds one.
     QString error;
+    // The error is about the content: the file was read, and is empty or
+    // neither audio nor video.
+    bool notAudioOrVideo = false;
 
     bool isValid() const { return error.isEmpty(); }
     // No address for the enclosure: no urlBase and nothing before to follow.

@@ -89,8 +89,10 @@ void MediaSource::open() {
     m_size = qint64(info.st_size);
     m_modified = modifiedNanoseconds(info);
     m_linked = info.st_nlink > 0;
-    if (m_size == 0)
+    if (m_size == 0) {
         m_error = QStringLiteral("the file is empty, not audio or video");
+        m_contentRefused = true;
+    }
 }
 
 void MediaSource::judgeContent() {
@@ -117,6 +119,7 @@ void MediaSource::judgeContent() {
     // A playlist says audio/x-mpegurl, but it is text that points elsewhere.
     const QString name = m_mime.name();
     const bool textPosingAsMedia = name.startsWith(u"audio/") || name.startsWith(u"video/");
+    m_contentRefused = true;
     m_error = QStringLiteral("the content is %1%2, not audio or video")
                   .arg(name, textPosingAsMedia ? QStringLiteral(" (text)") : QString());
 }

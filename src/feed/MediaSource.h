@@ -35,6 +35,8 @@ public:
     // video. Empty when it can.
     const QString &error() const { return m_error; }
     bool isMedia() const { return m_error.isEmpty(); }
+    // The file was read, and is empty or its content is not audio or video.
+    bool contentRefused() const { return m_contentRefused; }
 
     const QByteArray &path() const { return m_path; }
     const Budget &budget() const { return m_budget; }
@@ -60,6 +62,7 @@ private:
     qint64 m_size = 0;
     qint64 m_modified = 0;
     bool m_linked = true;
+    bool m_contentRefused = false;
     QMimeType m_mime;
     QString m_error;
 };

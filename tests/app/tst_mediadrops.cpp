@@ -193,11 +193,11 @@ void tst_MediaDrops::dropMixed_addsMediaNamesTheRest() {
     QCOMPARE(editor.titles(), QStringList{u"Frost Grafting"_qs});
     // No earlier episode gives the new one's address: the user is told.
     QCOMPARE(editor.messages.texts(),
-             (QStringList{u"These files are not audio or video and were not added:\n"_qs +
-                              QDir::toNativeSeparators(text),
-                          u"These episodes have an empty URL, as there is no earlier enclosure "
+             (QStringList{u"These episodes have an empty URL, as there is no earlier enclosure "
                           "address to follow; fill it in before publishing:\n"_qs +
-                              QDir::toNativeSeparators(media(u"tagged.mp3"_qs))}));
+                              QDir::toNativeSeparators(media(u"tagged.mp3"_qs)),
+                          u"These files are not audio or video and were not added:\n"_qs +
+                              QDir::toNativeSeparators(text)}));
 }
 
 void tst_MediaDrops::menuEntry_addsChosenFiles_data() {

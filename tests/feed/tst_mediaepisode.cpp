@@ -389,6 +389,7 @@ void tst_MediaEpisode::content_decidesNotName() {
     QVERIFY(writeBytes(QFile::encodeName(path), bytes));
     const MediaEpisode made = MediaEpisode::fromFile(path, nullptr, fixedNow());
     QCOMPARE(made.error, error);
+    QCOMPARE(made.notAudioOrVideo, !error.isEmpty());
     QCOMPARE(MediaFile::isMedia(path), error.isEmpty());
     if (made.isValid()) {
         QCOMPARE(made.episode[EpisodeColumn::Type], type);
@@ -429,6 +430,7 @@ void tst_MediaEpisode::specialFiles_refusedWithoutBlocking() {
     }
     const MediaEpisode made = MediaEpisode::fromFile(path, nullptr, fixedNow());
     QCOMPARE(made.error, error);
+    QVERIFY(!made.notAudioOrVideo);
     QVERIFY(!MediaFile::isMedia(QFile::decodeName(path)));
 }
 
