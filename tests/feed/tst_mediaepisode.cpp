@@ -469,6 +469,12 @@ void tst_MediaEpisode::budgetSpent_episodeWithoutDuration() {
     QCOMPARE(made.episode[EpisodeColumn::Length], QString::number(4 << 20));
     QCOMPARE(made.episode[EpisodeColumn::Title], QStringLiteral("hollow"));
 
+    // Out of time is out of budget too.
+    const MediaEpisode late =
+        MediaEpisode::fromSource(MediaSource(path, {8 << 20, 0}), nullptr, fixedNow());
+    QVERIFY(late.isValid());
+    QVERIFY(late.readCutShort);
+
     // The same file within a budget that covers it is judged, and not cut short.
     const MediaEpisode whole =
         MediaEpisode::fromSource(MediaSource(path, {8 << 20, 60000}), nullptr, fixedNow());

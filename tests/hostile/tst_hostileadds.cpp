@@ -163,22 +163,28 @@ void tst_HostileAdds::add_mediaByContentAndByBytes_added() {
     // A real MP3 whose name says text, and one whose name is not UTF-8.
     const QByteArray asText = folder + "/episode.txt";
     const QByteArray latin1 = folder + "/caf\xe9.mp3";
+    // And one whose name holds a character XML cannot: it made the save fail.
+    const QByteArray control = folder + "/bell\x07.mp3";
     QVERIFY(writeBytes(asText, readAll(media(u"tagged.mp3"_qs))));
     QVERIFY(writeBytes(latin1, readAll(media(u"untagged.mp3"_qs))));
+    QVERIFY(writeBytes(control, readAll(media(u"untagged.mp3"_qs))));
     // Arguments as bytes: QProcess would pass the name through text.
     QProcess process;
     process.start(QStringLiteral("/bin/sh"),
                   {QStringLiteral("-c"),
                    QStringLiteral("exec \"$0\" add \"$1\" \"$2\" \"$(printf '%s/caf\\351.mp3' "
-                                  "\"$3\")\""),
+                                  "\"$3\")\" \"$4\""),
                    QStringLiteral(BRINDLEWOOD_FEED_EXE), feedPath, QFile::decodeName(asText),
-                   dir.path()});
+                   dir.path(), QFile::decodeName(control)});
     const Result result = finish(process);
     ::unlink(latin1.constData());
     QCOMPARE(result.exitCode, 0);
-    QVERIFY2(result.err.isEmpty(), result.err.constData());
+    QCOMPARE(result.err, "brindlewood-feed: " + control +
+                             ": 1 character(s) that XML cannot hold were left out of the title.\n");
     const QJsonArray episodes = episodesOf(feedPath);
-    QCOMPARE(episodes.size(), 5);
+    QCOMPARE(episodes.size(), 6);
+    QCOMPARE(episodes[5][0].toString(), u"bell"_qs);
+    QVERIFY(episodes[5][4].toString().endsWith(u"/bell%07.mp3"_qs));
     QCOMPARE(episodes[3][5].toString(), u"audio/mpeg"_qs);
     QCOMPARE(episodes[3][6].toString(), QString::number(readAll(media(u"tagged.mp3"_qs)).size()));
     QVERIFY(episodes[4][4].toString().endsWith(u"/caf%E9.mp3"_qs));
