@@ -125,6 +125,10 @@ FeedLock::State FeedLock::lock(const QByteArray &path, std::chrono::milliseconds
         if (fd < 0) {
             if (errno == ENOENT && std::chrono::steady_clock::now() < deadline)
                 continue; // replaced between the looks
+            // A file this user can neither read nor write: the load or save
+            // refuses it with the system's reason, and there is no work to lose.
+            if (errno == EACCES || errno == EPERM)
+                return State::NothingToLock;
             m_problem = systemReason(errno);
             return State::Unsupported;
         }

@@ -29,7 +29,8 @@ public:
     enum class State {
         Locked,        // held until destroyed
         Busy,          // another program kept it for the whole wait
-        NothingToLock, // no regular file there yet (a new feed, or a FIFO the save refuses)
+        NothingToLock, // no regular file there yet (a new feed), or one the save refuses
+                       // anyway (a FIFO, a file this user may neither read nor write)
         Unsupported,   // the file system takes no locks, or the file cannot be opened
     };
 
