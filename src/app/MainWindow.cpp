@@ -966,6 +966,8 @@ void MainWindow::addMediaFiles(const QStringList &paths) {
     QList<Episode> made;
     QStringList failed;
     QStringList withoutDuration;
+    QStringList cleaned;
+    QStringList withoutUrl;
     for (const QString &path : paths) {
         const Episode *previous = !made.isEmpty() ? &made.constLast()
                                   : m_document->episodeCount() > 0
@@ -977,8 +979,15 @@ void MainWindow::addMediaFiles(const QStringList &paths) {
             failed.append(QStringLiteral("%1: %2").arg(shown, episode.error));
             continue;
         }
-        if (!episode.durationRead)
+        if (episode.readCutShort)
+            withoutDuration.append(QStringLiteral("%1 (reading stopped at its limit of %2)")
+                                       .arg(shown, MediaEpisode::budgetText()));
+        else if (!episode.durationRead)
             withoutDuration.append(shown);
+        if (episode.droppedCharacters > 0)
+            cleaned.append(shown);
+        if (episode.urlMissing())
+            withoutUrl.append(shown);
         made.append(std::move(episode.episode));
     }
     if (!made.isEmpty()) {
@@ -996,6 +1005,16 @@ void MainWindow::addMediaFiles(const QStringList &paths) {
             QStringLiteral("The duration of these files could not be read, so their episodes "
                            "have an empty Duration:\n") +
             withoutDuration.join(u'\n'));
+    if (!cleaned.isEmpty())
+        m_services.messages.notice(
+            QStringLiteral("Characters that XML cannot hold were left out of the titles taken "
+                           "from these files:\n") +
+            cleaned.join(u'\n'));
+    if (!withoutUrl.isEmpty())
+        m_services.messages.notice(
+            QStringLiteral("These episodes have an empty URL, as there is no earlier enclosure "
+                           "address to follow; fill it in before publishing:\n") +
+            withoutUrl.join(u'\n'));
 }
 
 void MainWindow::selectEpisodes(qsizetype first, qsizetype count) {

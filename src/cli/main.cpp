@@ -6,6 +6,7 @@
 #include "FixedPathDialogs.h"
 #include "JsonOutput.h"
 #include "feed/FeedCheck.h"
+#include "feed/FeedLock.h"
 #include "feed/LoadPodcast.h"
 #include "feed/MediaEpisode.h"
 #include "feed/MediaFile.h"
@@ -14,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QStringList>
 #include <cstdio>
 
@@ -48,8 +50,11 @@ constexpr char Usage[] =
     "                 length, type, duration, date, GUID; address, author, keywords,\n"
     "                 explicit and category as in the episode before) and save FEED\n"
     "                 as the editor saves. FEED is left untouched on any failure.\n"
+    "                 A file is media by its content, not its name; the feed is locked\n"
+    "                 against other saves meanwhile, and another run waits up to 5 s.\n"
     "  --url-base URL The new enclosure addresses are URL/ plus the file name,\n"
-    "                 instead of the previous episode's folder.\n"
+    "                 instead of the previous episode's folder. URL is an http or\n"
+    "                 https address without blanks, query (?) or fragment (#).\n"
     "  --             What follows is a file name, even when it begins with '-'.\n"
     "\n"
     "Exit status: 0 done, 1 the feed could not be loaded or saved, 2 usage error.\n"
@@ -257,14 +262,63 @@ int saveReported(const PodcastDocument &document, const QString &path) {
     return saved ? ExitOk : ExitRefused;
 }
 
+// Locks the feed about to be rewritten for the whole load, change and save;
+// false (with the reason printed) when another program holds it.
+bool lockReported(FeedLock &lock, const QString &path) {
+    const QString shown = QDir::toNativeSeparators(path);
+    switch (lock.lock(path)) {
+    case FeedLock::State::Busy:
+        printError(
+            QStringLiteral("%1: %2; %1 was not changed.").arg(shown, FeedLock::busyReason()));
+        return false;
+    case FeedLock::State::Unsupported:
+        printError(QStringLiteral("%1: cannot be locked (%2); going on without protection from "
+                                  "another program saving it at the same time.")
+                       .arg(shown, lock.problem()));
+        return true;
+    case FeedLock::State::Locked:
+    case FeedLock::State::NothingToLock:
+        return true;
+    }
+    return true;
+}
+
 int resave(const QString &in, const QString &out) {
+    // OUT is locked before IN is read: resaving a feed in place is then one
+    // step that no other save can come between.
+    FeedLock lock;
+    if (!lockReported(lock, out))
+        return ExitRefused;
     PodcastDocument document;
     if (!loadReported(in, document))
         return ExitRefused;
     return saveReported(document, out);
 }
 
-int add(const QString &feed, const QStringList &mediaFiles, const QString &urlBase) {
+// The notes on an episode that was made but is not complete.
+void printMediaNotes(const MediaEpisode &made, const QString &shown) {
+    if (made.readCutShort)
+        printError(QStringLiteral("%1: reading stopped at its limit of %2 before the file could be "
+                                  "judged; Duration is left empty.")
+                       .arg(shown, MediaEpisode::budgetText()));
+    else if (!made.durationRead)
+        printError(QStringLiteral("%1: the duration could not be read; Duration is left empty.")
+                       .arg(shown));
+    if (made.droppedCharacters > 0)
+        printError(QStringLiteral("%1: %2 character(s) that XML cannot hold were left out of the "
+                                  "title.")
+                       .arg(shown)
+                       .arg(made.droppedCharacters));
+    if (made.urlMissing())
+        printError(QStringLiteral("%1: URL is left empty: there is no earlier enclosure address to "
+                                  "follow and no --url-base was given.")
+                       .arg(shown));
+}
+
+int add(const QString &feed, const QList<QByteArray> &mediaFiles, const QString &urlBase) {
+    FeedLock lock;
+    if (!lockReported(lock, feed))
+        return ExitRefused;
     PodcastDocument document;
     if (!loadReported(feed, document))
         return ExitRefused;
@@ -273,8 +327,8 @@ int add(const QString &feed, const QStringList &mediaFiles, const QString &urlBa
     // many must not leave a feed with half the episodes.
     const QDateTime now = BuildDate::systemNow();
     QList<Episode> added;
-    for (const QString &path : mediaFiles) {
-        const QString shown = QDir::toNativeSeparators(path);
+    for (const QByteArray &path : mediaFiles) {
+        const QString shown = QDir::toNativeSeparators(QFile::decodeName(path));
         const Episode *previous = !added.isEmpty() ? &added.last()
                                   : document.episodeCount() > 0
                                       ? &document.episode(document.episodeCount())
@@ -285,18 +339,24 @@ int add(const QString &feed, const QStringList &mediaFiles, const QString &urlBa
                            .arg(shown, made.error, QDir::toNativeSeparators(feed)));
             return ExitRefused;
         }
-        if (!MediaFile::isMedia(path)) {
-            printError(QStringLiteral("%1: not an audio or video file; %2 was not changed.")
-                           .arg(shown, QDir::toNativeSeparators(feed)));
-            return ExitRefused;
-        }
-        if (!made.durationRead)
-            printError(QStringLiteral("%1: the duration could not be read; Duration is left empty.")
-                           .arg(shown));
+        printMediaNotes(made, shown);
         added.append(std::move(made.episode));
     }
     document.appendEpisodes(std::move(added));
     return saveReported(document, feed);
+}
+
+// A value as it can be shown on one line: line breaks and tabs as escapes.
+QString shownValue(QString value) {
+    return value.replace(u'\n', QStringLiteral("\\n"))
+        .replace(u'\r', QStringLiteral("\\r"))
+        .replace(u'\t', QStringLiteral("\\t"));
+}
+
+// The loading and saving code takes names as text; a name that does not come
+// back to the same bytes would name another file (or none).
+bool nameRoundTrips(const QByteArray &raw) {
+    return QFile::encodeName(QFile::decodeName(raw)) == raw;
 }
 } // namespace
 
@@ -304,16 +364,25 @@ int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     // Options are answered or refused wherever they stand, so an option
     // never becomes a file name; a name that begins with '-' follows "--".
+    // File names are kept as the bytes given: one that is not UTF-8 still
+    // names its file.
     QStringList arguments;
+    QList<QByteArray> rawArguments;
     QString urlBase;
     bool urlBaseGiven = false;
     bool optionsEnded = false;
     bool json = false;
-    const QStringList given = QCoreApplication::arguments().mid(1);
+    QList<QByteArray> givenRaw;
+    for (int i = 1; i < argc; ++i)
+        givenRaw.append(QByteArray(argv[i]));
+    QStringList given;
+    for (const QByteArray &raw : std::as_const(givenRaw))
+        given.append(QFile::decodeName(raw));
     for (qsizetype i = 0; i < given.size(); ++i) {
         const QString &argument = given[i];
         if (optionsEnded || !argument.startsWith(u'-')) {
             arguments.append(argument);
+            rawArguments.append(givenRaw[i]);
         } else if (argument == u"--url-base" || argument.startsWith(u"--url-base=")) {
             if (argument == u"--url-base") {
                 if (++i == given.size())
@@ -324,6 +393,9 @@ int main(int argc, char *argv[]) {
             }
             if (urlBase.trimmed().isEmpty())
                 return usageError(QStringLiteral("--url-base needs a URL"));
+            if (const QString problem = MediaFile::urlBaseProblem(urlBase); !problem.isEmpty())
+                return usageError(
+                    QStringLiteral("--url-base '%1': %2.").arg(shownValue(urlBase), problem));
             urlBaseGiven = true;
         } else if (argument == u"--") {
             optionsEnded = true;
@@ -347,6 +419,16 @@ int main(int argc, char *argv[]) {
         return usageError(QStringLiteral("--json goes with check only"));
     if (urlBaseGiven && command != u"add")
         return usageError(QStringLiteral("--url-base is an option of add only"));
+    // Media names go on as bytes; feed names pass through text.
+    const qsizetype feedNames = command == u"add" ? 2 : arguments.size();
+    for (qsizetype i = 1; i < std::min(feedNames, arguments.size()); ++i) {
+        if (!nameRoundTrips(rawArguments[i])) {
+            printError(QStringLiteral("%1: a feed's file name must be valid UTF-8; rename the "
+                                      "file and try again. Nothing was changed.")
+                           .arg(QDir::toNativeSeparators(arguments[i])));
+            return ExitRefused;
+        }
+    }
     if (command == u"dump") {
         if (arguments.size() != 2)
             return usageError(QStringLiteral("dump takes one FILE"));
@@ -375,7 +457,7 @@ int main(int argc, char *argv[]) {
             return usageError(QStringLiteral("add takes FEED and at least one MEDIA file"));
         if (arguments.mid(1).contains(QString()))
             return usageError(QStringLiteral("a file name is empty"));
-        return add(arguments[1], arguments.mid(2), urlBase);
+        return add(arguments[1], rawArguments.mid(2), urlBase);
     }
     return usageError(QStringLiteral("unknown command '%1'").arg(command));
 }

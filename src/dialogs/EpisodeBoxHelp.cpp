@@ -5,7 +5,6 @@
 #include "EpisodeDialog.h"
 #include "feed/FileDialogService.h"
 #include "feed/MediaEpisode.h"
-#include "feed/MediaFile.h"
 #include "feed/MessageService.h"
 #include "model/PodcastDocument.h"
 
@@ -161,11 +160,13 @@ void EpisodeBoxHelp::fillFromMediaFile() {
     previous[E::Url] = m_dialog.field(E::Url);
     if (previous[E::Url].isEmpty() && m_document.episodeCount() > 0)
         previous[E::Url] = m_document.episode(m_document.episodeCount())[E::Url];
-    if (!MediaFile::isMedia(path)) {
-        m_messages.notice(QStringLiteral("\"%1\" is not an audio or video file.").arg(name));
+    // Read once: what the file is and what it holds come from one look.
+    const MediaEpisode made = MediaEpisode::fromFile(path, &previous, m_clock());
+    if (made.notAudioOrVideo) {
+        m_messages.notice(QStringLiteral("\"%1\" is not an audio or video file.").arg(name),
+                          made.error);
         return;
     }
-    const MediaEpisode made = MediaEpisode::fromFile(path, &previous, m_clock());
     if (!made.isValid()) {
         m_messages.notice(QStringLiteral("\"%1\" could not be read.").arg(name), made.error);
         return;

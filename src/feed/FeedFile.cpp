@@ -1,5 +1,7 @@
 #include "FeedFile.h"
 
+#include "FeedLock.h"
+
 #include "xml/XmlDocument.h"
 
 #include <QDir>
@@ -222,6 +224,13 @@ bool write(const QString &path, const QByteArray &bytes, QString *error) {
         return fail(systemReason(ENOENT));
     if (const int code = followLinks(target))
         return fail(systemReason(code));
+
+    // Held until the new text has replaced the old, so that a save never
+    // lands in the middle of another program's read-change-write. Where
+    // locks are not to be had the save goes on as it always did.
+    FeedLock lock;
+    if (lock.lock(target) == FeedLock::State::Busy)
+        return fail(FeedLock::busyReason());
 
     // Decided on stat() alone: opening a FIFO would wait for a reader.
     struct stat old {};

@@ -21,5 +21,8 @@ QString wellFormednessError(const QByteArray &bytes);
 // file is rewritten in place: its full new size is reserved first, so a full
 // disk fails before the old text changes; a later failure (an I/O error)
 // can leave it partly written, and is reported.
+//
+// The target is locked (FeedLock) for the write; when another program holds
+// it past the wait, nothing is written and the reason says so.
 bool write(const QString &path, const QByteArray &bytes, QString *error);
 } // namespace FeedFile

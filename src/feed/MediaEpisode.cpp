@@ -4,13 +4,10 @@
 
 #include "BuildDate.h"
 #include "MediaFile.h"
+#include "MediaSource.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QUuid>
-
-#include <fileref.h>
-#include <tag.h>
 
 namespace {
 QString escapedText(QString text) {
@@ -25,52 +22,53 @@ QString escapedAttribute(QString text) {
         .replace(u'"', QStringLiteral("&quot;"));
 }
 
-struct Tags {
-    QString title;
-    qint64 milliseconds = -1;
-};
+QByteArray nameOf(const QByteArray &path) {
+    return path.mid(path.lastIndexOf('/') + 1);
+}
 
-Tags readTags(const QString &path) {
-    Tags tags;
-    const TagLib::FileRef file(QFile::encodeName(path).constData());
-    if (file.isNull())
-        return tags;
-    if (const TagLib::Tag *tag = file.tag())
-        tags.title = QString::fromUtf8(tag->title().toCString(true));
-    // A stream TagLib finds no frames in reports zero: that is no duration,
-    // not a recording of no length.
-    if (const TagLib::AudioProperties *properties = file.audioProperties();
-        properties && properties->lengthInMilliseconds() > 0)
-        tags.milliseconds = properties->lengthInMilliseconds();
-    return tags;
+// The name without its last extension, as QFileInfo::completeBaseName.
+QString titleFromName(const QByteArray &name) {
+    const QString text = QFile::decodeName(name);
+    const qsizetype dot = text.lastIndexOf(u'.');
+    return dot > 0 ? text.left(dot) : text;
 }
 } // namespace
 
 MediaEpisode MediaEpisode::fromFile(const QString &path, const Episode *previous,
                                     const QDateTime &now, const QString &urlBase) {
-    MediaEpisode result;
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        result.error = QStringLiteral("No such file");
-        return result;
-    }
-    if (info.isDir()) {
-        result.error = QStringLiteral("Is a folder");
-        return result;
-    }
-    QFile probe(path);
-    if (!probe.open(QIODevice::ReadOnly)) {
-        result.error = probe.errorString();
-        return result;
-    }
-    probe.close();
+    return fromFile(QFile::encodeName(path), previous, now, urlBase);
+}
 
-    const Tags tags = readTags(path);
+MediaEpisode MediaEpisode::fromFile(const QByteArray &path, const Episode *previous,
+                                    const QDateTime &now, const QString &urlBase) {
+    const MediaSource source(path);
+    return fromSource(source, previous, now, urlBase);
+}
+
+MediaEpisode MediaEpisode::fromSource(const MediaSource &source, const Episode *previous,
+                                      const QDateTime &now, const QString &urlBase) {
+    MediaEpisode result;
+    if (!source.isMedia()) {
+        result.error = source.error();
+        result.notAudioOrVideo = source.contentRefused();
+        return result;
+    }
+    const MediaSource::Tags tags = source.readTags();
+    // The size written is the size of what was read: a file emptied,
+    // deleted or still being written meanwhile is no enclosure to announce.
+    if (const QString change = source.changeSinceOpened(); !change.isEmpty()) {
+        result.error = change;
+        return result;
+    }
+    result.readCutShort = tags.cutShort;
+
+    const QByteArray fileName = nameOf(source.path());
     Episode &episode = result.episode;
+    const QString title = tags.title.trimmed().isEmpty() ? titleFromName(fileName) : tags.title;
     episode[EpisodeColumn::Title] =
-        escapedText(tags.title.trimmed().isEmpty() ? info.completeBaseName() : tags.title);
-    episode[EpisodeColumn::Length] = QString::number(info.size());
-    episode[EpisodeColumn::Type] = escapedAttribute(MediaFile::type(path));
+        escapedText(MediaFile::xmlCharactersOnly(title, &result.droppedCharacters));
+    episode[EpisodeColumn::Length] = QString::number(source.size());
+    episode[EpisodeColumn::Type] = escapedAttribute(MediaFile::enclosureType(source.mimeType()));
     if (tags.milliseconds > 0) {
         episode[EpisodeColumn::Duration] = MediaFile::durationText(tags.milliseconds);
         result.durationRead = true;
@@ -80,15 +78,21 @@ MediaEpisode MediaEpisode::fromFile(const QString &path, const Episode *previous
     episode.extra = KeptContent::withGuidNotPermaLink({});
 
     if (!urlBase.isEmpty())
-        episode[EpisodeColumn::Url] =
-            escapedAttribute(MediaFile::urlUnder(urlBase, info.fileName()));
+        episode[EpisodeColumn::Url] = escapedAttribute(MediaFile::urlUnder(urlBase, fileName));
     else if (previous)
         episode[EpisodeColumn::Url] =
-            MediaFile::urlBeside((*previous)[EpisodeColumn::Url], info.fileName());
+            MediaFile::urlBeside((*previous)[EpisodeColumn::Url], fileName);
     if (previous) {
         for (const int column : {EpisodeColumn::Author, EpisodeColumn::Keywords,
                                  EpisodeColumn::Explicit, EpisodeColumn::Category})
             episode[column] = (*previous)[column];
     }
     return result;
+}
+
+QString MediaEpisode::budgetText() {
+    const MediaSource::Budget budget;
+    return QStringLiteral("%1 MB or %2 seconds")
+        .arg(budget.bytes >> 20)
+        .arg(budget.milliseconds / 1000);
 }

@@ -2,8 +2,11 @@
 
 #include "model/Episode.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
+
+class MediaSource;
 
 // An Episode record made from one audio or video file, as a drop, "Add
 // Episodes from Media Files…" and `brindlewood-feed add` make it: the title
@@ -18,14 +21,35 @@ struct MediaEpisode {
     // False when the media could not be read for its length: the episode
     // still stands, with an empty Duration, and the user is told.
     bool durationRead = false;
-    // Why no episode could be made (the file is missing or not readable);
-    // empty when episode holds one.
+    // TagLib had not judged the file when its reading budget ran out (see
+    // MediaSource::Budget); the duration is left empty.
+    bool readCutShort = false;
+    // Characters XML cannot hold, left out of the title taken from the tag
+    // or the file name.
+    qsizetype droppedCharacters = 0;
+    // Why no episode could be made (the file is missing, not readable, not a
+    // regular file, not audio or video, or changed while read); empty when
+    // episode holds one.
     QString error;
+    // The error is about the content: the file was read, and is empty or
+    // neither audio nor video.
+    bool notAudioOrVideo = false;
 
     bool isValid() const { return error.isEmpty(); }
+    // No address for the enclosure: no urlBase and nothing before to follow.
+    bool urlMissing() const { return isValid() && episode[EpisodeColumn::Url].isEmpty(); }
 
     // previous is the episode the new one follows (none for an empty list).
     // urlBase, a plain address, replaces the previous episode's folder.
     static MediaEpisode fromFile(const QString &path, const Episode *previous, const QDateTime &now,
                                  const QString &urlBase = QString());
+    // path as the file system spells it (QFile::encodeName).
+    static MediaEpisode fromFile(const QByteArray &path, const Episode *previous,
+                                 const QDateTime &now, const QString &urlBase = QString());
+    // From a file already opened, which must not have changed since.
+    static MediaEpisode fromSource(const MediaSource &source, const Episode *previous,
+                                   const QDateTime &now, const QString &urlBase = QString());
+
+    // "64 MB or 5 seconds", for messages about a read that was cut short.
+    static QString budgetText();
 };

@@ -160,6 +160,9 @@ void tst_MediaDrops::dropOther_refusedAndChangesNothing_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("text file") << u"notes.txt"_qs << QByteArray("Show notes, not a feed.\n");
     QTest::newRow("image") << u"cover.png"_qs << QByteArray("\x89PNG\r\n\x1a\n", 8);
+    // The content decides, not the name.
+    QTest::newRow("text named .mp3") << u"notes.mp3"_qs << QByteArray("Show notes.\n");
+    QTest::newRow("empty .mp3") << u"empty.mp3"_qs << QByteArray();
     QTest::newRow("web address") << QString() << QByteArray();
 }
 
@@ -188,9 +191,13 @@ void tst_MediaDrops::dropMixed_addsMediaNamesTheRest() {
     const QString text = writeFile(editor, u"notes.txt"_qs, "notes");
     QVERIFY(drop(editor, {media(u"tagged.mp3"_qs), text}));
     QCOMPARE(editor.titles(), QStringList{u"Frost Grafting"_qs});
+    // No earlier episode gives the new one's address: the user is told.
     QCOMPARE(editor.messages.texts(),
-             QStringList{u"These files are not audio or video and were not added:\n"_qs +
-                         QDir::toNativeSeparators(text)});
+             (QStringList{u"These episodes have an empty URL, as there is no earlier enclosure "
+                          "address to follow; fill it in before publishing:\n"_qs +
+                              QDir::toNativeSeparators(media(u"tagged.mp3"_qs)),
+                          u"These files are not audio or video and were not added:\n"_qs +
+                              QDir::toNativeSeparators(text)}));
 }
 
 void tst_MediaDrops::menuEntry_addsChosenFiles_data() {
@@ -207,6 +214,8 @@ void tst_MediaDrops::menuEntry_addsChosenFiles() {
     QFETCH(QStringList, titles);
     EditorHarness editor;
     editor.addEpisodes({u"Older"_qs});
+    editor.document().setEpisodeColumn(1, EpisodeColumn::Url,
+                                       u"https://cdn.example.org/ep/older.mp3"_qs);
     editor.dialogs.fileLists = {chosen};
     editor.window->findChild<QAction *>(u"AddMediaAction"_qs)->trigger();
     QCOMPARE(editor.dialogs.opened.size(), 1);

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <memory>
 #include <sys/stat.h>
+#include <tuple>
 
 class tst_FeedCli : public QObject {
     Q_OBJECT
@@ -387,11 +388,12 @@ void tst_FeedCli::add_refusedLeavesFeedByteIdentical_data() {
     const QByteArray sampleBytes = readAll(sample());
     QTest::newRow("missing media after a good one")
         << QStringList{media(u"tagged.mp3"_qs), media(u"gone.mp3"_qs)} << sampleBytes << 1
-        << QByteArray("gone.mp3: No such file; ");
+        << QByteArray("gone.mp3: No such file or directory; ");
     QTest::newRow("folder as media")
         << QStringList{media(QString())} << sampleBytes << 1 << QByteArray("Is a folder");
-    QTest::newRow("not media") << QStringList{media(u"make-media"_qs)} << sampleBytes << 1
-                               << QByteArray("make-media: not an audio or video file");
+    QTest::newRow("not media")
+        << QStringList{media(u"make-media"_qs)} << sampleBytes << 1
+        << QByteArray("make-media: the content is application/x-shellscript, not audio or video");
     QTest::newRow("feed not loadable")
         << QStringList{media(u"tagged.mp3"_qs)} << QByteArray("<rss><channel>") << 1
         << QByteArray("Fail to load XML.");
@@ -404,6 +406,14 @@ void tst_FeedCli::add_refusedLeavesFeedByteIdentical_data() {
         << QByteArray("--url-base needs a URL");
     QTest::newRow("unknown option") << QStringList{u"--urlbase=x"_qs, media(u"tagged.mp3"_qs)}
                                     << sampleBytes << 2 << QByteArray("unknown option");
+    // Only a plain http(s) folder (the rules are MediaFile's, tested beside it).
+    QTest::newRow("url base javascript")
+        << QStringList{u"--url-base"_qs, u"javascript:alert(1)"_qs, media(u"tagged.mp3"_qs)}
+        << sampleBytes << 2 << QByteArray("only http:// and https:// addresses can be used");
+    QTest::newRow("url base with line feed")
+        << QStringList{u"--url-base=https://cdn.example.net/\nx"_qs, media(u"tagged.mp3"_qs)}
+        << sampleBytes << 2
+        << QByteArray("'https://cdn.example.net/\\nx': blanks, tabs and line breaks");
 }
 
 void tst_FeedCli::add_refusedLeavesFeedByteIdentical() {

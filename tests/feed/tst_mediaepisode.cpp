@@ -1,13 +1,18 @@
 #include "feed/BuildDate.h"
 #include "feed/MediaEpisode.h"
 #include "feed/MediaFile.h"
+#include "feed/MediaSource.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class tst_MediaEpisode : public QObject {
     Q_OBJECT
@@ -31,6 +36,20 @@ private Q_SLOTS:
     void durationText_roundsToWholeSeconds();
     void kind_tellsMediaFeedAndOther_data();
     void kind_tellsMediaFeedAndOther();
+    void content_decidesNotName_data();
+    void content_decidesNotName();
+    void specialFiles_refusedWithoutBlocking_data();
+    void specialFiles_refusedWithoutBlocking();
+    void nonUtf8Name_readAndAddressedByItsBytes();
+    void budgetSpent_episodeWithoutDuration();
+    void changedWhileRead_refused_data();
+    void changedWhileRead_refused();
+    void characterXmlCannotHold_droppedAndCounted_data();
+    void characterXmlCannotHold_droppedAndCounted();
+    void xmlCharactersOnly_keepsWhatXmlHolds_data();
+    void xmlCharactersOnly_keepsWhatXmlHolds();
+    void urlBaseProblem_onlyPlainHttpFolders_data();
+    void urlBaseProblem_onlyPlainHttpFolders();
 };
 
 namespace {
@@ -40,6 +59,35 @@ QString media(const QString &name) {
 
 QDateTime fixedNow() {
     return QDateTime(QDate(2026, 3, 14), QTime(9, 26, 53), QTimeZone(3600));
+}
+
+QByteArray readAll(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeBytes(const QByteArray &path, const QByteArray &bytes) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool written = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    return ::close(fd) == 0 && written;
+}
+
+QByteArray syncsafe(quint32 size) {
+    QByteArray bytes(4, '\0');
+    for (int i = 3; i >= 0; --i, size >>= 7)
+        bytes[i] = char(size & 0x7f);
+    return bytes;
+}
+
+// An ID3v2.4 tag whose title frame holds title as UTF-8, before the frames
+// of an untagged MP3.
+QByteArray mp3Titled(const QByteArray &title) {
+    const QByteArray text = '\x03' + title;
+    const QByteArray frame = "TIT2" + syncsafe(quint32(text.size())) + QByteArray(2, '\0') + text;
+    return "ID3\x04" + QByteArray(2, '\0') + syncsafe(quint32(frame.size())) + frame +
+           readAll(media(QStringLiteral("untagged.mp3")));
 }
 
 Episode previousEpisode() {
@@ -160,7 +208,7 @@ void tst_MediaEpisode::unreadableMedia_stillAnEpisodeWithoutDuration() {
 void tst_MediaEpisode::missingOrFolder_givesNoEpisode_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("error");
-    QTest::newRow("missing") << media(QStringLiteral("nowhere.mp3")) << "No such file";
+    QTest::newRow("missing") << media(QStringLiteral("nowhere.mp3")) << "No such file or directory";
     QTest::newRow("folder") << media(QString()) << "Is a folder";
 }
 
@@ -301,6 +349,244 @@ void tst_MediaEpisode::kind_tellsMediaFeedAndOther() {
     QFETCH(bool, isFeed);
     QCOMPARE(MediaFile::isMedia(path), isMedia);
     QCOMPARE(MediaFile::isFeed(path), isFeed);
+}
+
+void tst_MediaEpisode::content_decidesNotName_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("type"); // empty: refused
+    QTest::addColumn<QString>("error");
+    const QByteArray mp3 = readAll(media(QStringLiteral("tagged.mp3")));
+    QTest::newRow("MP3 named .txt") << "episode.txt" << mp3 << "audio/mpeg" << QString();
+    QTest::newRow("MP3 without extension") << "episode" << mp3 << "audio/mpeg" << QString();
+    QTest::newRow("Ogg named .mp3")
+        << "greek.mp3" << readAll(media(QStringLiteral("greek.ogg"))) << "audio/ogg" << QString();
+    QTest::newRow("text named .mp3") << "text.mp3" << QByteArray("Show notes.\n") << QString()
+                                     << "the content is text/plain, not audio or video";
+    QTest::newRow("HTML page named .mp4")
+        << "page.mp4" << QByteArray("<!DOCTYPE html><html><body>Moved</body></html>") << QString()
+        << "the content is text/html, not audio or video";
+    QTest::newRow("PNG named .ogg")
+        << "cover.ogg" << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << QString()
+        << "the content is image/png, not audio or video";
+    QTest::newRow("zeros named .mp3")
+        << "zeros.mp3" << QByteArray(4096, '\0') << QString()
+        << "the content is application/octet-stream, not audio or video";
+    QTest::newRow("playlist") << "list.mp3" << QByteArray("#EXTM3U\nhttps://a.example/1.mp3\n")
+                              << QString()
+                              << "the content is audio/x-mpegurl (text), not audio or video";
+    QTest::newRow("empty .mp3") << "empty.mp3" << QByteArray() << QString()
+                                << "the file is empty, not audio or video";
+}
+
+void tst_MediaEpisode::content_decidesNotName() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, type);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    QVERIFY(writeBytes(QFile::encodeName(path), bytes));
+    const MediaEpisode made = MediaEpisode::fromFile(path, nullptr, fixedNow());
+    QCOMPARE(made.error, error);
+    QCOMPARE(made.notAudioOrVideo, !error.isEmpty());
+    QCOMPARE(MediaFile::isMedia(path), error.isEmpty());
+    if (made.isValid()) {
+        QCOMPARE(made.episode[EpisodeColumn::Type], type);
+        QCOMPARE(made.episode[EpisodeColumn::Length], QString::number(bytes.size()));
+    }
+}
+
+void tst_MediaEpisode::specialFiles_refusedWithoutBlocking_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("FIFO without a writer") << "fifo"
+                                           << "Is a named pipe (FIFO), not a regular file";
+    QTest::newRow("endless device") << "/dev/zero"
+                                    << "Is a device, not a regular file";
+    QTest::newRow("symbolic link loop") << "loop"
+                                        << "Too many levels of symbolic links";
+    QTest::newRow("unreadable") << "unreadable"
+                                << "Permission denied";
+}
+
+void tst_MediaEpisode::specialFiles_refusedWithoutBlocking() {
+    QFETCH(QString, kind);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    QByteArray path =
+        kind.startsWith(u'/') ? QFile::encodeName(kind) : QFile::encodeName(dir.filePath(kind));
+    if (kind == u"fifo") {
+        QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+    } else if (kind == u"loop") {
+        QCOMPARE(::symlink("loop", path.constData()), 0);
+    } else if (kind == u"unreadable") {
+        if (::geteuid() == 0)
+            QSKIP("root reads any file");
+        QVERIFY(writeBytes(path, readAll(media(QStringLiteral("tagged.mp3")))));
+        QCOMPARE(::chmod(path.constData(), 0), 0);
+    }
+    const MediaEpisode made = MediaEpisode::fromFile(path, nullptr, fixedNow());
+    QCOMPARE(made.error, error);
+    QVERIFY(!made.notAudioOrVideo);
+    QVERIFY(!MediaFile::isMedia(QFile::decodeName(path)));
+}
+
+void tst_MediaEpisode::nonUtf8Name_readAndAddressedByItsBytes() {
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.path()) + "/caf\xe9 \x01.mp3";
+    QVERIFY(writeBytes(path, readAll(media(QStringLiteral("untagged.mp3")))));
+    // QTemporaryDir removes by text, which names another file.
+    const auto removed = qScopeGuard([&] { ::unlink(path.constData()); });
+    // Through text the name would come back as other bytes, naming no file.
+    QVERIFY(QFile::encodeName(QFile::decodeName(path)) != path);
+    const Episode previous = previousEpisode();
+    const MediaEpisode made = MediaEpisode::fromFile(path, &previous, fixedNow());
+    QVERIFY2(made.isValid(), qPrintable(made.error));
+    QCOMPARE(made.episode[EpisodeColumn::Url],
+             QStringLiteral("https://orchard.example.org/audio/caf%E9%20%01.mp3"));
+    QCOMPARE(made.episode[EpisodeColumn::Title], QStringLiteral("caf\uFFFD "));
+    QCOMPARE(made.droppedCharacters, 1);
+    QCOMPARE(made.episode[EpisodeColumn::Duration], QStringLiteral("00:00:03"));
+}
+
+void tst_MediaEpisode::budgetSpent_episodeWithoutDuration() {
+    // An ID3 header and then nothing but zeros: TagLib would search them all
+    // for a first frame.
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("hollow.mp3")));
+    QVERIFY(writeBytes(path, QByteArray("ID3\x03\0\0\0\0\0\0", 10)));
+    QCOMPARE(::truncate(path.constData(), 4 << 20), 0);
+    const MediaSource source(path, {256 << 10, 5000});
+    QVERIFY2(source.isMedia(), qPrintable(source.error()));
+    const MediaEpisode made = MediaEpisode::fromSource(source, nullptr, fixedNow());
+    QVERIFY2(made.isValid(), qPrintable(made.error));
+    QVERIFY(made.readCutShort);
+    QVERIFY(!made.durationRead);
+    QCOMPARE(made.episode[EpisodeColumn::Duration], QString());
+    QCOMPARE(made.episode[EpisodeColumn::Length], QString::number(4 << 20));
+    QCOMPARE(made.episode[EpisodeColumn::Title], QStringLiteral("hollow"));
+
+    // Out of time is out of budget too.
+    const MediaEpisode late =
+        MediaEpisode::fromSource(MediaSource(path, {8 << 20, 0}), nullptr, fixedNow());
+    QVERIFY(late.isValid());
+    QVERIFY(late.readCutShort);
+
+    // The same file within a budget that covers it is judged, and not cut short.
+    const MediaEpisode whole =
+        MediaEpisode::fromSource(MediaSource(path, {8 << 20, 60000}), nullptr, fixedNow());
+    QVERIFY(!whole.readCutShort);
+}
+
+void tst_MediaEpisode::changedWhileRead_refused_data() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("emptied")
+        << "empty"
+        << "the file changed while it was read (3384 bytes when opened, 0 now)";
+    QTest::newRow("grown") << "append"
+                           << "the file changed while it was read (3384 bytes when opened, 3385 "
+                              "now)";
+    QTest::newRow("deleted") << "delete"
+                             << "the file was deleted while it was read";
+    QTest::newRow("unchanged") << "none" << QString();
+}
+
+void tst_MediaEpisode::changedWhileRead_refused() {
+    QFETCH(QString, change);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("live.mp3")));
+    QVERIFY(writeBytes(path, readAll(media(QStringLiteral("untagged.mp3")))));
+    const MediaSource source(path);
+    QVERIFY(source.isMedia());
+    if (change == u"empty") {
+        QCOMPARE(::truncate(path.constData(), 0), 0);
+    } else if (change == u"append") {
+        const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        QCOMPARE(::write(fd, "x", 1), ssize_t(1));
+        ::close(fd);
+    } else if (change == u"delete") {
+        QCOMPARE(::unlink(path.constData()), 0);
+    }
+    const MediaEpisode made = MediaEpisode::fromSource(source, nullptr, fixedNow());
+    QCOMPARE(made.error, error);
+}
+
+void tst_MediaEpisode::characterXmlCannotHold_droppedAndCounted_data() {
+    QTest::addColumn<QByteArray>("tagTitle");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("dropped");
+    QTest::newRow("U+0001") << QByteArray("Frost\x01 Grafting") << "Frost Grafting" << 1;
+    QTest::newRow("U+FFFE and U+FFFF")
+        << QByteArray("Frost\xEF\xBF\xBE Graft\xEF\xBF\xBFing") << "Frost Grafting" << 2;
+    QTest::newRow("tab kept, markup as references")
+        << QByteArray("A\tB & <C>") << "A\tB &amp; &lt;C&gt;" << 0;
+}
+
+void tst_MediaEpisode::characterXmlCannotHold_droppedAndCounted() {
+    QFETCH(QByteArray, tagTitle);
+    QFETCH(QString, title);
+    QFETCH(int, dropped);
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("tagged.mp3")));
+    QVERIFY(writeBytes(path, mp3Titled(tagTitle)));
+    const MediaEpisode made = MediaEpisode::fromFile(path, nullptr, fixedNow());
+    QVERIFY2(made.isValid(), qPrintable(made.error));
+    QCOMPARE(made.episode[EpisodeColumn::Title], title);
+    QCOMPARE(made.droppedCharacters, qsizetype(dropped));
+}
+
+void tst_MediaEpisode::xmlCharactersOnly_keepsWhatXmlHolds_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<int>("dropped");
+    QTest::newRow("controls") << QStringLiteral("a\u0000b\u0008c\u000Bd\u000Ce\u001Ff") << "abcdef"
+                              << 5;
+    QTest::newRow("tab, line feed, return kept") << "a\tb\nc\rd"
+                                                 << "a\tb\nc\rd" << 0;
+    QTest::newRow("noncharacters") << QStringLiteral("a\uFFFEb\uFFFFc\uFFFDd") << "abc\uFFFDd" << 2;
+    QTest::newRow("lone surrogates")
+        << QString(QChar(0xD800)) + u"x"_qs + QChar(0xDC00) << "x" << 2;
+    QTest::newRow("pair kept") << QStringLiteral("\U0001F34F") << QStringLiteral("\U0001F34F") << 0;
+}
+
+void tst_MediaEpisode::xmlCharactersOnly_keepsWhatXmlHolds() {
+    QFETCH(QString, text);
+    QFETCH(QString, kept);
+    QFETCH(int, dropped);
+    qsizetype count = -1;
+    QCOMPARE(MediaFile::xmlCharactersOnly(text, &count), kept);
+    QCOMPARE(count, qsizetype(dropped));
+}
+
+void tst_MediaEpisode::urlBaseProblem_onlyPlainHttpFolders_data() {
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("https folder") << "https://cdn.example.net/show/" << true;
+    QTest::newRow("http, port, no slash") << "http://cdn.example.net:8080/show" << true;
+    QTest::newRow("percent-encoded path") << "https://cdn.example.net/my%20show/" << true;
+    QTest::newRow("javascript") << "javascript:alert(1)" << false;
+    QTest::newRow("ftp") << "ftp://cdn.example.net/show/" << false;
+    QTest::newRow("relative") << "show/audio" << false;
+    QTest::newRow("no host") << "https:///show/" << false;
+    QTest::newRow("leading blank") << " https://cdn.example.net/" << false;
+    QTest::newRow("trailing blank") << "https://cdn.example.net/ " << false;
+    QTest::newRow("inner blank") << "https://cdn.example.net/my show/" << false;
+    QTest::newRow("line feed") << "https://cdn.example.net/\nx" << false;
+    QTest::newRow("carriage return") << "https://cdn.example.net/\r" << false;
+    QTest::newRow("tab") << "https://cdn.example.net/\t" << false;
+    QTest::newRow("query") << "https://cdn.example.net/r?a=1" << false;
+    QTest::newRow("fragment") << "https://cdn.example.net/#top" << false;
+    QTest::newRow("password") << "https://u:p@cdn.example.net/" << false;
+}
+
+void tst_MediaEpisode::urlBaseProblem_onlyPlainHttpFolders() {
+    QFETCH(QString, base);
+    QFETCH(bool, accepted);
+    const QString problem = MediaFile::urlBaseProblem(base);
+    QVERIFY2(problem.isEmpty() == accepted, qPrintable(problem));
 }
 
 QTEST_GUILESS_MAIN(tst_MediaEpisode)
