@@ -2,13 +2,14 @@
 
 #include "model/PodcastDocument.h"
 
-AddEpisodesCommand::AddEpisodesCommand(PodcastDocument &document, QList<Episode> episodes)
+AddEpisodesCommand::AddEpisodesCommand(PodcastDocument &document, QList<Episode> episodes,
+                                       qsizetype number)
     : DocumentCommand(document,
                       episodes.size() == 1 ? QStringLiteral("Add Episode")
                                            : QStringLiteral("Add Episodes"),
                       FirstRun::SetsChanged)
     , m_episodes(std::move(episodes))
-    , m_number(document.episodeCount() + 1) {
+    , m_number(number > 0 ? number : document.episodeCount() + 1) {
     setObsolete(m_episodes.isEmpty());
 }
 

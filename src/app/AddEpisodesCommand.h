@@ -9,7 +9,8 @@
 // takes them all out again.
 class AddEpisodesCommand : public DocumentCommand {
 public:
-    AddEpisodesCommand(PodcastDocument &document, QList<Episode> episodes);
+    // Appended, or put in from episode `number` on when one is given.
+    AddEpisodesCommand(PodcastDocument &document, QList<Episode> episodes, qsizetype number = 0);
 
     // Episode number of the first new episode, for selecting the new rows.
     qsizetype firstNumber() const { return m_number; }

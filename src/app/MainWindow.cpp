@@ -20,6 +20,7 @@
 #include "feed/ApplicationFolder.h"
 #include "feed/ApplicationTitle.h"
 #include "feed/DesktopShell.h"
+#include "feed/EpisodeOrder.h"
 #include "feed/ErrorReporter.h"
 #include "feed/FeedCheck.h"
 #include "feed/FileDialogService.h"
@@ -968,12 +969,15 @@ void MainWindow::addMediaFiles(const QStringList &paths) {
     QStringList withoutDuration;
     QStringList cleaned;
     QStringList withoutUrl;
+    // The newest episode lends its author, keywords, flag, category and folder;
+    // files given together are dated one second apart, in their order.
+    const QList<Episode> &existing = m_document->episodes();
+    const qsizetype newest = EpisodeOrder::newest(existing);
     for (const QString &path : paths) {
         const Episode *previous = !made.isEmpty() ? &made.constLast()
-                                  : m_document->episodeCount() > 0
-                                      ? &m_document->episode(m_document->episodeCount())
-                                      : nullptr;
-        MediaEpisode episode = MediaEpisode::fromFile(path, previous, now);
+                                  : newest >= 0   ? &existing[newest]
+                                                  : nullptr;
+        MediaEpisode episode = MediaEpisode::fromFile(path, previous, now.addSecs(made.size()));
         const QString shown = QDir::toNativeSeparators(path);
         if (!episode.isValid()) {
             failed.append(QStringLiteral("%1: %2").arg(shown, episode.error));
@@ -991,7 +995,8 @@ void MainWindow::addMediaFiles(const QStringList &paths) {
         made.append(std::move(episode.episode));
     }
     if (!made.isEmpty()) {
-        auto *command = new AddEpisodesCommand(*m_document, made);
+        const qsizetype number = EpisodeOrder::place(existing, made);
+        auto *command = new AddEpisodesCommand(*m_document, made, number);
         const qsizetype first = command->firstNumber();
         m_undoStack->push(command);
         selectEpisodes(first, made.size());

@@ -5,6 +5,7 @@
 #include "CollectedReports.h"
 #include "FixedPathDialogs.h"
 #include "JsonOutput.h"
+#include "feed/EpisodeOrder.h"
 #include "feed/FeedCheck.h"
 #include "feed/FeedLock.h"
 #include "feed/LoadPodcast.h"
@@ -327,13 +328,14 @@ int add(const QString &feed, const QList<QByteArray> &mediaFiles, const QString 
     // many must not leave a feed with half the episodes.
     const QDateTime now = BuildDate::systemNow();
     QList<Episode> added;
+    const qsizetype newest = EpisodeOrder::newest(document.episodes());
     for (const QByteArray &path : mediaFiles) {
         const QString shown = QDir::toNativeSeparators(QFile::decodeName(path));
         const Episode *previous = !added.isEmpty() ? &added.last()
-                                  : document.episodeCount() > 0
-                                      ? &document.episode(document.episodeCount())
-                                      : nullptr;
-        MediaEpisode made = MediaEpisode::fromFile(path, previous, now, urlBase);
+                                  : newest >= 0    ? &document.episode(newest + 1)
+                                                   : nullptr;
+        MediaEpisode made =
+            MediaEpisode::fromFile(path, previous, now.addSecs(added.size()), urlBase);
         if (!made.isValid()) {
             printError(QStringLiteral("%1: %2; %3 was not changed.")
                            .arg(shown, made.error, QDir::toNativeSeparators(feed)));
@@ -342,7 +344,9 @@ int add(const QString &feed, const QList<QByteArray> &mediaFiles, const QString 
         printMediaNotes(made, shown);
         added.append(std::move(made.episode));
     }
-    document.appendEpisodes(std::move(added));
+    // Where the newest episodes are: on top of a newest-first feed.
+    const qsizetype number = EpisodeOrder::place(document.episodes(), added);
+    document.insertEpisodes(number, std::move(added));
     return saveReported(document, feed);
 }
 

@@ -6,8 +6,8 @@
 #include <iconv.h>
 
 namespace {
-// Channel, item, and an item's or the owner's children.
-constexpr int OutlineDepth = 4;
+// The root, the channel, its children (items, the owner) and theirs.
+constexpr int OutlineDepth = 3;
 
 bool startsWith(const QByteArray &bytes, QByteArrayView prefix) {
     return bytes.startsWith(prefix);
