@@ -432,6 +432,9 @@ private:
     QSet<QString> m_taken;
     QHash<QString, int> m_nextSuffix;
     qsizetype m_namespaceWeight = 0;
+    std::vector<int> m_scopeCounts; // declarations on each open element
+    qsizetype m_inScope = 0;
+    static constexpr qsizetype MaxNamespacesInScope = XmlInputGuard::MaxAttributes;
     // Where push() ended and began a CDATA section again: line and column.
     std::vector<std::pair<int, int>> m_cdataBreaks;
     // How much of a CDATA section libxml2 may hold before it is broken up.
@@ -552,10 +555,18 @@ QByteArray XmlDocument::Parser::outputPrefix(const xmlChar *prefix, const xmlCha
 }
 
 void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
-                                       const xmlChar *prefix, const xmlChar *uri, int,
-                                       const xmlChar **, int attributeCount, int defaultedCount,
-                                       const xmlChar **attributes) {
+                                       const xmlChar *prefix, const xmlChar *uri,
+                                       int namespaceCount, const xmlChar **, int attributeCount,
+                                       int defaultedCount, const xmlChar **attributes) {
     Parser &p = of(context);
+    // libxml2 looks a prefix up by going through every declaration in scope,
+    // for each element: declarations nested ten thousand deep, over many
+    // elements, took seconds per megabyte.
+    p.m_scopeCounts.push_back(namespaceCount);
+    p.m_inScope += namespaceCount;
+    if (p.m_inScope > MaxNamespacesInScope)
+        p.fail(QStringLiteral("More than %1 namespace declarations in scope")
+                   .arg(MaxNamespacesInScope));
     // An element costs more to store than its tag: weighed so that one made
     // by an entity a million times cannot take more memory than text could.
     p.charge(qsizetype(std::strlen(reinterpret_cast<const char *>(localName))) + ElementWeight);
@@ -657,6 +668,10 @@ void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
 void XmlDocument::Parser::endElement(void *context, const xmlChar *, const xmlChar *,
                                      const xmlChar *) {
     Parser &p = of(context);
+    if (!p.m_scopeCounts.empty()) {
+        p.m_inScope -= p.m_scopeCounts.back();
+        p.m_scopeCounts.pop_back();
+    }
     p.guarded([&] {
         Data &d = p.m_data;
         if (p.m_skipped > 0) {
