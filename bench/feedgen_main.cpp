@@ -1,5 +1,6 @@
 // Writes a generated feed: brindlewood-bench-feedgen [--episodes N] OUT
 #include "FeedGenerator.h"
+#include "HostileFeeds.h"
 #include "feed/FeedFile.h"
 
 #include <QCoreApplication>
@@ -7,9 +8,13 @@
 #include <cstdio>
 
 namespace {
-constexpr char Usage[] = "Usage: brindlewood-bench-feedgen [--episodes N] [--rich] [--] OUT\n"
-                         "Writes a generated feed of N episodes (default 32767) to OUT;\n"
-                         "--rich adds show notes, artwork and podcast: tags to every item.\n";
+constexpr char Usage[] =
+    "Usage: brindlewood-bench-feedgen [--episodes N] [--rich] [--] OUT\n"
+    "       brindlewood-bench-feedgen --hostile SHAPE [--] OUT\n"
+    "       brindlewood-bench-feedgen --hostile-shapes\n"
+    "Writes a generated feed of N episodes (default 32767) to OUT;\n"
+    "--rich adds show notes, artwork and podcast: tags to every item.\n"
+    "--hostile writes a feed of that hostile shape instead; --hostile-shapes lists them.\n";
 
 int usageError(const QString &text) {
     std::fprintf(stderr, "brindlewood-bench-feedgen: %s\n%s", qPrintable(text), Usage);
@@ -22,6 +27,7 @@ int main(int argc, char *argv[]) {
     const QStringList args = QCoreApplication::arguments().mid(1);
     int episodes = FeedGenerator::DefaultEpisodes;
     bool rich = false;
+    QString hostile;
     QStringList files;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -35,6 +41,13 @@ int main(int argc, char *argv[]) {
             return 0;
         } else if (arg == u"--rich") {
             rich = true;
+        } else if (arg == u"--hostile-shapes") {
+            std::fputs(qPrintable(HostileFeeds::shapes().join(u'\n') + u'\n'), stdout);
+            return 0;
+        } else if (arg == u"--hostile" && i + 1 < args.size()) {
+            hostile = args[++i];
+            if (!HostileFeeds::shapes().contains(hostile))
+                return usageError(QStringLiteral("unknown shape '%1'").arg(hostile));
         } else if (arg == u"--episodes" && i + 1 < args.size()) {
             bool ok = false;
             episodes = args[++i].toInt(&ok);
@@ -48,8 +61,9 @@ int main(int argc, char *argv[]) {
     if (files.size() != 1)
         return usageError(QStringLiteral("one OUT file is needed"));
     QString error;
-    const QByteArray bytes =
-        rich ? FeedGenerator::richFeedBytes(episodes) : FeedGenerator::feedBytes(episodes);
+    const QByteArray bytes = !hostile.isEmpty() ? HostileFeeds::bytes(hostile)
+                             : rich             ? FeedGenerator::richFeedBytes(episodes)
+                                                : FeedGenerator::feedBytes(episodes);
     if (!FeedFile::write(files.first(), bytes, &error)) {
         std::fprintf(stderr, "brindlewood-bench-feedgen: %s\n", qPrintable(error));
         return 1;

@@ -44,8 +44,10 @@ constexpr char Usage[] =
     "  check FILE [--json]\n"
     "                 Load FILE as the editor does and check it against the rules of\n"
     "                 Apple Podcasts, the Podcast Index and RSS 2.0; one finding a\n"
-    "                 line: severity, rule, where, message and source. --json prints\n"
-    "                 {\"findings\": [...], \"errors\": N, \"warnings\": N}.\n"
+    "                 line: severity, rule, where, message and source. Past 100\n"
+    "                 findings of one rule, a line \"and N more like this\" (in JSON\n"
+    "                 \"more\": N on the last one shown) stands for the rest. --json\n"
+    "                 prints {\"findings\": [...], \"errors\": N, \"warnings\": N}.\n"
     "  add FEED MEDIA...\n"
     "                 Load FEED, add one episode per audio or video file (title,\n"
     "                 length, type, duration, date, GUID; address, author, keywords,\n"
@@ -217,12 +219,16 @@ int check(const QString &path, bool json) {
             out.string(finding.message);
             out.raw(", \"source\": ");
             out.string(finding.source);
+            if (finding.more > 0) {
+                out.raw(", \"more\": ");
+                out.number(finding.more);
+            }
             out.raw("}");
         }
         out.raw("],\n \"errors\": ");
         out.number(errors);
         out.raw(", \"warnings\": ");
-        out.number(findings.size() - errors);
+        out.number(FeedCheck::totalCount(findings) - errors);
         out.raw("}\n");
     } else {
         // As compilers write theirs, so editors and scripts can read them.
@@ -232,6 +238,12 @@ int check(const QString &path, bool json) {
                     .arg(path, finding.place.text(), FeedFinding::severityText(finding.severity),
                          finding.message, finding.rule, finding.source);
             out.raw(line.toUtf8().toStdString());
+            if (finding.more > 0)
+                out.raw(QStringLiteral("%1: %2: %3 [%4]\n")
+                            .arg(path, FeedFinding::severityText(finding.severity),
+                                 finding.moreText(), finding.rule)
+                            .toUtf8()
+                            .toStdString());
         }
     }
     if (!out.flush()) {

@@ -22,7 +22,7 @@ QString FeedCheckDialog::caption() {
 
 QString FeedCheckDialog::summaryText(const QList<FeedFinding> &findings) {
     const qsizetype errors = FeedCheck::errorCount(findings);
-    const qsizetype warnings = findings.size() - errors;
+    const qsizetype warnings = FeedCheck::totalCount(findings) - errors;
     if (findings.isEmpty())
         return QStringLiteral("No problems found: the directories should take this feed.");
     if (errors == 0)

@@ -27,7 +27,9 @@ QVariant FeedFindingsModel::data(const QModelIndex &index, int role) const {
         case Where:
             return finding.place.text();
         case Problem:
-            return finding.message;
+            // The rule's last finding shown stands for those left out.
+            return finding.more > 0 ? finding.message + u" ("_qs + finding.moreText() + u")"_qs
+                                    : finding.message;
         case Rule:
             return finding.rule;
         case Source:

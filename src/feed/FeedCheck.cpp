@@ -5,6 +5,7 @@
 #include "KeptContentReader.h"
 #include "SourceFeedText.h"
 #include "model/PodcastDocument.h"
+#include "xml/PrefixIndex.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -371,14 +372,56 @@ QDateTime parseRfc2822(const QString &text) {
     return local.toUTC();
 }
 
+// Channel first (fields in index order, then kept elements), then each
+// episode (columns in order, then its kept elements).
+std::tuple<qsizetype, int, int> sortKey(const Place &place) {
+    if (place.episode == 0)
+        return {0, place.isField() ? 0 : 1, place.isField() ? place.field : 0};
+    return {place.episode, place.column >= 0 ? 0 : 1, std::max(place.column, 0)};
+}
+
+bool placeOrder(const FeedFinding &a, const FeedFinding &b) {
+    return sortKey(a.place) < sortKey(b.place);
+}
+
+// An episode's kept content, parsed only once a rule asks for an element
+// whose name the block holds at all: most blocks never need it, and a feed
+// of many items does not keep a document for each.
+class EpisodeContent {
+public:
+    EpisodeContent(const QByteArray &block, const PrefixIndex &prefixes)
+        : m_block(block)
+        , m_prefixes(&prefixes) {}
+
+    QList<XmlNode> elements(const QString &namespaceName, const QString &localName) const {
+        if (!m_block.contains(localName.toUtf8()))
+            return {};
+        if (!m_reader) {
+            // Declaring only the prefixes the block uses: with all of a feed's
+            // thousands around every block, the check took minutes.
+            m_reader = std::make_unique<KeptContentReader>(m_block, m_prefixes->usedBy(m_block));
+        }
+        return m_reader->elements(namespaceName, localName);
+    }
+    XmlNode first(const QString &namespaceName, const QString &localName) const {
+        const QList<XmlNode> found = elements(namespaceName, localName);
+        return found.isEmpty() ? XmlNode() : found.first();
+    }
+
+private:
+    QByteArray m_block;
+    const PrefixIndex *m_prefixes;
+    mutable std::unique_ptr<KeptContentReader> m_reader;
+};
+
 // What the rules look at, read once.
 struct Scan {
     const PodcastDocument &document;
     QDateTime now;
     std::unique_ptr<KeptContentReader> channel;
-    std::vector<std::unique_ptr<KeptContentReader>> episodes;
+    std::vector<EpisodeContent> episodes;
 
-    const KeptContentReader &episode(qsizetype number) const { return *episodes[number - 1]; }
+    const EpisodeContent &episode(qsizetype number) const { return episodes[number - 1]; }
     QString field(int index) const { return document.field(index); }
     QString column(qsizetype number, int column) const { return document.episode(number)[column]; }
     bool isSerial() const {
@@ -387,19 +430,62 @@ struct Scan {
     }
 };
 
+// Keeps each rule's first findings in feed order and counts the rest, so
+// that a feed of a million items gives a short report in little memory.
 class Findings {
 public:
     explicit Findings(QList<FeedFinding> &out)
         : m_out(out) {}
-    void setRule(const FeedCheck::Rule &rule) { m_rule = &rule; }
+    Findings(const Findings &) = delete;
+    Findings &operator=(const Findings &) = delete;
+
+    void setRule(const FeedCheck::Rule &rule) {
+        finishRule();
+        m_rule = &rule;
+        m_id = QString::fromLatin1(rule.id);
+        m_source = FeedCheck::sourceName(rule.source);
+    }
     void add(const Place &place, const QString &message) {
-        m_out.append({m_rule->severity, QString::fromLatin1(m_rule->id), place, message,
-                      FeedCheck::sourceName(m_rule->source)});
+        // Once the first ones are known, a finding after the last of them
+        // is only counted.
+        if (m_full && !(sortKey(place) < sortKey(m_pending.last().place))) {
+            ++m_left;
+            return;
+        }
+        m_full = false;
+        m_pending.append({m_rule->severity, m_id, place, message, m_source});
+        // Most rules find in feed order, not all: trimmed now and then to
+        // the first by place, which a later finding may still displace.
+        if (m_pending.size() >= 2 * FeedCheck::FindingsPerRule)
+            trim();
+    }
+    void finishRule() {
+        trim();
+        if (!m_pending.isEmpty())
+            m_pending.last().more = m_left;
+        m_out.append(m_pending);
+        m_pending.clear();
+        m_left = 0;
+        m_full = false;
     }
 
 private:
+    void trim() {
+        std::stable_sort(m_pending.begin(), m_pending.end(), placeOrder);
+        if (m_pending.size() >= FeedCheck::FindingsPerRule) {
+            m_left += m_pending.size() - FeedCheck::FindingsPerRule;
+            m_pending.resize(FeedCheck::FindingsPerRule);
+            m_full = true;
+        }
+    }
+
     QList<FeedFinding> &m_out;
     const FeedCheck::Rule *m_rule = nullptr;
+    QString m_id;
+    QString m_source;
+    QList<FeedFinding> m_pending;
+    qsizetype m_left = 0;
+    bool m_full = false; // sorted, and as many as a rule shows
 };
 
 using CheckFunction = void (*)(const Scan &, Findings &);
@@ -1111,13 +1197,6 @@ const Entry Rules[] = {
      emptyElements},
 };
 
-// Channel first (fields in index order, then kept elements), then each
-// episode (columns in order, then its kept elements).
-std::tuple<qsizetype, int, int> sortKey(const Place &place) {
-    if (place.episode == 0)
-        return {0, place.isField() ? 0 : 1, place.isField() ? place.field : 0};
-    return {place.episode, place.column >= 0 ? 0 : 1, std::max(place.column, 0)};
-}
 } // namespace
 
 namespace FeedCheck {
@@ -1143,14 +1222,15 @@ QList<Rule> rules() {
 }
 
 QList<FeedFinding> check(const PodcastDocument &document, const QDateTime &now) {
+    const PrefixIndex prefixes(document.namespaces());
     Scan scan{document,
               now.toUTC(),
-              std::make_unique<KeptContentReader>(document.channelExtra(), document.namespaces()),
+              std::make_unique<KeptContentReader>(document.channelExtra(),
+                                                  prefixes.usedBy(document.channelExtra())),
               {}};
-    scan.episodes.reserve(document.episodeCount());
+    scan.episodes.reserve(size_t(document.episodeCount()));
     for (const Episode &episode : document.episodes())
-        scan.episodes.push_back(
-            std::make_unique<KeptContentReader>(episode.extra, document.namespaces()));
+        scan.episodes.emplace_back(episode.extra, prefixes);
 
     QList<FeedFinding> findings;
     Findings out(findings);
@@ -1158,16 +1238,24 @@ QList<FeedFinding> check(const PodcastDocument &document, const QDateTime &now) 
         out.setRule(entry.rule);
         entry.check(scan, out);
     }
-    std::stable_sort(findings.begin(), findings.end(),
-                     [](const FeedFinding &a, const FeedFinding &b) {
-                         return sortKey(a.place) < sortKey(b.place);
-                     });
+    out.finishRule();
+    std::stable_sort(findings.begin(), findings.end(), placeOrder);
     return findings;
 }
 
 qsizetype errorCount(const QList<FeedFinding> &findings) {
-    return std::count_if(findings.begin(), findings.end(), [](const FeedFinding &finding) {
-        return finding.severity == Severity::Error;
-    });
+    qsizetype count = 0;
+    for (const FeedFinding &finding : findings) {
+        if (finding.severity == Severity::Error)
+            count += 1 + finding.more;
+    }
+    return count;
+}
+
+qsizetype totalCount(const QList<FeedFinding> &findings) {
+    qsizetype count = 0;
+    for (const FeedFinding &finding : findings)
+        count += 1 + finding.more;
+    return count;
 }
 } // namespace FeedCheck

@@ -29,10 +29,15 @@ struct Rule {
 // Every rule, in the order they are applied.
 QList<Rule> rules();
 
+// A rule reports at most this many findings; the last one counts the rest.
+inline constexpr qsizetype FindingsPerRule = 100;
+
 // The findings, the channel's first, then episode by episode in list order.
 // `now` decides which publication dates lie in the future.
 QList<FeedFinding> check(const PodcastDocument &document,
                          const QDateTime &now = QDateTime::currentDateTimeUtc());
 
+// Both count the findings left out as well.
 qsizetype errorCount(const QList<FeedFinding> &findings);
+qsizetype totalCount(const QList<FeedFinding> &findings);
 } // namespace FeedCheck

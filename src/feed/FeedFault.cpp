@@ -2,6 +2,7 @@
 
 #include "FeedText.h"
 #include "model/PodcastDocument.h"
+#include "xml/PrefixIndex.h"
 #include "xml/XmlDocument.h"
 
 namespace FeedFault {
@@ -47,8 +48,11 @@ XmlDocument::Namespaces declared(const PodcastDocument &document) {
     return namespaces;
 }
 
-QString blockProblem(const QByteArray &block, const XmlDocument::Namespaces &namespaces) {
-    return block.isEmpty() ? QString() : XmlDocument::checkFragment(block, namespaces);
+// Each block is checked with only the prefixes it can use declared around
+// it: with all of them, a feed of thousands would fault every block.
+QString blockProblem(const QByteArray &block, const PrefixIndex &namespaces) {
+    return block.isEmpty() ? QString()
+                           : XmlDocument::checkFragment(block, namespaces.usedBy(block));
 }
 } // namespace
 
@@ -96,6 +100,14 @@ QString problem(const QString &value, bool attribute) {
 }
 
 QString locate(const PodcastDocument &document) {
+    // The root element comes first: it declares every prefix, beside its
+    // version attribute.
+    const XmlDocument::Namespaces bindings = declared(document);
+    if (XmlDocument::namespaceWeight(bindings) + 1 > XmlInputGuard::MaxAttributes)
+        return QStringLiteral("The root element: its %1 namespace prefixes make more than %2 "
+                              "attributes on one element.")
+            .arg(bindings.size())
+            .arg(XmlInputGuard::MaxAttributes);
     const auto fieldIsAttribute = [](int index) {
         return index == ChannelField::Category || index == ChannelField::ImageLink;
     };
@@ -104,7 +116,7 @@ QString locate(const PodcastDocument &document) {
         if (!reason.isEmpty())
             return QStringLiteral("%1 %2.").arg(ChannelField::caption(i), reason);
     }
-    const XmlDocument::Namespaces namespaces = declared(document);
+    const PrefixIndex namespaces(bindings);
     if (const QString reason = blockProblem(document.channelExtra(), namespaces); !reason.isEmpty())
         return QStringLiteral("More Tags of the podcast: %1.").arg(reason);
 

@@ -19,3 +19,7 @@ QString FeedFinding::Place::text() const {
 QString FeedFinding::severityText(Severity severity) {
     return severity == Severity::Error ? QStringLiteral("error") : QStringLiteral("warning");
 }
+
+QString FeedFinding::moreText() const {
+    return more > 0 ? QStringLiteral("and %1 more like this").arg(more) : QString();
+}

@@ -36,7 +36,12 @@ struct FeedFinding {
     Place place;
     QString message;
     QString source;
+    // Findings of the same rule left out after this one: a rule reports its
+    // first findings in feed order, and the last of them counts the rest.
+    qsizetype more = 0;
 
     static QString severityText(Severity severity);
+    // "and 12 more like this", or empty when none were left out.
+    QString moreText() const;
     bool operator==(const FeedFinding &other) const = default;
 };

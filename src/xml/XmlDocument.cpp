@@ -1,5 +1,6 @@
 #include "XmlDocument.h"
 
+#include "PrefixIndex.h"
 #include "XmlEscape.h"
 #include "XmlInputGuard.h"
 
@@ -7,6 +8,7 @@
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <libxml/HTMLparser.h>
 #include <libxml/SAX2.h>
@@ -16,6 +18,7 @@
 #include <libxml/valid.h>
 #include <libxml/xmlerror.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -318,6 +321,10 @@ private:
         return *static_cast<Parser *>(static_cast<xmlParserCtxtPtr>(context)->_private);
     }
     static int read(void *context, char *buffer, int length);
+    int push(const char *data, int size, bool terminate);
+    bool inLongCdata() const;
+    // A column as the input has it, without the section breaks push() added.
+    int sourceColumn(int line, int column) const;
     static void startElement(void *context, const xmlChar *localName, const xmlChar *prefix,
                              const xmlChar *uri, int namespaceCount, const xmlChar **namespaces,
                              int attributeCount, int defaultedCount, const xmlChar **attributes);
@@ -421,6 +428,18 @@ private:
     int m_errorLine = 0;
     int m_errorColumn = 0;
     std::unordered_map<const xmlChar *, std::unordered_map<const xmlChar *, QByteArray>> m_prefixes;
+    bool m_bindingsIndexed = false;
+    QSet<std::pair<QString, QString>> m_bound;
+    QSet<QString> m_taken;
+    QHash<QString, int> m_nextSuffix;
+    qsizetype m_namespaceWeight = 0;
+    std::vector<int> m_scopeCounts; // declarations on each open element
+    qsizetype m_inScope = 0;
+    static constexpr qsizetype MaxNamespacesInScope = XmlInputGuard::MaxAttributes;
+    // Where push() ended and began a CDATA section again: line and column.
+    std::vector<std::pair<int, int>> m_cdataBreaks;
+    // How much of a CDATA section libxml2 may hold before it is broken up.
+    static constexpr qsizetype CdataBacklog = qsizetype(256) << 10;
 };
 
 int XmlDocument::Parser::read(void *context, char *buffer, int length) {
@@ -450,9 +469,10 @@ void XmlDocument::Parser::fail(const QString &reason, bool positioned) {
     m_stopped = true;
     m_error = reason;
     if (positioned && m_context) {
+        const int line = xmlSAX2GetLineNumber(m_context);
         m_error += QStringLiteral(" (line %1, column %2)")
-                       .arg(xmlSAX2GetLineNumber(m_context))
-                       .arg(xmlSAX2GetColumnNumber(m_context));
+                       .arg(line)
+                       .arg(sourceColumn(line, xmlSAX2GetColumnNumber(m_context)));
     }
     if (m_context)
         xmlStopParser(m_context);
@@ -472,12 +492,12 @@ void XmlDocument::Parser::structuredError(void *context, xmlErrorPtr error) {
                           .replace(u'\n', u' ');
     parser.m_errorCode = error->code;
     parser.m_errorLine = error->line;
-    parser.m_errorColumn = error->int2;
+    parser.m_errorColumn = parser.sourceColumn(error->line, error->int2);
     parser.m_stopped = true;
     parser.m_error = QStringLiteral("%1 (line %2, column %3)")
                          .arg(withCodePoints(message))
                          .arg(error->line)
-                         .arg(error->int2);
+                         .arg(parser.m_errorColumn);
 }
 
 QByteArray XmlDocument::Parser::outputPrefix(const xmlChar *prefix, const xmlChar *uri) {
@@ -494,24 +514,40 @@ QByteArray XmlDocument::Parser::outputPrefix(const xmlChar *prefix, const xmlCha
         chosen = wanted;
     } else {
         Namespaces &bindings = m_data.namespaces;
-        for (const auto &[bound, name] : std::as_const(bindings)) {
-            if (bound == wanted && name == namespaceName)
-                chosen = bound;
+        if (!m_bindingsIndexed) {
+            // Hashed once, so that a feed of thousands of prefixes, or of one
+            // prefix bound anew in every item, costs the same per binding.
+            m_bindingsIndexed = true;
+            m_namespaceWeight = namespaceWeight(bindings);
+            for (const auto &binding : std::as_const(bindings)) {
+                m_bound.insert(binding);
+                m_taken.insert(binding.first);
+            }
         }
-        if (chosen.isEmpty()) {
+        if (m_bound.contains({wanted, namespaceName})) {
+            chosen = wanted;
+        } else {
             const auto taken = [&](const QString &candidate) {
-                if (candidate == u"itunes" || candidate == u"xml" || candidate == u"xmlns")
-                    return true;
-                for (const auto &binding : std::as_const(bindings)) {
-                    if (binding.first == candidate)
-                        return true;
-                }
-                return false;
+                return candidate == u"itunes" || candidate == u"xml" || candidate == u"xmlns" ||
+                       m_taken.contains(candidate);
             };
             chosen = wanted;
-            for (int n = 2; taken(chosen); ++n)
-                chosen = wanted + QString::number(n);
-            bindings.append({chosen, namespaceName});
+            if (taken(chosen)) {
+                // Numbers tried before for this prefix stay taken: go on from there.
+                int &next = m_nextSuffix[wanted];
+                next = std::max(next, 2);
+                while (taken(chosen))
+                    chosen = wanted + QString::number(next++);
+            }
+            const std::pair<QString, QString> binding{chosen, namespaceName};
+            m_namespaceWeight += 1 + chosen.count(u'=') + namespaceName.count(u'=');
+            if (m_namespaceWeight > MaxNamespaceWeight)
+                fail(QStringLiteral("Too many namespace prefixes: declared on one element they "
+                                    "would make more than %1 attributes")
+                         .arg(MaxNamespaceWeight));
+            bindings.append(binding);
+            m_bound.insert(binding);
+            m_taken.insert(chosen);
         }
     }
     QByteArray result = chosen.toUtf8();
@@ -520,10 +556,18 @@ QByteArray XmlDocument::Parser::outputPrefix(const xmlChar *prefix, const xmlCha
 }
 
 void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
-                                       const xmlChar *prefix, const xmlChar *uri, int,
-                                       const xmlChar **, int attributeCount, int defaultedCount,
-                                       const xmlChar **attributes) {
+                                       const xmlChar *prefix, const xmlChar *uri,
+                                       int namespaceCount, const xmlChar **, int attributeCount,
+                                       int defaultedCount, const xmlChar **attributes) {
     Parser &p = of(context);
+    // libxml2 looks a prefix up by going through every declaration in scope,
+    // for each element: declarations nested ten thousand deep, over many
+    // elements, took seconds per megabyte.
+    p.m_scopeCounts.push_back(namespaceCount);
+    p.m_inScope += namespaceCount;
+    if (p.m_inScope > MaxNamespacesInScope)
+        p.fail(QStringLiteral("More than %1 namespace declarations in scope")
+                   .arg(MaxNamespacesInScope));
     // An element costs more to store than its tag: weighed so that one made
     // by an entity a million times cannot take more memory than text could.
     p.charge(qsizetype(std::strlen(reinterpret_cast<const char *>(localName))) + ElementWeight);
@@ -625,6 +669,10 @@ void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
 void XmlDocument::Parser::endElement(void *context, const xmlChar *, const xmlChar *,
                                      const xmlChar *) {
     Parser &p = of(context);
+    if (!p.m_scopeCounts.empty()) {
+        p.m_inScope -= p.m_scopeCounts.back();
+        p.m_scopeCounts.pop_back();
+    }
     p.guarded([&] {
         Data &d = p.m_data;
         if (p.m_skipped > 0) {
@@ -823,6 +871,70 @@ xmlEntityPtr XmlDocument::Parser::getEntity(void *context, const xmlChar *name) 
                            reinterpret_cast<const xmlChar *>(content.constData()));
 }
 
+// libxml2's push parser passes a CDATA section on in 300-byte steps until it
+// has seen the section's end, and tries only when a chunk brings a '>': the
+// rest waits in its input, and past 10 MB it gives up ("Huge input lookup"),
+// where text of any size goes through in bulk. So a long section is ended and
+// begun again between two chunks: the same character data, handed on whole,
+// and stored as one section again (see cdata()). Only in UTF-8 input, where
+// the bytes pushed are the bytes parsed.
+bool XmlDocument::Parser::inLongCdata() const {
+    const xmlParserInputPtr input = m_context->input;
+    // In the section, libxml2 has looked for "]]>" in all it holds and not
+    // found it: everything after `cur` is the section's content.
+    return m_context->instate == XML_PARSER_CDATA_SECTION && input && input->buf &&
+           !input->buf->encoder && input->cur && input->end &&
+           input->end - input->cur >= CdataBacklog;
+}
+
+int XmlDocument::Parser::push(const char *data, int size, bool terminate) {
+    if (size > 0 && !m_stopped && inLongCdata()) {
+        // The break goes neither after a ']' ("]]]>" would end the section
+        // early) nor inside a character, and never past a '>' that might
+        // end the section for real.
+        char before = m_context->input->end[-1];
+        int at = 0;
+        while (at < size && data[at] != '>' && (before == ']' || (uchar(data[at]) & 0xC0) == 0x80))
+            before = data[at++];
+        if (at < size && data[at] != '>') {
+            if (at > 0) {
+                const int status = xmlParseChunk(m_context, data, at, 0);
+                if (status != 0 || m_stopped || !inLongCdata())
+                    return status != 0 ? status
+                                       : xmlParseChunk(m_context, data + at, size - at, terminate);
+            }
+            const xmlParserInputPtr input = m_context->input;
+            const auto *cur = reinterpret_cast<const char *>(input->cur);
+            const auto *end = reinterpret_cast<const char *>(input->end);
+            const void *newline = memrchr(cur, '\n', size_t(end - cur));
+            int line = input->line;
+            int column = 0;
+            if (newline) {
+                line += int(std::count(cur, end, '\n'));
+                column = int(end - static_cast<const char *>(newline));
+            } else {
+                column = input->col + int(end - cur);
+            }
+            m_cdataBreaks.emplace_back(line, column);
+            static constexpr char Break[] = "]]><![CDATA[";
+            QByteArray joined(Break, qsizetype(sizeof Break) - 1);
+            joined.append(data + at, size - at);
+            return xmlParseChunk(m_context, joined.constData(), int(joined.size()), terminate);
+        }
+    }
+    return xmlParseChunk(m_context, data, size, terminate);
+}
+
+int XmlDocument::Parser::sourceColumn(int line, int column) const {
+    constexpr int BreakLength = 12; // "]]><![CDATA["
+    int shift = 0;
+    for (const auto &[breakLine, breakColumn] : m_cdataBreaks) {
+        if (breakLine == line && breakColumn < column)
+            shift += BreakLength;
+    }
+    return column - shift;
+}
+
 bool XmlDocument::Parser::run(QIODevice &device, const QByteArray &name, QString &error) {
     initialiseLibxml2();
     m_device = &device;
@@ -883,8 +995,7 @@ bool XmlDocument::Parser::run(QIODevice &device, const QByteArray &name, QString
             break;
         // A byte the encoding cannot decode halts the push parser without
         // an error of its own and with the document still "well-formed".
-        if (xmlParseChunk(m_context, chunk.data(), n, n == 0) != 0 && !m_stopped &&
-            m_context->wellFormed) {
+        if (push(chunk.data(), n, n == 0) != 0 && !m_stopped && m_context->wellFormed) {
             m_stopped = true;
             m_errorCode = XML_I18N_CONV_FAILED;
             m_errorLine = m_errorColumn = std::numeric_limits<int>::max();
@@ -954,6 +1065,13 @@ const XmlDocument::Namespaces &XmlDocument::namespaces() const {
     return d->namespaces;
 }
 
+qsizetype XmlDocument::namespaceWeight(const Namespaces &bindings) {
+    qsizetype weight = 0;
+    for (const auto &[prefix, name] : bindings)
+        weight += 1 + prefix.count(u'=') + name.count(u'=');
+    return weight;
+}
+
 bool XmlDocument::load(const QString &path) {
     d->clearContent();
     m_errorString.clear();
@@ -1017,7 +1135,11 @@ QString XmlDocument::checkWellFormed(const QByteArray &data) {
 QString XmlDocument::checkFragment(const QByteArray &fragment, const Namespaces &declared,
                                    int *line, int *column) {
     QByteArray wrapped("<fragment");
-    for (const auto &[prefix, name] : declared) {
+    // Only the prefixes the fragment can use: thousands of declarations
+    // around every fragment would cost more than the fragment.
+    const Namespaces used =
+        declared.size() > 16 ? PrefixIndex(declared).usedBy(fragment) : declared;
+    for (const auto &[prefix, name] : used) {
         wrapped += " xmlns:";
         wrapped += prefix.toUtf8();
         wrapped += "=\"";

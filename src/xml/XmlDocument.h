@@ -1,5 +1,6 @@
 #pragma once
 
+#include "XmlInputGuard.h"
 #include "XmlNode.h"
 
 #include <QByteArray>
@@ -52,6 +53,14 @@ public:
     void setNamespaces(const Namespaces &bindings);
     // The bindings given, then every new one the input needed, in order.
     const Namespaces &namespaces() const;
+    // The bindings are written back together on one element (a saved feed's
+    // root), so a load that needs more than the input guard lets one element
+    // hold fails; some room is left for the element's own attributes and
+    // the well-known prefixes the editor may add.
+    static constexpr qsizetype MaxNamespaceWeight = XmlInputGuard::MaxAttributes - 16;
+    // What these bindings weigh on one element as the input guard counts:
+    // one each, and one for every '=' in a namespace name.
+    static qsizetype namespaceWeight(const Namespaces &bindings);
 
     // False when the input cannot be read or is not well-formed XML.
     bool load(const QString &path);

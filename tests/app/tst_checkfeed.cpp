@@ -194,31 +194,46 @@ void tst_CheckFeed::closingWithoutChoice_changesNothing() {
 void tst_CheckFeed::summary_countsErrorsAndWarnings_data() {
     QTest::addColumn<int>("errors");
     QTest::addColumn<int>("warnings");
+    QTest::addColumn<int>("more"); // left out after the last error shown
     QTest::addColumn<QString>("text");
-    QTest::newRow("none") << 0 << 0
+    QTest::newRow("none") << 0 << 0 << 0
                           << u"No problems found: the directories should take this feed."_qs;
     QTest::newRow("one warning")
-        << 0 << 1 << u"1 warning: the directories take this feed, but look at them."_qs;
+        << 0 << 1 << 0 << u"1 warning: the directories take this feed, but look at them."_qs;
     QTest::newRow("errors and warnings")
-        << 2 << 1
+        << 2 << 1 << 0
         << u"2 errors and 1 warning: the directories refuse this feed until the errors are "
            "fixed."_qs;
     QTest::newRow("one error")
-        << 1 << 0 << u"1 error: the directories refuse this feed until the errors are fixed."_qs;
+        << 1 << 0 << 0
+        << u"1 error: the directories refuse this feed until the errors are fixed."_qs;
+    QTest::newRow("errors left out are counted")
+        << 2 << 1 << 150
+        << u"152 errors and 1 warning: the directories refuse this feed until the errors are "
+           "fixed."_qs;
 }
 
 void tst_CheckFeed::summary_countsErrorsAndWarnings() {
     QFETCH(int, errors);
     QFETCH(int, warnings);
+    QFETCH(int, more);
     QFETCH(QString, text);
     QList<FeedFinding> findings;
     for (int i = 0; i < errors; ++i)
-        findings.append({FeedFinding::Severity::Error, u"e"_qs, {}, u"m"_qs, u"s"_qs});
+        findings.append({FeedFinding::Severity::Error,
+                         u"e"_qs,
+                         {},
+                         u"m"_qs,
+                         u"s"_qs,
+                         i + 1 == errors ? more : 0});
     for (int i = 0; i < warnings; ++i)
         findings.append({FeedFinding::Severity::Warning, u"w"_qs, {}, u"m"_qs, u"s"_qs});
     FeedCheckDialog dialog(findings);
     QCOMPARE(dialog.summary()->text(), text);
     QCOMPARE(dialog.model()->rowCount(), errors + warnings);
+    if (more > 0)
+        QCOMPARE(dialog.model()->index(errors - 1, FeedFindingsModel::Problem).data().toString(),
+                 u"m (and 150 more like this)"_qs);
 }
 
 void tst_CheckFeed::findingsModel_passesModelTester() {

@@ -42,6 +42,7 @@ private Q_SLOTS:
     void check_jsonListsEveryFinding();
     void check_plainTextOneFindingALine();
     void check_samplePasses();
+    void check_manyFindingsOfOneRule_firstHundredThenACount();
 
 public:
     enum class Out { FullDisk, Fifo, Device, ReadOnlyFile, Folder };
@@ -585,6 +586,42 @@ void tst_FeedCli::check_samplePasses() {
     const QJsonObject json = QJsonDocument::fromJson(result.out).object();
     QCOMPARE(json[u"errors"].toInt(), 0);
     QCOMPARE(result.exitCode, 0);
+}
+
+void tst_FeedCli::check_manyFindingsOfOneRule_firstHundredThenACount() {
+    QTemporaryDir dir;
+    // 130 items without a media file: the second one's on.
+    const QByteArray bare = "<item><title>Bare</title></item>";
+    QByteArray xml = goodFeed("", "false");
+    xml.replace("</channel>", bare.repeated(130) + "</channel>");
+    const QString path = write(dir, QStringLiteral("f.xml"), xml);
+
+    const Result text = runCommand({u"check"_qs, path});
+    QCOMPARE(text.exitCode, 1);
+    const QList<QByteArray> lines = text.out.trimmed().split('\n');
+    const auto ofRule = [&](const QByteArray &rule) {
+        return std::count_if(lines.begin(), lines.end(),
+                             [&](const QByteArray &line) { return line.contains(rule); });
+    };
+    QCOMPARE(ofRule("[enclosure-missing;"), 100);
+    const qsizetype more =
+        lines.indexOf(path.toUtf8() + ": error: and 30 more like this [enclosure-missing]");
+    QVERIFY(more > 0);
+    QVERIFY(lines[more - 1].startsWith(path.toUtf8() + ": Episode 101, URL: error: "));
+
+    const Result json = runCommand({u"check"_qs, path, u"--json"_qs});
+    const QJsonObject object = QJsonDocument::fromJson(json.out).object();
+    qsizetype shown = 0, total = 0;
+    for (const QJsonValue &value : object[u"findings"].toArray()) {
+        const QJsonObject finding = value.toObject();
+        total += 1 + finding[u"more"].toInt();
+        if (finding[u"rule"].toString() == u"enclosure-missing") {
+            ++shown;
+            QCOMPARE(finding[u"more"].toInt(), shown == 100 ? 30 : 0);
+        }
+    }
+    QCOMPARE(shown, 100);
+    QCOMPARE(object[u"errors"].toInt() + object[u"warnings"].toInt(), total);
 }
 
 QTEST_GUILESS_MAIN(tst_FeedCli)

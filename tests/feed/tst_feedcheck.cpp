@@ -26,6 +26,9 @@ private Q_SLOTS:
     void place_readsAsTheWindowNamesIt();
     void loadedFeed_judgedAsItWillBeWritten_data();
     void loadedFeed_judgedAsItWillBeWritten();
+    void manyFindings_firstOfEachRuleThenACount_data();
+    void manyFindings_firstOfEachRuleThenACount();
+    void keptContent_readAmongThousandsOfPrefixes();
 };
 
 namespace {
@@ -461,6 +464,80 @@ void tst_FeedCheck::place_readsAsTheWindowNamesIt() {
     QFETCH(FeedFinding::Place, place);
     QFETCH(QString, text);
     QCOMPARE(place.text(), text);
+}
+
+void tst_FeedCheck::manyFindings_firstOfEachRuleThenACount_data() {
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<bool>("mixed");
+    // Found episode by episode.
+    QTest::newRow("in feed order") << u"empty-element"_qs << false;
+    // Found for every column first, then for every kept element: the first
+    // hundred by place come from both.
+    QTest::newRow("out of feed order") << u"address-blanks"_qs << true;
+}
+
+void tst_FeedCheck::manyFindings_firstOfEachRuleThenACount() {
+    QFETCH(QString, rule);
+    QFETCH(bool, mixed);
+    constexpr int Episodes = 250;
+    PodcastDocument document;
+    build(document, cases().first());
+    document.removeEpisodes(1, document.episodeCount());
+    QList<Episode> episodes;
+    for (int n = 1; n <= Episodes; ++n) {
+        Episode episode = goodEpisode(n);
+        const QString url = u"https://example.org/audio/"_qs + QString::number(n) + u".mp3"_qs;
+        episode[EpisodeColumn::Url] = url;
+        if (!mixed)
+            episode[EpisodeColumn::Duration].clear();
+        else if (n % 2 == 1)
+            episode[EpisodeColumn::Guid] = episode[EpisodeColumn::Guid] + u' ';
+        else
+            episode.extra =
+                "<itunes:image href=\" https://example.org/" + QByteArray::number(n) + ".jpg\"/>";
+        episodes.append(episode);
+    }
+    document.appendEpisodes(episodes);
+
+    const QList<FeedFinding> findings = FeedCheck::check(document, Now);
+    QList<FeedFinding> shown;
+    for (const FeedFinding &finding : findings) {
+        if (finding.rule == rule)
+            shown.append(finding);
+    }
+    QCOMPARE(shown.size(), FeedCheck::FindingsPerRule);
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        QCOMPARE(shown[i].place.episode, i + 1);
+        QCOMPARE(shown[i].more, i + 1 < shown.size() ? 0 : Episodes - FeedCheck::FindingsPerRule);
+    }
+    QCOMPARE(shown.last().moreText(), u"and 150 more like this"_qs);
+    // The counts take in the findings left out.
+    qsizetype errors = 0;
+    qsizetype all = 0;
+    for (const FeedFinding &finding : findings) {
+        all += 1 + finding.more;
+        if (finding.severity == FeedFinding::Severity::Error)
+            errors += 1 + finding.more;
+    }
+    QCOMPARE(FeedCheck::totalCount(findings), all);
+    QCOMPARE(FeedCheck::errorCount(findings), errors);
+    QVERIFY(all >= Episodes);
+}
+
+void tst_FeedCheck::keptContent_readAmongThousandsOfPrefixes() {
+    // Apple's namespace under a prefix of its own, after thousands of others.
+    PodcastDocument::Namespaces namespaces;
+    for (int n = 0; n < 3000; ++n)
+        namespaces.append({u"p"_qs + QString::number(n), u"urn:"_qs + QString::number(n)});
+    namespaces.append({u"it"_qs, u"http://www.itunes.com/dtds/podcast-1.0.dtd"_qs});
+    PodcastDocument document;
+    Case c = cases().first();
+    c.channelExtra = "<it:explicit>false</it:explicit><p2999:x/>";
+    c.firstExtra = "<p1:x/><it:episode>0</it:episode>";
+    build(document, c);
+    document.setNamespaces(namespaces);
+    QCOMPARE(describe(FeedCheck::check(document, Now)),
+             QStringList{u"episode-number @ Episode 1, itunes:episode"_qs});
 }
 
 QTEST_GUILESS_MAIN(tst_FeedCheck)

@@ -14,6 +14,8 @@ private Q_SLOTS:
     void locate_namesFieldOrEpisodeAndColumn();
     void locate_agreesWithTheCheck_data();
     void locate_agreesWithTheCheck();
+    void locate_manyPrefixes_blamesTheRootPastItsLimit_data();
+    void locate_manyPrefixes_blamesTheRootPastItsLimit();
 };
 
 namespace {
@@ -109,6 +111,42 @@ void tst_FeedFault::locate_agreesWithTheCheck() {
             XmlDocument::checkWellFormed(FeedText::buildUtf8(document, u"now"_qs)).isEmpty();
         QCOMPARE(FeedFault::locate(document).isEmpty(), wellFormed);
     }
+}
+
+// The root declares every prefix; only when they are more than one element
+// may hold is the root at fault, never the blocks that use them.
+void tst_FeedFault::locate_manyPrefixes_blamesTheRootPastItsLimit_data() {
+    QTest::addColumn<int>("prefixes");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("5,000") << 5000 << QString();
+    // With itunes and version, 10,000 attributes on the root.
+    QTest::newRow("9,998") << 9998 << QString();
+    QTest::newRow("9,999") << 9999
+                           << u"The root element: its 10000 namespace prefixes make more than "
+                              "10000 attributes on one element."_qs;
+}
+
+void tst_FeedFault::locate_manyPrefixes_blamesTheRootPastItsLimit() {
+    QFETCH(int, prefixes);
+    QFETCH(QString, expected);
+    PodcastDocument::Namespaces namespaces;
+    for (int n = 0; n < prefixes; ++n)
+        namespaces.append({u"p"_qs + QString::number(n), u"urn:"_qs + QString::number(n)});
+    PodcastDocument document;
+    fill(document, {-1, 0, 0, {}, "<p" + QByteArray::number(prefixes - 1) + ":x>1</p0:x>"});
+    document.setNamespaces(namespaces);
+    // The block itself is broken: it is named while the root holds.
+    if (expected.isEmpty())
+        QVERIFY(FeedFault::locate(document).startsWith(u"Episode 2, More Tags: "_qs));
+
+    Episode episode = document.episode(2);
+    episode.extra = "<p" + QByteArray::number(prefixes - 1) + ":x>1</p" +
+                    QByteArray::number(prefixes - 1) + ":x>";
+    document.setEpisode(2, episode);
+    QCOMPARE(FeedFault::locate(document), expected);
+    const bool wellFormed =
+        XmlDocument::checkWellFormed(FeedText::buildUtf8(document, u"now"_qs)).isEmpty();
+    QCOMPARE(wellFormed, expected.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_FeedFault)
