@@ -799,14 +799,15 @@ void MainWindow::recordLoad(const QString &text, const PodcastContent &before) {
 
 void MainWindow::loadFeed() {
     const PodcastContent before = m_document->content();
-    loadPodcastCommand(*m_document, m_services.dialogs, m_services.messages, m_services.errors);
+    loadPodcastCommand(*m_document, m_services.dialogs, m_services.messages, m_services.errors,
+                       RepairOffer::Ask);
     recordLoad(QStringLiteral("Load Podcast.xml"), before);
 }
 
 void MainWindow::openFeed(const QString &path) {
     // A file handed over by the desktop reads as if picked in the open dialog.
     const PodcastContent before = m_document->content();
-    loadPodcastFile(path, *m_document, m_services.messages, m_services.errors);
+    loadPodcastFile(path, *m_document, m_services.messages, m_services.errors, RepairOffer::Ask);
     recordLoad(QStringLiteral("Load Podcast.xml"), before);
 }
 
@@ -1009,7 +1010,7 @@ void MainWindow::dropFiles(const QMimeData &data) {
 void MainWindow::loadDroppedFeed(const QString &path) {
     // Exactly as "Load Podcast.xml" reads the file chosen in its dialog.
     const PodcastContent before = m_document->content();
-    loadPodcastFile(path, *m_document, m_services.messages, m_services.errors);
+    loadPodcastFile(path, *m_document, m_services.messages, m_services.errors, RepairOffer::Ask);
     recordLoad(QStringLiteral("Load Podcast.xml"), before);
 }
 

@@ -82,6 +82,17 @@ void MessageBoxes::notice(const QString &text, const QString &detail) {
 
 MessageService::Answer MessageBoxes::question(const QString &text, const QString &caption,
                                               Buttons buttons, Answer defaultAnswer) {
+    return ask(text, QString(), caption, buttons, defaultAnswer);
+}
+
+MessageService::Answer MessageBoxes::questionWithDetail(const QString &text, const QString &detail,
+                                                        Buttons buttons, Answer defaultAnswer) {
+    return ask(text, detail, QString(), buttons, defaultAnswer);
+}
+
+MessageService::Answer MessageBoxes::ask(const QString &text, const QString &detail,
+                                         const QString &caption, Buttons buttons,
+                                         Answer defaultAnswer) {
     auto standard = QMessageBox::Yes | QMessageBox::No;
     if (buttons == Buttons::YesNoCancel)
         standard |= QMessageBox::Cancel;
@@ -89,6 +100,9 @@ MessageService::Answer MessageBoxes::question(const QString &text, const QString
                     text, standard, m_parent);
     box.setObjectName(QStringLiteral("question"));
     box.setDefaultButton(toButton(defaultAnswer));
+    // Behind "Show Details...": a long list would push the buttons off screen.
+    if (!detail.isEmpty())
+        box.setDetailedText(detail);
     UndecidedIgnorer undecidedIgnorer;
     if (buttons == Buttons::YesNoCancel) {
         // Escape and a close request both mean Cancel here.
