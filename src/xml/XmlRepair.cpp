@@ -145,9 +145,15 @@ QString shown(QByteArrayView bytes) {
     return QString::fromUtf8(bytes);
 }
 
-// Bytes that are not UTF-8 read as Windows-1252, a change per run. `at`
-// records where each change stands in the result.
-QByteArray decodeStrayBytes(const QByteArray &in, QList<Change> &changes, QList<qsizetype> &at) {
+struct Decoded {
+    QList<Change> changes;
+    QList<qsizetype> at; // where each stands in the decoded text
+};
+
+// Bytes that are not UTF-8 read as Windows-1252, a change per run.
+QByteArray decodeStrayBytes(const QByteArray &in, Decoded &decoded) {
+    QList<Change> &changes = decoded.changes;
+    QList<qsizetype> &at = decoded.at;
     static const QString what = QStringLiteral("bytes that are not UTF-8 read as Windows-1252");
     LineCounter lines(in);
     QByteArray out;
@@ -183,6 +189,75 @@ QByteArray decodeStrayBytes(const QByteArray &in, QList<Change> &changes, QList<
     out.append(QByteArrayView(in).sliced(copied));
     return out;
 }
+
+// Text dropped before the feed, in `text`.
+struct Dropped {
+    qsizetype from;
+    qsizetype to;
+    bool beforeRoot; // else before the declaration
+};
+
+// The markup pass over `text` without what is dropped, and the strict check.
+XmlRepair::Result mend(const QByteArray &text, const QList<Dropped> &dropped,
+                       const Decoded &decoded, bool utf8, const XmlRepair::Namespaces &wellKnown) {
+    XmlRepair::Result result;
+    QByteArray kept;
+    int lineOffset = 0;
+    if (dropped.isEmpty()) {
+        kept = text;
+    } else {
+        LineCounter lines(text);
+        qsizetype from = 0;
+        qsizetype lastAt = 0; // where the text after the last drop starts in `kept`
+        for (const Dropped &drop : std::as_const(dropped)) {
+            kept += QByteArrayView(text).sliced(from, drop.from - from);
+            const QByteArrayView gone = QByteArrayView(text).sliced(drop.from, drop.to - drop.from);
+            result.changes.append(
+                {lines.lineAt(drop.from), shown(gone), QString(),
+                 drop.beforeRoot ? QStringLiteral("text before the root element removed")
+                                 : QStringLiteral("text before the XML declaration removed")});
+            from = drop.to;
+            lastAt = kept.size();
+        }
+        kept += QByteArrayView(text).sliced(from);
+        // The markup pass changes nothing before the last drop, so one offset
+        // turns its lines into the file's.
+        LineCounter keptLines(kept);
+        lineOffset = lines.lineAt(dropped.last().to) - keptLines.lineAt(lastAt);
+    }
+    for (qsizetype k = 0; k < decoded.changes.size(); ++k) {
+        const bool gone = std::any_of(dropped.begin(), dropped.end(), [&](const Dropped &drop) {
+            return decoded.at[k] >= drop.from && decoded.at[k] < drop.to;
+        });
+        if (!gone)
+            result.changes.append(decoded.changes[k]);
+    }
+
+    QList<Change> marked;
+    XmlRepairPass pass(kept, utf8, lineOffset, marked);
+    result.text = pass.run(wellKnown);
+    result.changes.append(marked);
+    if (result.changes.size() > XmlRepair::MaxChanges) {
+        result.text.clear();
+        result.changes.clear();
+        result.error = QStringLiteral("It would take more than %1 changes: this is not a feed "
+                                      "with a few faults.")
+                           .arg(XmlRepair::MaxChanges);
+        return result;
+    }
+    std::stable_sort(result.changes.begin(), result.changes.end(),
+                     [](const Change &a, const Change &b) { return a.line < b.line; });
+
+    const QString error = XmlDocument::checkWellFormed(result.text);
+    if (!error.isEmpty()) {
+        result.error = QStringLiteral("Not well-formed even after repair: %1").arg(error);
+        result.text.clear();
+        result.changes.clear();
+        return result;
+    }
+    result.repaired = true;
+    return result;
+}
 } // namespace
 
 XmlRepair::Result XmlRepair::repair(const QByteArray &bytes, const Namespaces &wellKnown) {
@@ -212,22 +287,16 @@ XmlRepair::Result XmlRepair::repair(const QByteArray &bytes, const Namespaces &w
         return result;
     }
 
-    QList<Change> decoded;
-    QList<qsizetype> decodedAt;
-    const QByteArray text = utf8 ? decodeStrayBytes(bytes, decoded, decodedAt) : bytes;
+    Decoded decoded;
+    const QByteArray text = utf8 ? decodeStrayBytes(bytes, decoded) : bytes;
 
     // What a server printed before the feed: before the declaration, and
     // between it (or the start) and an rss root.
-    struct Dropped {
-        qsizetype from;
-        qsizetype to;
-        QString what;
-    };
     QList<Dropped> dropped;
     qsizetype at = bom;
     const qsizetype start = findDeclaration(text, bom);
     if (start > bom && isStrayText(QByteArrayView(text).sliced(bom, start - bom))) {
-        dropped.append({bom, start, QStringLiteral("text before the XML declaration removed")});
+        dropped.append({bom, start, false});
         at = start;
     }
     if (startsWith(text, at, "<?xml")) {
@@ -238,62 +307,20 @@ XmlRepair::Result XmlRepair::repair(const QByteArray &bytes, const Namespaces &w
     if (at < text.size() && !startsWith(text, at, "<!DOCTYPE") && findRssRoot(text, at) != at) {
         const qsizetype root = findRssRoot(text, at);
         if (root > at && isStrayText(QByteArrayView(text).sliced(at, root - at)))
-            dropped.append({at, root, QStringLiteral("text before the root element removed")});
+            dropped.append({at, root, true});
     }
 
-    QByteArray kept;
-    int lineOffset = 0;
-    if (dropped.isEmpty()) {
-        kept = text;
-    } else {
-        LineCounter lines(text);
-        qsizetype from = 0;
-        qsizetype lastAt = 0; // where the text after the last drop starts in `kept`
-        for (const Dropped &drop : std::as_const(dropped)) {
-            kept += QByteArrayView(text).sliced(from, drop.from - from);
-            const QByteArrayView gone = QByteArrayView(text).sliced(drop.from, drop.to - drop.from);
-            result.changes.append({lines.lineAt(drop.from), shown(gone), QString(), drop.what});
-            from = drop.to;
-            lastAt = kept.size();
-        }
-        kept += QByteArrayView(text).sliced(from);
-        // The markup pass changes nothing before the last drop, so one offset
-        // turns its lines into the file's.
-        LineCounter keptLines(kept);
-        lineOffset = lines.lineAt(dropped.last().to) - keptLines.lineAt(lastAt);
+    Result mended = mend(text, dropped, decoded, utf8, wellKnown);
+    // Text before an rss root that turns out to be part of the document
+    // (another root) is not a server's message: without dropping it the file
+    // may still be mended.
+    if (!mended.repaired && !dropped.isEmpty() && dropped.last().beforeRoot) {
+        dropped.removeLast();
+        Result second = mend(text, dropped, decoded, utf8, wellKnown);
+        if (second.repaired)
+            return second;
     }
-    for (qsizetype k = 0; k < decoded.size(); ++k) {
-        const bool gone = std::any_of(dropped.begin(), dropped.end(), [&](const Dropped &drop) {
-            return decodedAt[k] >= drop.from && decodedAt[k] < drop.to;
-        });
-        if (!gone)
-            result.changes.append(decoded[k]);
-    }
-
-    QList<Change> marked;
-    XmlRepairPass pass(kept, utf8, lineOffset, marked);
-    result.text = pass.run(wellKnown);
-    result.changes.append(marked);
-    if (result.changes.size() > MaxChanges) {
-        result.text.clear();
-        result.changes.clear();
-        result.error = QStringLiteral("It would take more than %1 changes: this is not a feed "
-                                      "with a few faults.")
-                           .arg(MaxChanges);
-        return result;
-    }
-    std::stable_sort(result.changes.begin(), result.changes.end(),
-                     [](const Change &a, const Change &b) { return a.line < b.line; });
-
-    const QString error = XmlDocument::checkWellFormed(result.text);
-    if (!error.isEmpty()) {
-        result.error = QStringLiteral("Not well-formed even after repair: %1").arg(error);
-        result.text.clear();
-        result.changes.clear();
-        return result;
-    }
-    result.repaired = true;
-    return result;
+    return mended;
 }
 
 QString XmlRepair::placeholderNamespace(const QString &prefix) {

@@ -162,6 +162,8 @@ QByteArrayView XmlRepairPass::prefixOf(QByteArrayView name) {
 
 qsizetype XmlRepairPass::startTag(qsizetype at) {
     const qsizetype n = m_in.size();
+    // Asked before the attributes' repairs ask theirs: lines are counted forward only.
+    const int line = lineAt(at);
     qsizetype k = at + 1;
     while (k < n && isNameChar(m_in[k]))
         ++k;
@@ -221,7 +223,7 @@ qsizetype XmlRepairPass::startTag(qsizetype at) {
             continue;
         const QByteArray key = prefix.toByteArray();
         if (m_inScope.value(key) == 0 && !m_firstUse.contains(key)) {
-            m_firstUse.insert(key, lineAt(at));
+            m_firstUse.insert(key, line);
             m_undeclared.append(key);
         }
     }

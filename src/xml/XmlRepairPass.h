@@ -27,7 +27,8 @@ public:
         m_out.reserve(in.size() + in.size() / 16);
     }
 
-    bool tooMany() const { return m_changes.size() > XmlRepair::MaxChanges; }
+    // Each undeclared prefix becomes a change at the end.
+    bool tooMany() const { return m_changes.size() + m_undeclared.size() > XmlRepair::MaxChanges; }
 
     // The mended text; the changes are appended to the list given.
     QByteArray run(const XmlRepair::Namespaces &wellKnown);

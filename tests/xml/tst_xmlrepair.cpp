@@ -62,6 +62,9 @@ void tst_XmlRepair::repaired_exactBytesAndListedLines_data() {
                       "</channel></rss>")
         << QByteArray("<rss version=\"2.0\"><channel>\r\n<title>A &amp; B</title></channel></rss>")
         << QStringList{u"1|Deprecated: x\r\n|"_qs, u"3|&|&amp;"_qs} << QString();
+    QTest::newRow("an element before an rss element is the root, not a message")
+        << QByteArray("<doc>\n<rss/>&</doc>") << QByteArray("<doc>\n<rss/>&amp;</doc>")
+        << QStringList{u"2|&|&amp;"_qs} << QString();
     QTest::newRow("Windows-1252 quotes and a dash, a run is one change")
         << Decl + "<rss><channel><title>\x93Hi\x94 \x96\n\xE9\xE8</title></channel></rss>"
         << Decl + "<rss><channel><title>\xE2\x80\x9CHi\xE2\x80\x9D \xE2\x80\x93\n\xC3\xA9\xC3\xA8"
