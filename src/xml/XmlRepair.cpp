@@ -170,13 +170,19 @@ QByteArray decodeStrayBytes(const QByteArray &in, Decoded &decoded) {
             i += length;
             continue;
         }
+        // A long run is listed in pieces, so no entry of the list is large.
+        constexpr qsizetype LongestRun = 32;
+        static constexpr char Hex[] = "0123456789ABCDEF";
         qsizetype end = i;
         QString was;
         QString now;
-        while (end < n && uchar(in[end]) >= 0x80 && utf8Length(in, end) == 0) {
-            was += QStringLiteral("\\x") +
-                   QString::number(uchar(in[end]), 16).toUpper().rightJustified(2, u'0');
-            now += windows1252(uchar(in[end]));
+        while (end < n && end - i < LongestRun && uchar(in[end]) >= 0x80 &&
+               utf8Length(in, end) == 0) {
+            const uchar byte = uchar(in[end]);
+            was += u"\\x";
+            was += QChar(char16_t(Hex[byte >> 4]));
+            was += QChar(char16_t(Hex[byte & 0xF]));
+            now += windows1252(byte);
             ++end;
         }
         out.append(QByteArrayView(in).sliced(copied, i - copied));

@@ -34,8 +34,8 @@ public:
     };
 
     // A file needing more changes than this is not almost XML; the limit also
-    // bounds the memory the list takes.
-    static constexpr qsizetype MaxChanges = 100000;
+    // bounds the memory the list takes (some 50 MB).
+    static constexpr qsizetype MaxChanges = 250000;
 
     // `wellKnown` binds the prefixes a file may use without declaring them.
     static Result repair(const QByteArray &bytes, const Namespaces &wellKnown);

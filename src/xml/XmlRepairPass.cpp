@@ -32,7 +32,8 @@ QByteArray XmlRepairPass::run(const XmlRepair::Namespaces &wellKnown) {
         }
     }
     flush(n);
-    bindPrefixes(wellKnown);
+    if (!tooMany())
+        bindPrefixes(wellKnown);
     return std::move(m_out);
 }
 
