@@ -243,7 +243,7 @@ XmlRepair::Result mend(const QByteArray &text, const QList<Dropped> &dropped,
     XmlRepairPass pass(kept, utf8, lineOffset, marked);
     result.text = pass.run(wellKnown);
     result.changes.append(marked);
-    if (result.changes.size() > XmlRepair::MaxChanges) {
+    if (pass.tooMany() || result.changes.size() > XmlRepair::MaxChanges) {
         result.text.clear();
         result.changes.clear();
         result.error = QStringLiteral("It would take more than %1 changes: this is not a feed "

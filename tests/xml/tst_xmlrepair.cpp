@@ -196,6 +196,13 @@ void tst_XmlRepair::tooManyChanges_refused() {
     QVERIFY(!result.repaired);
     QVERIFY2(result.error.contains(u"more than 250000 changes"_qs), qPrintable(result.error));
 
+    // Undeclared prefixes count as they are met, each a change to come.
+    QByteArray prefixes = "<rss>";
+    for (int i = 0; i <= XmlRepair::MaxChanges; ++i)
+        prefixes += "<p" + QByteArray::number(i) + ":x/>";
+    const XmlRepair::Result bound = XmlRepair::repair(prefixes + "</rss>", Known);
+    QVERIFY2(bound.error.contains(u"more than 250000 changes"_qs), qPrintable(bound.error));
+
     const QByteArray enough = "<rss>" + QByteArray(XmlRepair::MaxChanges, '&') + "</rss>";
     QCOMPARE(XmlRepair::repair(enough, Known).changes.size(), XmlRepair::MaxChanges);
 }
