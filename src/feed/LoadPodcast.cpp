@@ -345,6 +345,7 @@ std::shared_ptr<const FeedSource> keepSource(const QByteArray &bytes, Staged &st
     }
     return source;
 }
+
 // A file named by its path, or a text already in memory (a repaired copy).
 struct FeedInput {
     QString path;

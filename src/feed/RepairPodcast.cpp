@@ -52,8 +52,16 @@ namespace RepairPodcast {
 XmlRepair::Result repairFile(const QString &path) {
     XmlRepair::Result result;
     // Only a regular file: a FIFO would block and a device never ends.
-    if (!QFileInfo(path).isFile()) {
+    const QFileInfo info(path);
+    if (!info.isFile()) {
         result.error = QStringLiteral("%1 is not a regular file.").arg(path);
+        return result;
+    }
+    // The repair holds the file and its mended copy in memory; a feed is a
+    // few megabytes, and a file a hundred times that is not one to mend.
+    constexpr qint64 Largest = qint64(100) << 20;
+    if (info.size() > Largest) {
+        result.error = QStringLiteral("The file is larger than 100 MB.");
         return result;
     }
     QFile file(path);
