@@ -817,7 +817,8 @@ void MainWindow::recordLoad(const QString &text, const PodcastContent &before) {
 
 void MainWindow::loadFeed() {
     const PodcastContent before = m_document->content();
-    loadPodcastCommand(*m_document, m_services.dialogs, m_services.messages, m_services.errors);
+    loadPodcastCommand(*m_document, m_services.dialogs, m_services.messages, m_services.errors,
+                       RepairOffer::Ask);
     recordLoad(QStringLiteral("Load Podcast.xml"), before);
 }
 
@@ -829,7 +830,7 @@ void MainWindow::openFeed(const QString &path) {
         return;
     }
     const PodcastContent before = m_document->content();
-    loadPodcastFile(path, *m_document, m_services.messages, m_services.errors);
+    loadPodcastFile(path, *m_document, m_services.messages, m_services.errors, RepairOffer::Ask);
     recordLoad(QStringLiteral("Load Podcast.xml"), before);
 }
 
@@ -1073,7 +1074,7 @@ void MainWindow::loadDroppedFeed(const QString &path) {
         return;
     }
     const PodcastContent before = m_document->content();
-    loadPodcastFile(path, *m_document, m_services.messages, m_services.errors);
+    loadPodcastFile(path, *m_document, m_services.messages, m_services.errors, RepairOffer::Ask);
     recordLoad(QStringLiteral("Load Podcast.xml"), before);
 }
 

@@ -11,6 +11,7 @@
 #include "feed/LoadPodcast.h"
 #include "feed/MediaEpisode.h"
 #include "feed/MediaFile.h"
+#include "feed/RepairPodcast.h"
 #include "feed/SavePodcast.h"
 #include "model/PodcastDocument.h"
 
@@ -26,9 +27,9 @@ constexpr int ExitRefused = 1;
 constexpr int ExitUsage = 2;
 
 constexpr char Usage[] =
-    "Usage: brindlewood-feed dump FILE\n"
-    "       brindlewood-feed resave IN OUT\n"
-    "       brindlewood-feed check FILE [--json]\n"
+    "Usage: brindlewood-feed dump FILE [--repair]\n"
+    "       brindlewood-feed resave IN OUT [--repair [--json]]\n"
+    "       brindlewood-feed check FILE [--json] [--repair]\n"
     "       brindlewood-feed add FEED MEDIA... [--url-base URL]\n"
     "       brindlewood-feed --help | --version\n"
     "\n"
@@ -48,6 +49,13 @@ constexpr char Usage[] =
     "                 findings of one rule, a line \"and N more like this\" (in JSON\n"
     "                 \"more\": N on the last one shown) stands for the rest. --json\n"
     "                 prints {\"findings\": [...], \"errors\": N, \"warnings\": N}.\n"
+    "  --repair       When FILE or IN is not well-formed XML, read a repaired copy:\n"
+    "                 text before the declaration or the root dropped, bytes that\n"
+    "                 are not UTF-8 read as Windows-1252, undeclared prefixes bound,\n"
+    "                 bare & escaped, HTML's named references replaced. The file\n"
+    "                 itself is not changed. The changes go to stderr, or with\n"
+    "                 --json (dump always) into \"repairs\": [{\"line\", \"was\",\n"
+    "                 \"now\", \"what\"}]; empty when the file needed none.\n"
     "  add FEED MEDIA...\n"
     "                 Load FEED, add one episode per audio or video file (title,\n"
     "                 length, type, duration, date, GUID; address, author, keywords,\n"
@@ -75,10 +83,61 @@ int usageError(const QString &text) {
     return ExitUsage;
 }
 
-// Loads as "Load Podcast.xml" does, reports included.
+// What --repair did; null where it was not given.
+struct Repairs {
+    bool used = false; // a repaired copy was read
+    QList<RepairPodcast::Change> changes;
+    QString error;
+};
+
+// Loads as "Load Podcast.xml" does, reports included; with --repair a file
+// that is refused is read through the repair.
 bool load(const QString &path, PodcastDocument &document, CollectedMessages &messages,
-          CollectedReports &reports) {
-    return loadPodcastFile(path, document, messages, reports);
+          CollectedReports &reports, Repairs *repairs = nullptr) {
+    if (!repairs)
+        return loadPodcastFile(path, document, messages, reports);
+    RepairPodcast::Outcome outcome = RepairPodcast::loadOrRepair(path, document, messages, reports);
+    repairs->used = outcome.repaired;
+    repairs->changes = std::move(outcome.changes);
+    repairs->error = std::move(outcome.repairError);
+    return outcome.loaded;
+}
+
+// What the repair did, on stderr; the list too unless it goes into JSON.
+void printRepairs(const Repairs *repairs, const QString &path, bool listed) {
+    if (!repairs)
+        return;
+    if (!repairs->error.isEmpty())
+        printError(QStringLiteral("%1 cannot be repaired: %2").arg(path, repairs->error));
+    if (!repairs->used)
+        return;
+    const qsizetype count = repairs->changes.size();
+    printError(QStringLiteral("%1 is not well-formed XML; a repaired copy was read (%2 %3).")
+                   .arg(path)
+                   .arg(count)
+                   .arg(count == 1 ? QStringLiteral("change") : QStringLiteral("changes")));
+    if (listed)
+        return;
+    for (const RepairPodcast::Change &change : repairs->changes)
+        printError(QStringLiteral("%1: %2").arg(path, XmlRepair::describe(change)));
+}
+
+void printRepairsJson(JsonOutput &out, const Repairs &repairs) {
+    out.raw("\"repairs\": [");
+    bool first = true;
+    for (const RepairPodcast::Change &change : repairs.changes) {
+        out.raw(first ? "\n  {\"line\": " : ",\n  {\"line\": ");
+        first = false;
+        out.number(change.line);
+        out.raw(", \"was\": ");
+        out.string(change.was);
+        out.raw(", \"now\": ");
+        out.string(change.now);
+        out.raw(", \"what\": ");
+        out.string(change.what);
+        out.raw("}");
+    }
+    out.raw("]");
 }
 
 void printNotices(const CollectedMessages &messages, const QString &path) {
@@ -98,11 +157,11 @@ void printReports(const CollectedReports &reports) {
                        .arg(report.description));
 }
 
-int dump(const QString &path) {
+int dump(const QString &path, Repairs *repairs) {
     PodcastDocument document;
     CollectedMessages messages;
     CollectedReports reports;
-    const bool loaded = load(path, document, messages, reports);
+    const bool loaded = load(path, document, messages, reports, repairs);
 
     JsonOutput out(stdout);
     out.raw("{\"fields\": [");
@@ -152,12 +211,17 @@ int dump(const QString &path) {
         out.raw("null");
     else
         out.string(messages.notices().first().text);
+    if (repairs) {
+        out.raw(",\n ");
+        printRepairsJson(out, *repairs);
+    }
     out.raw("}\n");
     if (!out.flush()) {
         printError(QStringLiteral("cannot write the output"));
         return ExitRefused;
     }
     printNotices(messages, path);
+    printRepairs(repairs, path, true);
     return loaded ? ExitOk : ExitRefused;
 }
 
@@ -189,15 +253,17 @@ void printPlace(JsonOutput &out, const FeedFinding::Place &place) {
     out.raw("}");
 }
 
-int check(const QString &path, bool json) {
+int check(const QString &path, bool json, Repairs *repairs) {
     PodcastDocument document;
     CollectedMessages messages;
     CollectedReports reports;
-    if (!load(path, document, messages, reports)) {
+    if (!load(path, document, messages, reports, repairs)) {
         printNotices(messages, path);
+        printRepairs(repairs, path, json);
         return ExitUsage;
     }
     printReports(reports);
+    printRepairs(repairs, path, json);
 
     const QList<FeedFinding> findings = FeedCheck::check(document);
     const qsizetype errors = FeedCheck::errorCount(findings);
@@ -229,6 +295,10 @@ int check(const QString &path, bool json) {
         out.number(errors);
         out.raw(", \"warnings\": ");
         out.number(FeedCheck::totalCount(findings) - errors);
+        if (repairs) {
+            out.raw(",\n ");
+            printRepairsJson(out, *repairs);
+        }
         out.raw("}\n");
     } else {
         // As compilers write theirs, so editors and scripts can read them.
@@ -254,13 +324,15 @@ int check(const QString &path, bool json) {
 }
 
 // Loads as the editor does and prints what went wrong; false when refused.
-bool loadReported(const QString &path, PodcastDocument &document) {
+bool loadReported(const QString &path, PodcastDocument &document, Repairs *repairs = nullptr,
+                  bool json = false) {
     CollectedMessages messages;
     CollectedReports reports;
-    const bool loaded = load(path, document, messages, reports);
+    const bool loaded = load(path, document, messages, reports, repairs);
     printReports(reports);
     if (!loaded)
         printNotices(messages, path);
+    printRepairs(repairs, path, json);
     return loaded;
 }
 
@@ -297,14 +369,23 @@ bool lockReported(FeedLock &lock, const QString &path) {
     return true;
 }
 
-int resave(const QString &in, const QString &out) {
+int resave(const QString &in, const QString &out, Repairs *repairs, bool json) {
     // OUT is locked before IN is read: resaving a feed in place is then one
     // step that no other save can come between.
     FeedLock lock;
     if (!lockReported(lock, out))
         return ExitRefused;
     PodcastDocument document;
-    if (!loadReported(in, document))
+    const bool loaded = loadReported(in, document, repairs, json);
+    if (json && repairs) {
+        JsonOutput output(stdout);
+        output.raw("{");
+        printRepairsJson(output, *repairs);
+        output.raw("}\n");
+        if (!output.flush())
+            printError(QStringLiteral("cannot write the output"));
+    }
+    if (!loaded)
         return ExitRefused;
     return saveReported(document, out);
 }
@@ -395,6 +476,7 @@ int main(int argc, char *argv[]) {
     QStringList given;
     for (const QByteArray &raw : std::as_const(givenRaw))
         given.append(QFile::decodeName(raw));
+    bool repair = false;
     for (qsizetype i = 0; i < given.size(); ++i) {
         const QString &argument = given[i];
         if (optionsEnded || !argument.startsWith(u'-')) {
@@ -424,6 +506,8 @@ int main(int argc, char *argv[]) {
             return ExitOk;
         } else if (argument == u"--json") {
             json = true;
+        } else if (argument == u"--repair") {
+            repair = true;
         } else {
             return usageError(QStringLiteral("unknown option '%1'").arg(argument));
         }
@@ -432,8 +516,13 @@ int main(int argc, char *argv[]) {
         return usageError(QStringLiteral("no command given"));
 
     const QString &command = arguments.first();
-    if (json && command != u"check")
-        return usageError(QStringLiteral("--json goes with check only"));
+    if (repair && command != u"dump" && command != u"check" && command != u"resave")
+        return usageError(QStringLiteral("--repair goes with dump, check and resave only"));
+    // dump prints JSON anyway; resave prints only what --repair did.
+    if (json && command != u"check" && command != u"dump" && !(command == u"resave" && repair))
+        return usageError(QStringLiteral("--json goes with check, dump and resave --repair only"));
+    Repairs repairs;
+    Repairs *const repairsAsked = repair ? &repairs : nullptr;
     if (urlBaseGiven && command != u"add")
         return usageError(QStringLiteral("--url-base is an option of add only"));
     // Media names go on as bytes; feed names pass through text.
@@ -451,7 +540,7 @@ int main(int argc, char *argv[]) {
             return usageError(QStringLiteral("dump takes one FILE"));
         if (arguments[1].isEmpty())
             return usageError(QStringLiteral("FILE is empty"));
-        return dump(arguments[1]);
+        return dump(arguments[1], repairsAsked);
     }
     if (command == u"resave") {
         if (arguments.size() != 3)
@@ -460,14 +549,14 @@ int main(int argc, char *argv[]) {
             return usageError(QStringLiteral("IN is empty"));
         if (arguments[2].trimmed().isEmpty())
             return usageError(QStringLiteral("OUT is empty"));
-        return resave(arguments[1], arguments[2]);
+        return resave(arguments[1], arguments[2], repairsAsked, json);
     }
     if (command == u"check") {
         if (arguments.size() != 2)
             return usageError(QStringLiteral("check takes one FILE"));
         if (arguments[1].isEmpty())
             return usageError(QStringLiteral("FILE is empty"));
-        return check(arguments[1], json);
+        return check(arguments[1], json, repairsAsked);
     }
     if (command == u"add") {
         if (arguments.size() < 3)

@@ -7,10 +7,12 @@
 #include "KeptContent.h"
 #include "Locations.h"
 #include "MessageService.h"
+#include "RepairPodcast.h"
 #include "StepGuard.h"
 #include "model/PodcastDocument.h"
 #include "xml/XmlDocument.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QVarLengthArray>
@@ -297,13 +299,8 @@ QByteArray channelExtra(const XmlNode &channel) {
 }
 // The file's text for a format-keeping save, its episodes numbered to match;
 // null (and no episode numbered) when the text cannot be followed.
-std::shared_ptr<const FeedSource> keepSource(const QString &path, Staged &staged,
+std::shared_ptr<const FeedSource> keepSource(const QByteArray &bytes, Staged &staged,
                                              const PodcastContent::Namespaces &namespaces) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return nullptr;
-    const QByteArray bytes = file.readAll();
-    file.close();
     FeedSource::Loaded loaded;
     for (int k = 0; k < ChannelField::Count; ++k) {
         loaded.fieldRead[size_t(k)] = staged.fields[size_t(k)].has_value();
@@ -323,10 +320,33 @@ std::shared_ptr<const FeedSource> keepSource(const QString &path, Staged &staged
     }
     return source;
 }
-} // namespace
 
-bool LoadPodcast(const QString &path, PodcastDocument &document, LoadCommand command,
-                 StepGuard &guard, MessageService &messages) {
+// A file named by its path, or a text already in memory (a repaired copy).
+struct FeedInput {
+    QString path;
+    const QByteArray *text = nullptr;
+
+    bool load(XmlDocument &xml) const {
+        if (!text)
+            return xml.load(path);
+        QByteArray shared = *text;
+        QBuffer buffer(&shared);
+        buffer.open(QIODevice::ReadOnly);
+        return xml.load(&buffer);
+    }
+
+    std::optional<QByteArray> bytes() const {
+        if (text)
+            return *text;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        return file.readAll();
+    }
+};
+
+bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand command,
+              StepGuard &guard, MessageService &messages) {
     // The sample command numbers the same steps six lower.
     const int base = command == LoadCommand::LoadSample ? -6 : 0;
     const auto at = [base](int step) { return step + base; };
@@ -377,7 +397,7 @@ bool LoadPodcast(const QString &path, PodcastDocument &document, LoadCommand com
             xml.setNamespaces(document.namespaces());
         });
         bool loaded = true;
-        guard.step(at(114), [&] { loaded = xml.load(path); });
+        guard.step(at(114), [&] { loaded = input.load(xml); });
         if (!loaded)
             return fail(xml.errorString());
 
@@ -402,8 +422,10 @@ bool LoadPodcast(const QString &path, PodcastDocument &document, LoadCommand com
         });
 
         std::shared_ptr<const FeedSource> source;
-        if (becomesText)
-            source = keepSource(path, staged, xml.namespaces());
+        if (becomesText) {
+            if (const std::optional<QByteArray> bytes = input.bytes())
+                source = keepSource(*bytes, staged, xml.namespaces());
+        }
 
         // Nothing above touched the document; now it all goes in at once.
         for (int k = 0; k < ChannelField::Count; ++k) {
@@ -427,15 +449,28 @@ bool LoadPodcast(const QString &path, PodcastDocument &document, LoadCommand com
     }
     return true;
 }
+} // namespace
+
+bool LoadPodcast(const QString &path, PodcastDocument &document, LoadCommand command,
+                 StepGuard &guard, MessageService &messages) {
+    return loadFeed({path}, document, command, guard, messages);
+}
+
+bool loadPodcastText(const QByteArray &text, PodcastDocument &document, LoadCommand command,
+                     StepGuard &guard, MessageService &messages) {
+    return loadFeed({QString(), &text}, document, command, guard, messages);
+}
 
 bool loadPodcastFile(const QString &path, PodcastDocument &document, MessageService &messages,
-                     ErrorReporter &errors) {
+                     ErrorReporter &errors, RepairOffer offer) {
     StepGuard guard(errors, Locations::form1("PushButton7_Click"));
-    return LoadPodcast(path, document, LoadCommand::LoadFile, guard, messages);
+    if (LoadPodcast(path, document, LoadCommand::LoadFile, guard, messages))
+        return true;
+    return offer == RepairOffer::Ask && RepairPodcast::offer(path, document, messages, errors);
 }
 
 void loadPodcastCommand(PodcastDocument &document, FileDialogService &dialogs,
-                        MessageService &messages, ErrorReporter &errors) {
+                        MessageService &messages, ErrorReporter &errors, RepairOffer offer) {
     StepGuard guard(errors, Locations::form1("PushButton7_Click"));
     FileDialogService::Settings settings;
     guard.step(100, [&] { settings.fileName = QStringLiteral("Podcast.xml"); });
@@ -448,7 +483,9 @@ void loadPodcastCommand(PodcastDocument &document, FileDialogService &dialogs,
     guard.enter(110);
     if (path.isEmpty())
         return;
-    LoadPodcast(path, document, LoadCommand::LoadFile, guard, messages);
+    if (!LoadPodcast(path, document, LoadCommand::LoadFile, guard, messages) &&
+        offer == RepairOffer::Ask)
+        RepairPodcast::offer(path, document, messages, errors);
 }
 
 void loadSampleCommand(PodcastDocument &document, const QString &applicationFolder,

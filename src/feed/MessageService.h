@@ -20,4 +20,13 @@ public:
     // No icon. An empty caption means the application title.
     virtual Answer question(const QString &text, const QString &caption, Buttons buttons,
                             Answer defaultAnswer) = 0;
+
+    // A question captioned with the application title whose detail (a list
+    // the answer acts on) can be opened under it. Without a box that shows
+    // details, the question alone.
+    virtual Answer questionWithDetail(const QString &text, const QString &detail, Buttons buttons,
+                                      Answer defaultAnswer) {
+        Q_UNUSED(detail);
+        return question(text, QString(), buttons, defaultAnswer);
+    }
 };

@@ -13,6 +13,9 @@ const Namespaces &all() {
          QStringLiteral("http://www.google.com/schemas/play-podcasts/1.0")},
         {QStringLiteral("media"), QStringLiteral("http://search.yahoo.com/mrss/")},
         {QStringLiteral("psc"), QStringLiteral("http://podlove.org/simple-chapters")},
+        {QStringLiteral("spotify"), QStringLiteral("http://www.spotify.com/ns/rss")},
+        {QStringLiteral("dc"), QStringLiteral("http://purl.org/dc/elements/1.1/")},
+        {QStringLiteral("sy"), QStringLiteral("http://purl.org/rss/1.0/modules/syndication/")},
     };
     return known;
 }

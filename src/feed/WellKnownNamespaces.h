@@ -14,7 +14,7 @@ inline const QString Itunes = QStringLiteral("http://www.itunes.com/dtds/podcast
 inline const QString PodcastIndex = QStringLiteral("https://podcastindex.org/namespace/1.0");
 inline const QString Atom = QStringLiteral("http://www.w3.org/2005/Atom");
 
-// itunes, podcast, atom, content, googleplay, media and psc.
+// itunes, podcast, atom, content, googleplay, media, psc, spotify, dc and sy.
 const Namespaces &all();
 // The document's own bindings, after the well-known ones whose prefix the
 // document does not bind itself: the file's declarations win.

@@ -83,6 +83,17 @@ void MessageBoxes::notice(const QString &text, const QString &detail) {
 
 MessageService::Answer MessageBoxes::question(const QString &text, const QString &caption,
                                               Buttons buttons, Answer defaultAnswer) {
+    return ask(text, QString(), caption, buttons, defaultAnswer);
+}
+
+MessageService::Answer MessageBoxes::questionWithDetail(const QString &text, const QString &detail,
+                                                        Buttons buttons, Answer defaultAnswer) {
+    return ask(text, detail, QString(), buttons, defaultAnswer);
+}
+
+MessageService::Answer MessageBoxes::ask(const QString &text, const QString &detail,
+                                         const QString &caption, Buttons buttons,
+                                         Answer defaultAnswer) {
     const bool cancels = buttons != Buttons::YesNo;
     auto standard = QMessageBox::Yes | QMessageBox::No;
     if (cancels)
@@ -98,6 +109,9 @@ MessageService::Answer MessageBoxes::question(const QString &text, const QString
         box.button(QMessageBox::No)->setText(QStringLiteral("&Reload"));
     }
     box.setDefaultButton(toButton(defaultAnswer));
+    // Behind "Show Details...": a long list would push the buttons off screen.
+    if (!detail.isEmpty())
+        box.setDetailedText(detail);
     UndecidedIgnorer undecidedIgnorer;
     if (cancels) {
         // Escape and a close request both mean Cancel here.

@@ -16,8 +16,13 @@ public:
     void notice(const QString &text, const QString &detail = QString()) override;
     Answer question(const QString &text, const QString &caption, Buttons buttons,
                     Answer defaultAnswer) override;
+    Answer questionWithDetail(const QString &text, const QString &detail, Buttons buttons,
+                              Answer defaultAnswer) override;
     void reportFailure(const QString &location, int step, const QString &description) override;
 
 private:
+    Answer ask(const QString &text, const QString &detail, const QString &caption, Buttons buttons,
+               Answer defaultAnswer);
+
     QWidget *m_parent;
 };

@@ -26,6 +26,7 @@ private Q_SLOTS:
     void notice_plainBoxWithApplicationTitle();
     void question_captionsButtonsAndDefault_data();
     void question_captionsButtonsAndDefault();
+    void questionWithDetail_listBehindDetails();
     void yesNoQuestion_escapeDoesNotAnswer();
     void yesNoCancelQuestion_escapeCancels();
     void question_closeRequest_data();
@@ -179,6 +180,26 @@ void tst_MessageBoxes::question_closeRequest() {
         MessageService::Answer::Yes);
     QVERIFY(checked);
     QCOMPARE(result, MessageService::Answer(answer));
+}
+
+void tst_MessageBoxes::questionWithDetail_listBehindDetails() {
+    MessageBoxes boxes;
+    bool checked = false;
+    onNextBox([&](QMessageBox *box) {
+        QCOMPARE(box->windowTitle(), ApplicationTitle::current());
+        QCOMPARE(box->text(), QStringLiteral("Open a repaired copy?"));
+        QCOMPARE(box->detailedText(), QStringLiteral("line 1: one\nline 2: two"));
+        QVERIFY(box->informativeText().isEmpty());
+        QCOMPARE(box->defaultButton(), box->button(QMessageBox::Yes));
+        QVERIFY(!box->button(QMessageBox::Cancel));
+        checked = true;
+        box->button(QMessageBox::No)->click();
+    });
+    const auto result = boxes.questionWithDetail(
+        QStringLiteral("Open a repaired copy?"), QStringLiteral("line 1: one\nline 2: two"),
+        MessageService::Buttons::YesNo, MessageService::Answer::Yes);
+    QVERIFY(checked);
+    QCOMPARE(result, MessageService::Answer::No);
 }
 
 namespace {

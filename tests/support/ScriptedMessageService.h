@@ -32,6 +32,14 @@ public:
         return answers.isEmpty() ? Answer::No : answers.takeFirst();
     }
 
+    Answer questionWithDetail(const QString &text, const QString &detail, Buttons buttons,
+                              Answer defaultAnswer) override {
+        shown.append({text, QString(), detail, true, buttons, defaultAnswer});
+        if (onShown)
+            onShown(shown.last());
+        return answers.isEmpty() ? Answer::No : answers.takeFirst();
+    }
+
     QStringList texts() const {
         QStringList result;
         for (const Shown &box : shown)
