@@ -7,6 +7,7 @@
 #include "feed/FileDialogService.h"
 #include "feed/LoadPodcast.h"
 #include "feed/MessageService.h"
+#include "feed/RepairPodcast.h"
 #include "feed/SaveToFile.h"
 #include "model/PodcastDocument.h"
 
@@ -126,12 +127,20 @@ void FeedFileCommands::open() {
 
 bool FeedFileCommands::openPath(const QString &path) {
     PodcastDocument loaded;
-    if (!loadPodcastFile(path, loaded, m_services.messages, m_services.errors))
-        return false;
+    bool repaired = false;
+    if (!loadPodcastFile(path, loaded, m_services.messages, m_services.errors)) {
+        // After "Fail to load XML.", a file that can be mended is offered.
+        if (!RepairPodcast::offer(path, loaded, m_services.messages, m_services.errors))
+            return false;
+        repaired = true;
+    }
     m_document.replaceContent(loaded.content());
-    // A document just opened is the file: nothing to undo, nothing to save.
+    // A document just opened is the file: nothing to undo, nothing to save;
+    // a repaired copy is not the file yet, so it stays to be saved.
     m_undoStack.clear();
     m_undoStack.markSaved();
+    if (repaired)
+        m_document.setDocumentChanged(true);
     setPath(path);
     return true;
 }
