@@ -2,6 +2,7 @@
 
 #include "app/DocumentUndoStack.h"
 #include "app/FeedFileCommands.h"
+#include "support/FeedFiles.h"
 
 #include <QAction>
 #include <QFile>
@@ -41,16 +42,11 @@ QByteArray feed(const QString &title, const QStringList &episodes) {
 
 QString write(const EditorHarness &editor, const QString &name, const QByteArray &bytes) {
     const QString path = editor.filePath(name);
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
+    FeedFiles::writeAll(path, bytes);
     return path;
 }
 
-QByteArray readAll(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using FeedFiles::readAll;
 
 QAction *action(const EditorHarness &editor, const char *name) {
     return editor.window->findChild<QAction *>(QLatin1StringView(name));
@@ -207,10 +203,7 @@ void tst_FeedFileCommands::save_targetThatCannotBeWritten_saysSoAndOffersSaveAs(
     const QString folder = editor.filePath(u"gone"_s);
     QVERIFY(QDir().mkpath(folder));
     const QString path = folder + u"/feed.xml"_s;
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(feed(u"T"_s, {u"A"_s}));
-    file.close();
+    QVERIFY(FeedFiles::writeAll(path, feed(u"T"_s, {u"A"_s})));
     open(editor, path);
     typeTitle(editor, u"T2"_s);
     QVERIFY(QDir(folder).removeRecursively());

@@ -4,6 +4,7 @@
 #include "model/PodcastDocument.h"
 #include "xml/XmlDocument.h"
 
+#include "support/FeedFiles.h"
 #include "support/RecordingErrorReporter.h"
 #include "support/ScriptedMessageService.h"
 
@@ -13,6 +14,7 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using FeedFiles::withoutBuildDate;
 
 // A loaded feed is saved as its own text with only what changed replaced.
 class tst_SourceFeedText : public QObject {
@@ -131,19 +133,6 @@ QByteArray latin1Feed() {
         .toLatin1();
 }
 
-// The text with its build date element (and the white space before it) cut
-// out, so that saves of different moments compare.
-QByteArray withoutBuildDate(QByteArray text) {
-    const qsizetype at = text.indexOf("<lastBuildDate>");
-    if (at < 0)
-        return text;
-    const qsizetype end = text.indexOf("</lastBuildDate>", at) + 16;
-    qsizetype begin = at;
-    while (begin > 0 && QByteArrayView(" \t\r\n").contains(text[begin - 1]))
-        --begin;
-    return text.remove(begin, end - begin);
-}
-
 QList<QByteArray> linesOf(const QByteArray &text) {
     return text.split('\n');
 }
@@ -154,10 +143,7 @@ public:
     explicit Loaded(const QByteArray &bytes, const QString &folder) {
         static int counter = 0;
         path = folder + u"/feed%1.xml"_s.arg(++counter);
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write(bytes);
-        file.close();
+        FeedFiles::writeAll(path, bytes);
         load(path);
     }
     void load(const QString &file) {
