@@ -32,7 +32,8 @@ QList<Rule> rules();
 // A rule reports at most this many findings; the last one counts the rest.
 inline constexpr qsizetype FindingsPerRule = 100;
 
-// The findings, the channel's first, then episode by episode in list order.
+// The findings: the errors, then the warnings, each the channel's first, then
+// episode by episode in list order.
 // `now` decides which publication dates lie in the future.
 QList<FeedFinding> check(const PodcastDocument &document,
                          const QDateTime &now = QDateTime::currentDateTimeUtc());
