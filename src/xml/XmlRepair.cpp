@@ -176,6 +176,8 @@ QByteArray decodeStrayBytes(const QByteArray &in, Decoded &decoded) {
         qsizetype end = i;
         QString was;
         QString now;
+        was.reserve(4 * LongestRun);
+        now.reserve(LongestRun);
         while (end < n && end - i < LongestRun && uchar(in[end]) >= 0x80 &&
                utf8Length(in, end) == 0) {
             const uchar byte = uchar(in[end]);
@@ -194,6 +196,12 @@ QByteArray decodeStrayBytes(const QByteArray &in, Decoded &decoded) {
     }
     out.append(QByteArrayView(in).sliced(copied));
     return out;
+}
+
+QString TooMany() {
+    return QStringLiteral("It would take more than %1 changes: this is not a feed with a few "
+                          "faults.")
+        .arg(XmlRepair::MaxChanges);
 }
 
 // Text dropped before the feed, in `text`.
@@ -246,9 +254,7 @@ XmlRepair::Result mend(const QByteArray &text, const QList<Dropped> &dropped,
     if (pass.tooMany() || result.changes.size() > XmlRepair::MaxChanges) {
         result.text.clear();
         result.changes.clear();
-        result.error = QStringLiteral("It would take more than %1 changes: this is not a feed "
-                                      "with a few faults.")
-                           .arg(XmlRepair::MaxChanges);
+        result.error = TooMany();
         return result;
     }
     std::stable_sort(result.changes.begin(), result.changes.end(),
@@ -295,6 +301,10 @@ XmlRepair::Result XmlRepair::repair(const QByteArray &bytes, const Namespaces &w
 
     Decoded decoded;
     const QByteArray text = utf8 ? decodeStrayBytes(bytes, decoded) : bytes;
+    if (decoded.changes.size() > MaxChanges) {
+        result.error = TooMany();
+        return result;
+    }
 
     // What a server printed before the feed: before the declaration, and
     // between it (or the start) and an rss root.

@@ -2,6 +2,8 @@
 
 #include "XmlRepairBytes.h"
 
+#include <QVarLengthArray>
+
 #include <libxml/HTMLparser.h>
 
 using namespace XmlRepairBytes;
@@ -168,8 +170,10 @@ qsizetype XmlRepairPass::startTag(qsizetype at) {
     qsizetype k = at + 1;
     while (k < n && isNameChar(m_in[k]))
         ++k;
-    QList<QByteArrayView> used{prefixOf(QByteArrayView(m_in).sliced(at + 1, k - at - 1))};
-    QList<QByteArray> declared;
+    // Most tags have a few attributes: nothing is allocated for them.
+    QVarLengthArray<QByteArrayView, 8> used{
+        prefixOf(QByteArrayView(m_in).sliced(at + 1, k - at - 1))};
+    const size_t scopeStart = m_declared.size();
     qsizetype lastAttribute = k;
     bool empty = false;
     for (;;) {
@@ -208,24 +212,25 @@ qsizetype XmlRepairPass::startTag(qsizetype at) {
         for (qsizetype v = k + 1; v < close && !tooMany();) {
             v = m_in[v] == '&' ? reference(v, close) : v + 1;
         }
-        if (name.startsWith("xmlns:"))
-            declared.append(name.sliced(6).toByteArray());
-        else if (name != "xmlns")
+        if (name.startsWith("xmlns:")) {
+            m_declared.push_back(name.sliced(6).toByteArray());
+            ++m_inScope[m_declared.back()];
+        } else if (name != "xmlns") {
             used.append(prefixOf(name));
+        }
         k = close + 1;
         lastAttribute = k;
     }
 
-    for (const QByteArray &prefix : std::as_const(declared))
-        ++m_inScope[prefix];
-    m_scopes.push_back(std::move(declared));
+    m_scopes.push_back(scopeStart);
     for (const QByteArrayView prefix : std::as_const(used)) {
         if (prefix.isEmpty() || prefix == "xml" || prefix == "xmlns")
             continue;
-        const QByteArray key = prefix.toByteArray();
+        const QByteArray key = QByteArray::fromRawData(prefix.data(), prefix.size());
         if (m_inScope.value(key) == 0 && !m_firstUse.contains(key)) {
-            m_firstUse.insert(key, line);
-            m_undeclared.append(key);
+            const QByteArray owned = prefix.toByteArray();
+            m_firstUse.insert(owned, line);
+            m_undeclared.append(owned);
         }
     }
     if (m_depth == 0 && m_rootInsert < 0) {
@@ -243,8 +248,9 @@ qsizetype XmlRepairPass::startTag(qsizetype at) {
 void XmlRepairPass::popScope() {
     if (m_scopes.empty())
         return;
-    for (const QByteArray &prefix : m_scopes.back())
-        --m_inScope[prefix];
+    for (size_t i = m_scopes.back(); i < m_declared.size(); ++i)
+        --m_inScope[m_declared[i]];
+    m_declared.resize(m_scopes.back());
     m_scopes.pop_back();
 }
 

@@ -71,7 +71,10 @@ private:
     int m_rootLine = 0;
     QSet<QByteArray> m_entities;
     QHash<QByteArray, int> m_inScope;
-    std::vector<QList<QByteArray>> m_scopes;
+    // Prefixes declared by the open elements, one after another, and where
+    // each element's own begin.
+    std::vector<QByteArray> m_declared;
+    std::vector<size_t> m_scopes;
     QHash<QByteArray, int> m_firstUse;
     QList<QByteArray> m_undeclared;
 };

@@ -19,14 +19,11 @@ class tst_RepairPodcast : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void offer_yesOpensRepairedCopyAsChanged_data();
     void offer_yesOpensRepairedCopyAsChanged();
     void offer_noOrNothingToRepair_endsAsToday_data();
     void offer_noOrNothingToRepair_endsAsToday();
     void saveAfterRepair_strictlyLoadableWithSameEpisodes();
     void changeList_firstFiftyThenCount();
-    void loadOrRepair_listsOnlyWhatWasMended_data();
-    void loadOrRepair_listsOnlyWhatWasMended();
 };
 
 namespace {
@@ -66,27 +63,14 @@ QByteArray readAll(const QString &path) {
 }
 } // namespace
 
-void tst_RepairPodcast::offer_yesOpensRepairedCopyAsChanged_data() {
-    QTest::addColumn<bool>("fromDialog");
-    QTest::newRow("file named on the command line or dropped") << false;
-    QTest::newRow("Load Podcast.xml") << true;
-}
-
 void tst_RepairPodcast::offer_yesOpensRepairedCopyAsChanged() {
-    QFETCH(bool, fromDialog);
     QTemporaryDir dir;
     const QString path = write(dir, Almost);
     PodcastDocument document;
     ScriptedMessageService messages;
     messages.answers = {Answer::Yes};
     RecordingErrorReporter errors;
-    if (fromDialog) {
-        ScriptedFileDialogs dialogs;
-        dialogs.paths = {path};
-        loadPodcastCommand(document, dialogs, messages, errors, RepairOffer::Ask);
-    } else {
-        QVERIFY(loadPodcastFile(path, document, messages, errors, RepairOffer::Ask));
-    }
+    QVERIFY(loadPodcastFile(path, document, messages, errors, RepairOffer::Ask));
 
     QCOMPARE(messages.shown.size(), 2);
     QCOMPARE(messages.shown[0].text, u"Fail to load XML."_qs);
@@ -181,39 +165,6 @@ void tst_RepairPodcast::changeList_firstFiftyThenCount() {
     QCOMPARE(RepairPodcast::changeList(changes.mid(0, 51)).split(u'\n').last(),
              u"and 1 more change."_qs);
     QCOMPARE(RepairPodcast::changeList(changes.mid(0, 50)).split(u'\n').size(), 50);
-}
-
-void tst_RepairPodcast::loadOrRepair_listsOnlyWhatWasMended_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("loaded");
-    QTest::addColumn<int>("changes");
-    QTest::addColumn<QStringList>("notices");
-    QTest::newRow("needs no repair") << QByteArray("<rss><channel><title>T</title></channel></rss>")
-                                     << true << 0 << QStringList();
-    QTest::newRow("mended") << Almost << true << 5 << QStringList();
-    QTest::newRow("refused") << QByteArray("<rss><a></b></rss>") << false << 0
-                             << QStringList{u"Fail to load XML."_qs};
-}
-
-void tst_RepairPodcast::loadOrRepair_listsOnlyWhatWasMended() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(bool, loaded);
-    QFETCH(int, changes);
-    QFETCH(QStringList, notices);
-    QTemporaryDir dir;
-    const QString path = write(dir, bytes);
-    PodcastDocument document;
-    ScriptedMessageService messages;
-    RecordingErrorReporter errors;
-    const RepairPodcast::Outcome outcome =
-        RepairPodcast::loadOrRepair(path, document, messages, errors);
-    QCOMPARE(outcome.loaded, loaded);
-    QCOMPARE(outcome.repaired, changes > 0);
-    QCOMPARE(outcome.changes.size(), changes);
-    QCOMPARE(outcome.repairError.isEmpty(), loaded);
-    // The strict load's refusal is told only when no repaired copy was read.
-    QCOMPARE(messages.texts(), notices);
-    QCOMPARE(readAll(path), bytes);
 }
 
 QTEST_GUILESS_MAIN(tst_RepairPodcast)
