@@ -5,6 +5,7 @@
 #include "CollectedReports.h"
 #include "FixedPathDialogs.h"
 #include "JsonOutput.h"
+#include "PublishCommand.h"
 #include "feed/FeedCheck.h"
 #include "feed/LoadPodcast.h"
 #include "feed/MediaEpisode.h"
@@ -27,6 +28,7 @@ constexpr char Usage[] =
     "       brindlewood-feed resave IN OUT\n"
     "       brindlewood-feed check FILE [--json]\n"
     "       brindlewood-feed add FEED MEDIA... [--url-base URL]\n"
+    "       brindlewood-feed publish FEED --to TARGET --public-url URL [options]\n"
     "       brindlewood-feed --help | --version\n"
     "\n"
     "  dump FILE      Load FILE into an empty podcast as \"Load Podcast.xml\" does and\n"
@@ -50,6 +52,8 @@ constexpr char Usage[] =
     "                 as the editor saves. FEED is left untouched on any failure.\n"
     "  --url-base URL The new enclosure addresses are URL/ plus the file name,\n"
     "                 instead of the previous episode's folder.\n"
+    "  publish FEED   Upload FEED's new media, then FEED, to an SFTP, S3 or FTPS\n"
+    "                 server; see 'brindlewood-feed publish --help'.\n"
     "  --             What follows is a file name, even when it begins with '-'.\n"
     "\n"
     "Exit status: 0 done, 1 the feed could not be loaded or saved, 2 usage error.\n"
@@ -310,6 +314,8 @@ int main(int argc, char *argv[]) {
     bool optionsEnded = false;
     bool json = false;
     const QStringList given = QCoreApplication::arguments().mid(1);
+    if (!given.isEmpty() && given.first() == u"publish")
+        return publishCommand(given.mid(1));
     for (qsizetype i = 0; i < given.size(); ++i) {
         const QString &argument = given[i];
         if (optionsEnded || !argument.startsWith(u'-')) {
