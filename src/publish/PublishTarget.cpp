@@ -33,13 +33,16 @@ PublishTarget invalid(QString *error, const QString &reason) {
 
 QString PublishTarget::text() const {
     if (kind == Kind::S3)
-        return QStringLiteral("s3://%1/%2").arg(bucket, prefix);
+        return QStringLiteral("s3://%1/%2")
+            .arg(bucket, QString::fromUtf8(QUrl::toPercentEncoding(prefix, "/")));
     QString hostPart = host.contains(u':') ? u'[' + host + u']' : host;
     if (port != 0)
         hostPart += u':' + QString::number(port);
+    const QString path = fromHome ? folder : folder.mid(1);
     return QStringLiteral("%1://%2@%3/%4%5")
-        .arg(schemeOf(kind), user, hostPart, fromHome ? QStringLiteral("~/") : QString(),
-             fromHome ? folder : folder.mid(1));
+        .arg(schemeOf(kind), QString::fromUtf8(QUrl::toPercentEncoding(user)), hostPart,
+             fromHome ? QStringLiteral("~/") : QString(),
+             QString::fromUtf8(QUrl::toPercentEncoding(path, "/")));
 }
 
 QString PublishTarget::remotePath(const QString &relative) const {

@@ -99,7 +99,12 @@ RemoteStore::Failure S3Store::open() {
                 false};
     // Listing one key proves the bucket, the address and the credentials
     // before any check depends on them.
-    prepare(m_bucketUrl + "?list-type=2&max-keys=1", EmptyHash);
+    // The bucket itself is addressed without a trailing slash on path-style
+    // services: that is how their signatures name it.
+    QByteArray listing = m_bucketUrl;
+    if (!m_settings.endpoint.isEmpty())
+        listing.chop(1);
+    prepare(listing + "?max-keys=1", EmptyHash);
     const CURLcode code = m_request.perform();
     if (code != CURLE_OK || m_request.responseCode() != 200)
         return failure(code, m_target.text());
