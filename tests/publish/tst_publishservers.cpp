@@ -1,3 +1,4 @@
+#include "FtpServer.h"
 #include "S3Server.h"
 #include "SshServer.h"
 #include "WebServer.h"
@@ -33,11 +34,18 @@ private Q_SLOTS:
 private:
     QString sftpTarget(const QString &folder) const;
     QStringList sftpOptions() const;
-    QString s3Target(const QString &prefix) const;
-    QStringList s3Options() const;
+    // For "sftp", "s3" and "ftps"; a place is a folder name, "~/NAME" for
+    // one in the SFTP login's home.
+    QString skipReason(const QString &kind) const;
+    QString target(const QString &kind, const QString &place) const;
+    QStringList options(const QString &kind) const;
+    // Where the server keeps what it was sent (for S3, its whole store).
+    QString serverFolder(const QString &kind, const QString &place) const;
+    QByteArray remote(const QString &kind, const QString &place, const QString &name) const;
 
     SshServer m_ssh;
     S3Server m_s3;
+    FtpServer m_ftp;
     WebServer m_web;
     QTemporaryDir m_home; // HOME for the command: no keys, no known_hosts
 };
@@ -58,6 +66,7 @@ Result runPublish(const QStringList &arguments, const QString &home,
     env.remove(u"AWS_REGION"_qs);
     env.insert(u"AWS_ACCESS_KEY_ID"_qs, u"S3RVER"_qs);
     env.insert(u"AWS_SECRET_ACCESS_KEY"_qs, u"S3RVER"_qs);
+    env.insert(u"BRINDLEWOOD_FTP_PASSWORD"_qs, u"podcaster@example.org"_qs);
     for (auto it = environment.cbegin(); it != environment.cend(); ++it)
         env.insert(it.key(), it.value());
     QProcess process;
@@ -168,6 +177,8 @@ void tst_PublishServers::initTestCase() {
         qWarning("SFTP cases skipped: %s", qPrintable(m_ssh.skipReason()));
     if (!m_s3.start())
         qWarning("S3 cases skipped: %s", qPrintable(m_s3.skipReason()));
+    if (!m_ftp.start())
+        qWarning("FTPS cases skipped: %s", qPrintable(m_ftp.skipReason()));
     if (m_ssh.isRunning() && !m_web.start(m_ssh.folder() + u"/srv"_qs))
         qWarning("verify cases skipped: %s", qPrintable(m_web.skipReason()));
 }
@@ -180,48 +191,71 @@ QStringList tst_PublishServers::sftpOptions() const {
     return {u"--identity"_qs, m_ssh.clientKey(), u"--known-hosts"_qs, m_ssh.knownHosts()};
 }
 
-QString tst_PublishServers::s3Target(const QString &prefix) const {
-    return u"s3://pod/%1/"_qs.arg(prefix);
+QString tst_PublishServers::skipReason(const QString &kind) const {
+    return kind == u"sftp" ? m_ssh.skipReason()
+           : kind == u"s3" ? m_s3.skipReason()
+                           : m_ftp.skipReason();
 }
 
-QStringList tst_PublishServers::s3Options() const {
-    return {u"--endpoint"_qs, u"http://127.0.0.1:%1"_qs.arg(m_s3.port())};
+QString tst_PublishServers::target(const QString &kind, const QString &place) const {
+    if (kind == u"sftp")
+        return place.startsWith(u'~')
+                   ? u"sftp://root@127.0.0.1:%1/%2/"_qs.arg(m_ssh.port()).arg(place)
+                   : sftpTarget(serverFolder(kind, place));
+    if (kind == u"s3")
+        return u"s3://pod/%1/"_qs.arg(place);
+    return u"ftps://anonymous@127.0.0.1:%1/pub/%2/"_qs.arg(m_ftp.port()).arg(place);
+}
+
+QStringList tst_PublishServers::options(const QString &kind) const {
+    if (kind == u"sftp")
+        return sftpOptions();
+    if (kind == u"s3")
+        return {u"--endpoint"_qs, u"http://127.0.0.1:%1"_qs.arg(m_s3.port())};
+    return {u"--ca-file"_qs, m_ftp.certificate()};
+}
+
+QString tst_PublishServers::serverFolder(const QString &kind, const QString &place) const {
+    if (kind == u"sftp")
+        return place.startsWith(u'~') ? m_ssh.home() + place.mid(1)
+                                      : m_ssh.folder() + u"/srv/"_qs + place;
+    if (kind == u"s3")
+        return m_s3.data();
+    return m_ftp.pub() + u'/' + place;
+}
+
+QByteArray tst_PublishServers::remote(const QString &kind, const QString &place,
+                                      const QString &name) const {
+    if (kind != u"s3")
+        return readAll(serverFolder(kind, place) + u'/' + name);
+    long status = 0;
+    return fetch(u"http://127.0.0.1:%1/pod/%2/%3"_qs.arg(m_s3.port()).arg(place, name), false,
+                 &status);
 }
 
 void tst_PublishServers::publish_arrivesByteForByteOnce_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("place");
-    QTest::newRow("sftp, absolute folder") << u"sftp"_qs << u"/srv/bytes"_qs;
+    QTest::newRow("sftp, absolute folder") << u"sftp"_qs << u"bytes"_qs;
     QTest::newRow("sftp, in the home") << u"sftp"_qs << u"~/bytes"_qs;
     QTest::newRow("s3") << u"s3"_qs << u"bytes"_qs;
+    QTest::newRow("ftps") << u"ftps"_qs << u"bytes"_qs;
 }
 
 void tst_PublishServers::publish_arrivesByteForByteOnce() {
     QFETCH(QString, kind);
     QFETCH(QString, place);
-    const bool sftp = kind == u"sftp";
-    if (!(sftp ? m_ssh.skipReason() : m_s3.skipReason()).isEmpty())
-        QSKIP(qPrintable(sftp ? m_ssh.skipReason() : m_s3.skipReason()));
+    if (!skipReason(kind).isEmpty())
+        QSKIP(qPrintable(skipReason(kind)));
     Local local(PublicUrl);
-    const QString folder = place.startsWith(u'~') ? u"/"_qs + place : m_ssh.folder() + place;
-    const QStringList arguments =
-        QStringList{local.feed(),       u"--to"_qs, sftp ? sftpTarget(folder) : s3Target(place),
-                    u"--public-url"_qs, PublicUrl,  u"--json"_qs} +
-        (sftp ? sftpOptions() : s3Options());
-    const auto remote = [&](const QString &name) {
-        if (sftp)
-            return readAll(
-                (place.startsWith(u'~') ? m_ssh.home() + place.mid(1) : m_ssh.folder() + place) +
-                u'/' + name);
-        long status = 0;
-        return fetch(u"http://127.0.0.1:%1/pod/%2/%3"_qs.arg(m_s3.port()).arg(place, name), false,
-                     &status);
-    };
+    const QStringList arguments = QStringList{local.feed(),       u"--to"_qs, target(kind, place),
+                                              u"--public-url"_qs, PublicUrl,  u"--json"_qs} +
+                                  options(kind);
 
     const Result first = runPublish(arguments, m_home.path());
     QVERIFY2(first.exitCode == 0, first.err.constData());
     for (const QString &name : {u"a.mp3"_qs, u"ep/b.m4a"_qs, u"Podcast.xml"_qs})
-        QVERIFY2(remote(name) == local.file(name), qPrintable(name));
+        QVERIFY2(remote(kind, place, name) == local.file(name), qPrintable(name));
     QCOMPARE(first.json()[u"sent"].toArray().size(), 3);
     QCOMPARE(first.json()[u"published"].toBool(), true);
 
@@ -232,18 +266,20 @@ void tst_PublishServers::publish_arrivesByteForByteOnce() {
     QCOMPARE(sent.size(), 1);
     QCOMPARE(sent[0][u"path"].toString(), u"Podcast.xml"_qs);
     QCOMPARE(second.json()[u"skipped"].toArray().size(), 2);
-    if (sftp)
-        QVERIFY(snapshot(m_ssh.folder()).keys().filter(u".brindlewood-part"_qs).isEmpty());
+    if (kind != u"s3")
+        QVERIFY(
+            snapshot(serverFolder(kind, place)).keys().filter(u".brindlewood-part"_qs).isEmpty());
 }
 
 void tst_PublishServers::publish_s3Headers() {
     if (!m_s3.isRunning())
         QSKIP(qPrintable(m_s3.skipReason()));
     Local local(PublicUrl);
-    const Result result = runPublish(QStringList{local.feed(), u"--to"_qs, s3Target(u"heads"_qs),
-                                                 u"--public-url"_qs, PublicUrl} +
-                                         s3Options(),
-                                     m_home.path());
+    const Result result =
+        runPublish(QStringList{local.feed(), u"--to"_qs, target(u"s3"_qs, u"heads"_qs),
+                               u"--public-url"_qs, PublicUrl} +
+                       options(u"s3"_qs),
+                   m_home.path());
     QVERIFY2(result.exitCode == 0, result.err.constData());
     long status = 0;
     const QString base = u"http://127.0.0.1:%1/pod/heads/"_qs.arg(m_s3.port());
@@ -268,7 +304,11 @@ void tst_PublishServers::publish_refusedChangesNothing_data() {
         << u"sftp"_qs << u"wrong secret"_qs << u"root@127.0.0.1 refused the login"_qs;
     QTest::newRow("s3 wrong secret")
         << u"s3"_qs << u"wrong secret"_qs << u"HTTP 403, SignatureDoesNotMatch"_qs;
-    for (const QString kind : {u"sftp"_qs, u"s3"_qs}) {
+    QTest::newRow("ftps certificate not trusted")
+        << u"ftps"_qs << u"untrusted"_qs << u"SSL certificate problem: self-signed certificate"_qs;
+    QTest::newRow("plain ftp not confirmed")
+        << u"ftps"_qs << u"plain"_qs << u"plain ftp:// sends the password"_qs;
+    for (const QString kind : {u"sftp"_qs, u"s3"_qs, u"ftps"_qs}) {
         QTest::addRow("%s missing media", qPrintable(kind))
             << kind << u"missing media"_qs
             << u"Episode 4, \"new.mp3\": the media file %1 is neither here nor on the server."_qs;
@@ -284,19 +324,17 @@ void tst_PublishServers::publish_refusedChangesNothing() {
     QFETCH(QString, fault);
     QFETCH(QString, message);
     const bool sftp = kind == u"sftp";
-    if (!(sftp ? m_ssh.skipReason() : m_s3.skipReason()).isEmpty())
-        QSKIP(qPrintable(sftp ? m_ssh.skipReason() : m_s3.skipReason()));
+    if (!skipReason(kind).isEmpty())
+        QSKIP(qPrintable(skipReason(kind)));
     static int run = 0;
     const QString place = u"refused%1"_qs.arg(++run);
     Local local(PublicUrl);
     QStringList arguments =
-        QStringList{local.feed(), u"--to"_qs,
-                    sftp ? sftpTarget(m_ssh.folder() + u"/srv/"_qs + place) : s3Target(place),
-                    u"--public-url"_qs, PublicUrl} +
-        (sftp ? sftpOptions() : s3Options());
+        QStringList{local.feed(), u"--to"_qs, target(kind, place), u"--public-url"_qs, PublicUrl} +
+        options(kind);
     const Result published = runPublish(arguments, m_home.path());
     QVERIFY2(published.exitCode == 0, published.err.constData());
-    const QString serverFolder = sftp ? m_ssh.folder() + u"/srv/"_qs + place : m_s3.data();
+    const QString serverFolder = this->serverFolder(kind, place);
     const QMap<QString, QByteArray> before = snapshot(serverFolder);
 
     // The feed changes too, so a refusal that sent it anyway would show.
@@ -311,6 +349,13 @@ void tst_PublishServers::publish_refusedChangesNothing() {
         arguments[arguments.indexOf(m_ssh.clientKey())] = m_ssh.otherKey();
     } else if (fault == u"wrong secret") {
         environment.insert(u"AWS_SECRET_ACCESS_KEY"_qs, u"not-the-secret"_qs);
+    } else if (fault == u"untrusted") {
+        arguments.removeLast();
+        arguments.removeLast();
+    } else if (fault == u"plain") {
+        arguments[2].replace(u"ftps://"_qs, u"ftp://"_qs);
+        arguments.removeLast();
+        arguments.removeLast();
     }
     // Before the broken one, an episode that is fine: it must not go either.
     local.addEpisode(u"fine.mp3"_qs, 500, 500, true);
