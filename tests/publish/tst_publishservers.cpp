@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QUrl>
 
 #include <curl/curl.h>
 
@@ -127,7 +128,14 @@ QByteArray randomBytes(qsizetype size) {
     return bytes;
 }
 
-// A feed folder: a.mp3 and ep/b.m4a, named under publicUrl, plus any
+// A name that needs percent-encoding in an address and in a signature.
+const QString SecondMedia = u"ep/b c+\u00e9.m4a"_qs;
+
+QString encoded(const QString &path) {
+    return QString::fromUtf8(QUrl::toPercentEncoding(path, "/"));
+}
+
+// A feed folder: a.mp3 and SecondMedia, named under publicUrl, plus any
 // episodes added; the feed can be padded to make it large.
 struct Local {
     QTemporaryDir dir;
@@ -139,7 +147,7 @@ struct Local {
         : publicUrl(std::move(url)) {
         QDir(dir.path()).mkpath(u"ep"_qs);
         LoopbackServer::writeFile(dir.filePath(u"a.mp3"_qs), randomBytes(200 * 1024));
-        LoopbackServer::writeFile(dir.filePath(u"ep/b.m4a"_qs), randomBytes(48 * 1024));
+        LoopbackServer::writeFile(dir.filePath(SecondMedia), randomBytes(48 * 1024));
         writeFeed();
     }
     QString feed() const { return dir.filePath(u"Podcast.xml"_qs); }
@@ -155,7 +163,7 @@ struct Local {
             feed(), "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\"><channel>"
                     "<title>Loopback</title>" +
                         item(u"a.mp3"_qs, 200 * 1024, "audio/mpeg") +
-                        item(u"ep/b.m4a"_qs, 48 * 1024, "audio/x-m4a") + extraItems +
+                        item(SecondMedia, 48 * 1024, "audio/x-m4a") + extraItems +
                         "<item><title>Elsewhere</title><enclosure "
                         "url=\"https://elsewhere.example/x.mp3\" length=\"9\" "
                         "type=\"audio/mpeg\"/></item>" +
@@ -163,7 +171,7 @@ struct Local {
     }
     QByteArray item(const QString &name, qsizetype length, const QByteArray &type) const {
         return "<item><title>" + name.toUtf8() + "</title><enclosure url=\"" +
-               (publicUrl + name).toUtf8() + "\" length=\"" + QByteArray::number(length) +
+               (publicUrl + encoded(name)).toUtf8() + "\" length=\"" + QByteArray::number(length) +
                "\" type=\"" + type + "\"/></item>";
     }
 };
@@ -229,8 +237,8 @@ QByteArray tst_PublishServers::remote(const QString &kind, const QString &place,
     if (kind != u"s3")
         return readAll(serverFolder(kind, place) + u'/' + name);
     long status = 0;
-    return fetch(u"http://127.0.0.1:%1/pod/%2/%3"_qs.arg(m_s3.port()).arg(place, name), false,
-                 &status);
+    return fetch(u"http://127.0.0.1:%1/pod/%2/%3"_qs.arg(m_s3.port()).arg(place, encoded(name)),
+                 false, &status);
 }
 
 void tst_PublishServers::publish_arrivesByteForByteOnce_data() {
@@ -254,7 +262,7 @@ void tst_PublishServers::publish_arrivesByteForByteOnce() {
 
     const Result first = runPublish(arguments, m_home.path());
     QVERIFY2(first.exitCode == 0, first.err.constData());
-    for (const QString &name : {u"a.mp3"_qs, u"ep/b.m4a"_qs, u"Podcast.xml"_qs})
+    for (const QString &name : {u"a.mp3"_qs, SecondMedia, u"Podcast.xml"_qs})
         QVERIFY2(remote(kind, place, name) == local.file(name), qPrintable(name));
     QCOMPARE(first.json()[u"sent"].toArray().size(), 3);
     QCOMPARE(first.json()[u"published"].toBool(), true);
@@ -287,7 +295,7 @@ void tst_PublishServers::publish_s3Headers() {
     QCOMPARE(status, 200);
     QVERIFY2(feed.contains("content-type: application/rss+xml"), feed.constData());
     QVERIFY2(feed.contains("cache-control: max-age=300"), feed.constData());
-    const QByteArray media = fetch(base + u"ep/b.m4a"_qs, true, &status).toLower();
+    const QByteArray media = fetch(base + encoded(SecondMedia), true, &status).toLower();
     QVERIFY2(media.contains("content-type: audio/x-m4a"), media.constData());
     QVERIFY2(!media.contains("cache-control: max-age=300"), media.constData());
 }
@@ -388,7 +396,9 @@ void tst_PublishServers::publish_dryRunSendsNothing() {
     const Result text = runPublish(arguments, m_home.path());
     QVERIFY2(text.exitCode == 0, text.err.constData());
     QCOMPARE(text.out, QByteArray("skipped a.mp3 (already on the server)\n"
-                                  "would send ep/b.m4a (49152 bytes)\n"
+                                  "would send " +
+                                  SecondMedia.toUtf8() +
+                                  " (49152 bytes)\n"
                                   "would send Podcast.xml (") +
                            QByteArray::number(local.file(u"Podcast.xml"_qs).size()) +
                            " bytes)\nDry run: nothing was sent to " + sftpTarget(folder).toUtf8() +
