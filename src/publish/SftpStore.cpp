@@ -99,6 +99,10 @@ RemoteStore::Failure SftpStore::open() {
     }
     const long timeout = 30;
     ssh_options_set(m_session, SSH_OPTIONS_TIMEOUT, &timeout);
+    // Each write waits for its reply; with Nagle's algorithm and delayed
+    // acknowledgements every one of them would also wait some 40 ms.
+    const int noDelay = 1;
+    ssh_options_set(m_session, SSH_OPTIONS_NODELAY, &noDelay);
     if (!m_settings.knownHostsFile.isEmpty()) {
         const QByteArray file = QFile::encodeName(m_settings.knownHostsFile);
         ssh_options_set(m_session, SSH_OPTIONS_KNOWNHOSTS, file.constData());

@@ -2,6 +2,8 @@
 
 #include "LoopbackServer.h"
 
+#include <csignal>
+
 // OpenSSH's sshd with a fresh host key, one authorised client key, no
 // passwords and only internal-sftp, whose start folder stands in for the
 // login's home. Needs root.
@@ -49,9 +51,38 @@ public:
                       "StrictModes no\nSubsystem sftp internal-sftp\n"
                       "ForceCommand internal-sftp -d " +
                       home().toUtf8() + "\n");
+        return restart();
+    }
+
+    // Starts sshd again with the same keys and port, after cut().
+    bool restart() {
         return launch(QStringLiteral("/usr/sbin/sshd"),
                       {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"),
-                       dir + QStringLiteral("/sshd_config")});
+                       folder() + QStringLiteral("/sshd_config")});
+    }
+
+    // Cuts the network: the listener and every session it started end.
+    void cut() {
+        const qint64 listener = m_process.processId();
+        QList<qint64> sessions;
+        const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+        for (const QString &entry : entries) {
+            bool number = false;
+            const qint64 pid = entry.toLongLong(&number);
+            if (!number)
+                continue;
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            // "pid (name) state ppid ...": the name may hold spaces.
+            const QByteArray text = stat.readAll();
+            const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+            if (fields.size() > 1 && fields[1].toLongLong() == listener)
+                sessions.append(pid);
+        }
+        stop();
+        for (const qint64 pid : std::as_const(sessions))
+            ::kill(pid_t(pid), SIGKILL);
     }
 
 private:

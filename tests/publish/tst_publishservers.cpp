@@ -4,6 +4,7 @@
 #include "WebServer.h"
 
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -27,6 +28,7 @@ private Q_SLOTS:
     void publish_refusedChangesNothing();
     void publish_dryRunSendsNothing();
     void publish_killedLeavesOldOrWholeFeed();
+    void publish_networkCutKeepsOldFeed();
     void publish_resumesCutUpload_data();
     void publish_resumesCutUpload();
     void publish_verify_data();
@@ -448,6 +450,44 @@ void tst_PublishServers::publish_killedLeavesOldOrWholeFeed() {
     QVERIFY2(last.exitCode == 0, last.err.constData());
     QCOMPARE(readAll(folder + u"/Podcast.xml"_qs), whole);
     QCOMPARE(readAll(folder + u"/late.mp3"_qs), local.file(u"late.mp3"_qs));
+}
+
+void tst_PublishServers::publish_networkCutKeepsOldFeed() {
+    if (!m_ssh.isRunning())
+        QSKIP(qPrintable(m_ssh.skipReason()));
+    Local local(PublicUrl);
+    const QString folder = m_ssh.folder() + u"/srv/cut"_qs;
+    const QStringList arguments =
+        QStringList{local.feed(), u"--to"_qs, sftpTarget(folder), u"--public-url"_qs, PublicUrl} +
+        sftpOptions();
+    const Result first = runPublish(arguments, m_home.path());
+    QVERIFY2(first.exitCode == 0, first.err.constData());
+    const QByteArray old = local.file(u"Podcast.xml"_qs);
+    local.addEpisode(u"big.mp3"_qs, 96 * 1024 * 1024, 96 * 1024 * 1024, true);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"HOME"_qs, m_home.path());
+    env.remove(u"SSH_AUTH_SOCK"_qs);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(BRINDLEWOOD_FEED_EXE), QStringList(u"publish"_qs) + arguments);
+    // The cut comes once part of the large file has arrived.
+    const QString part = folder + u"/.big.mp3.brindlewood-part"_qs;
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(part).size() > 1024 * 1024, 20000);
+    m_ssh.cut();
+    QVERIFY(process.waitForFinished(60000));
+    const QByteArray err = process.readAllStandardError();
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(err.contains("feed on the server was not changed."), err.constData());
+    QCOMPARE(readAll(folder + u"/Podcast.xml"_qs), old);
+    QVERIFY(!QFile::exists(folder + u"/big.mp3"_qs));
+
+    // Back online, the publish goes on and completes.
+    QVERIFY2(m_ssh.restart(), qPrintable(m_ssh.skipReason()));
+    const Result again = runPublish(arguments, m_home.path());
+    QVERIFY2(again.exitCode == 0, again.err.constData());
+    QCOMPARE(readAll(folder + u"/Podcast.xml"_qs), local.file(u"Podcast.xml"_qs));
+    QVERIFY(readAll(folder + u"/big.mp3"_qs) == local.file(u"big.mp3"_qs));
 }
 
 void tst_PublishServers::publish_resumesCutUpload_data() {
