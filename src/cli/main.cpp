@@ -6,12 +6,14 @@
 #include "FixedPathDialogs.h"
 #include "JsonOutput.h"
 #include "PublishCommand.h"
+#include "WebFeed.h"
 #include "feed/FeedCheck.h"
 #include "feed/LoadPodcast.h"
 #include "feed/MediaEpisode.h"
 #include "feed/MediaFile.h"
 #include "feed/SavePodcast.h"
 #include "model/PodcastDocument.h"
+#include "publish/FeedDownload.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,9 +26,9 @@ constexpr int ExitRefused = 1;
 constexpr int ExitUsage = 2;
 
 constexpr char Usage[] =
-    "Usage: brindlewood-feed dump FILE\n"
+    "Usage: brindlewood-feed dump FILE|URL\n"
     "       brindlewood-feed resave IN OUT\n"
-    "       brindlewood-feed check FILE [--json]\n"
+    "       brindlewood-feed check FILE|URL [--json]\n"
     "       brindlewood-feed add FEED MEDIA... [--url-base URL]\n"
     "       brindlewood-feed publish FEED --to TARGET --public-url URL [options]\n"
     "       brindlewood-feed --help | --version\n"
@@ -52,6 +54,9 @@ constexpr char Usage[] =
     "                 as the editor saves. FEED is left untouched on any failure.\n"
     "  --url-base URL The new enclosure addresses are URL/ plus the file name,\n"
     "                 instead of the previous episode's folder.\n"
+    "  URL            dump and check also read an http:// or https:// address: the\n"
+    "                 feed is fetched (at most 5 redirects, 10 MB and 30 s) and read\n"
+    "                 as a file.\n"
     "  publish FEED   Upload FEED's new media, then FEED, to an SFTP, S3 or FTPS\n"
     "                 server; see 'brindlewood-feed publish --help'.\n"
     "  --             What follows is a file name, even when it begins with '-'.\n"
@@ -93,7 +98,8 @@ void printReports(const CollectedReports &reports) {
                        .arg(report.description));
 }
 
-int dump(const QString &path) {
+// `shown` names the feed in messages: its web address when it was fetched.
+int dump(const QString &path, const QString &shown) {
     PodcastDocument document;
     CollectedMessages messages;
     CollectedReports reports;
@@ -152,7 +158,7 @@ int dump(const QString &path) {
         printError(QStringLiteral("cannot write the output"));
         return ExitRefused;
     }
-    printNotices(messages, path);
+    printNotices(messages, shown);
     return loaded ? ExitOk : ExitRefused;
 }
 
@@ -184,12 +190,12 @@ void printPlace(JsonOutput &out, const FeedFinding::Place &place) {
     out.raw("}");
 }
 
-int check(const QString &path, bool json) {
+int check(const QString &path, bool json, const QString &shown) {
     PodcastDocument document;
     CollectedMessages messages;
     CollectedReports reports;
     if (!load(path, document, messages, reports)) {
-        printNotices(messages, path);
+        printNotices(messages, shown);
         return ExitUsage;
     }
     printReports(reports);
@@ -226,7 +232,7 @@ int check(const QString &path, bool json) {
         for (const FeedFinding &finding : findings) {
             const QString line =
                 QStringLiteral("%1: %2: %3: %4 [%5; %6]\n")
-                    .arg(path, finding.place.text(), FeedFinding::severityText(finding.severity),
+                    .arg(shown, finding.place.text(), FeedFinding::severityText(finding.severity),
                          finding.message, finding.rule, finding.source);
             out.raw(line.toUtf8().toStdString());
         }
@@ -358,7 +364,10 @@ int main(int argc, char *argv[]) {
             return usageError(QStringLiteral("dump takes one FILE"));
         if (arguments[1].isEmpty())
             return usageError(QStringLiteral("FILE is empty"));
-        return dump(arguments[1]);
+        if (FeedDownload::isWebAddress(arguments[1]))
+            return withWebFeed(arguments[1], ExitRefused,
+                               [&](const QString &path) { return dump(path, arguments[1]); });
+        return dump(arguments[1], arguments[1]);
     }
     if (command == u"resave") {
         if (arguments.size() != 3)
@@ -374,7 +383,11 @@ int main(int argc, char *argv[]) {
             return usageError(QStringLiteral("check takes one FILE"));
         if (arguments[1].isEmpty())
             return usageError(QStringLiteral("FILE is empty"));
-        return check(arguments[1], json);
+        if (FeedDownload::isWebAddress(arguments[1]))
+            return withWebFeed(arguments[1], ExitUsage, [&](const QString &path) {
+                return check(path, json, arguments[1]);
+            });
+        return check(arguments[1], json, arguments[1]);
     }
     if (command == u"add") {
         if (arguments.size() < 3)

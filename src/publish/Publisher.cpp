@@ -26,17 +26,19 @@ bool Publisher::pause(int milliseconds) const {
 }
 
 RemoteStore::Failure Publisher::retried(const QString &what,
-                                        const std::function<RemoteStore::Failure()> &request) {
+                                        const std::function<RemoteStore::Failure()> &request,
+                                        bool reopen) {
     RemoteStore::Failure failure = request();
     for (int delay : std::as_const(m_retryDelays)) {
         if (!failure || !failure.transient || cancelled())
             break;
         if (!pause(delay))
             break;
-        // A dropped connection is opened again before the request is.
-        if (RemoteStore::Failure reopened = m_store.open(); reopened) {
-            failure = reopened;
-            continue;
+        if (reopen) {
+            if (RemoteStore::Failure reopened = m_store.open(); reopened) {
+                failure = reopened;
+                continue;
+            }
         }
         failure = request();
     }
@@ -53,7 +55,8 @@ Publisher::Report Publisher::run() {
         report.refusals.append(text);
         return report;
     };
-    if (RemoteStore::Failure failure = retried(QString(), [&] { return m_store.open(); }))
+    if (RemoteStore::Failure failure = retried(
+            QString(), [&] { return m_store.open(); }, false))
         return refuse(failure.text);
 
     // Every check before any byte goes out: a refusal leaves the server as it was.

@@ -62,8 +62,12 @@ public:
     Report run();
 
 private:
+    // Tries request up to once per retry delay more; after a transient
+    // failure the connection is opened again first, unless the request is
+    // the opening itself.
     RemoteStore::Failure retried(const QString &what,
-                                 const std::function<RemoteStore::Failure()> &request);
+                                 const std::function<RemoteStore::Failure()> &request,
+                                 bool reopen = true);
     bool cancelled() const { return m_cancel != nullptr && m_cancel->load(); }
     bool pause(int milliseconds) const;
 

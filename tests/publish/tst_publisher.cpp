@@ -15,6 +15,7 @@ private Q_SLOTS:
     void run_checksBeforeSending();
     void run_retriesTransientFailures_data();
     void run_retriesTransientFailures();
+    void run_retriesOpening();
     void run_dryRunSendsNothing();
     void run_cancelKeepsOldFeed();
 };
@@ -182,6 +183,16 @@ void tst_Publisher::run_retriesTransientFailures() {
         QCOMPARE(store.files.value(u"Podcast.xml"_qs), QByteArray("old feed"));
         QCOMPARE(report.refusals, QStringList(u"Podcast.xml: Connection reset by peer"_qs));
     }
+}
+
+void tst_Publisher::run_retriesOpening() {
+    Folder folder;
+    MemoryStore store;
+    store.failures = {{u"Connection refused"_qs, true}, {u"Connection refused"_qs, true}};
+    Publisher publisher(folder.plan, store);
+    publisher.setRetryDelays({0, 0, 0});
+    QVERIFY(publisher.run().published);
+    QCOMPARE(store.log.count(u"open"_qs), 3);
 }
 
 void tst_Publisher::run_dryRunSendsNothing() {

@@ -33,6 +33,8 @@ private Q_SLOTS:
     void publish_resumesCutUpload();
     void publish_verify_data();
     void publish_verify();
+    void webAddress_dumpAndCheck_data();
+    void webAddress_dumpAndCheck();
 
 private:
     QString sftpTarget(const QString &folder) const;
@@ -557,6 +559,54 @@ void tst_PublishServers::publish_verify() {
                  qPrintable(check[u"detail"].toString()));
     if (exitCode != 0)
         QVERIFY2(result.err.contains("its check online failed"), result.err.constData());
+}
+
+void tst_PublishServers::webAddress_dumpAndCheck_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("outHas");
+    QTest::addColumn<QString>("errHas");
+    QTest::newRow("dump") << u"dump"_qs << u"/web/Podcast.xml"_qs << 0 << u"\"Loopback\""_qs
+                          << QString();
+    QTest::newRow("dump after a redirect")
+        << u"dump"_qs << u"/moved"_qs << 0 << u"\"Loopback\""_qs << QString();
+    QTest::newRow("check names the address")
+        << u"check"_qs << u"/web/Podcast.xml"_qs << 1 << u"%1: "_qs << QString();
+    QTest::newRow("not found") << u"dump"_qs << u"/web/none.xml"_qs << 1 << QString()
+                               << u"%1: HTTP 404 Not Found"_qs;
+    QTest::newRow("redirect loop")
+        << u"check"_qs << u"/loop"_qs << 2 << QString() << u"%1: more than 5 redirects"_qs;
+    QTest::newRow("too large") << u"dump"_qs << u"/web/large.xml"_qs << 1 << QString()
+                               << u"%1: the feed is larger than 10 MB"_qs;
+}
+
+void tst_PublishServers::webAddress_dumpAndCheck() {
+    QFETCH(QString, command);
+    QFETCH(QString, path);
+    QFETCH(int, exitCode);
+    QFETCH(QString, outHas);
+    QFETCH(QString, errHas);
+    if (!m_web.isRunning())
+        QSKIP(qPrintable(m_web.skipReason()));
+    const QString web = m_ssh.folder() + u"/srv/web"_qs;
+    if (!QFile::exists(web + u"/large.xml"_qs)) {
+        QDir().mkpath(web);
+        Local local(PublicUrl);
+        LoopbackServer::writeFile(web + u"/Podcast.xml"_qs, local.file(u"Podcast.xml"_qs));
+        local.padding = "<!-- " + QByteArray(11 * 1024 * 1024, 'x') + " -->";
+        local.writeFeed();
+        LoopbackServer::writeFile(web + u"/large.xml"_qs, local.file(u"Podcast.xml"_qs));
+    }
+    const QString url = u"http://127.0.0.1:%1%2"_qs.arg(m_web.port()).arg(path);
+    QProcess process;
+    process.start(QStringLiteral(BRINDLEWOOD_FEED_EXE), {command, url});
+    QVERIFY(process.waitForFinished(60000));
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), exitCode);
+    QVERIFY2(out.contains(outHas.contains(u"%1") ? outHas.arg(url) : outHas), qPrintable(out));
+    QVERIFY2(err.contains(errHas.contains(u"%1") ? errHas.arg(url) : errHas), qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(tst_PublishServers)
