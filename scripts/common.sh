@@ -12,6 +12,14 @@ PACKAGES=(
     fonts-liberation fonts-dejavu-core
     qt6-base-private-dev libxcb1-dev xvfb
     desktop-file-utils appstream
+    libssh-dev libcurl4-openssl-dev
+    openssh-server nginx vsftpd openssl
+)
+
+# npm packages the publish tests start, installed into build/npm, never
+# globally: NAME@VERSION.
+NPM_PACKAGES=(
+    @20minutes/s3rver@5.0.0
 )
 
 as_root() {
@@ -47,4 +55,24 @@ build_preset() {
         cmake --preset "$preset"
     fi
     cmake --build --preset "$preset"
+}
+
+# Node.js itself may come from elsewhere than Debian (with its own npm), so
+# only what is missing is asked of apt.
+install_npm_packages() {
+    command -v node >/dev/null 2>&1 || install_missing nodejs
+    command -v npm >/dev/null 2>&1 || install_missing npm
+    local prefix="$ROOT/build/npm" spec name version have
+    for spec in "${NPM_PACKAGES[@]}"; do
+        name="${spec%@*}"
+        version="${spec##*@}"
+        have="$(node -p "require('$prefix/node_modules/$name/package.json').version" 2>/dev/null || true)"
+        if [ "$have" != "$version" ]; then
+            echo "Installing into $prefix: $spec"
+            mkdir -p "$prefix"
+            # Without it only the S3 publish cases are skipped, not the run.
+            npm install --prefix "$prefix" --no-audit --no-fund --loglevel=error "$spec" ||
+                echo "warning: could not install $spec; the S3 publish tests will be skipped" >&2
+        fi
+    done
 }

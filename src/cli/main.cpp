@@ -6,6 +6,8 @@
 #include "FixedPathDialogs.h"
 #include "JsonOutput.h"
 #include "feed/EpisodeOrder.h"
+#include "PublishCommand.h"
+#include "WebFeed.h"
 #include "feed/FeedCheck.h"
 #include "feed/FeedLock.h"
 #include "feed/LoadPodcast.h"
@@ -14,6 +16,7 @@
 #include "feed/RepairPodcast.h"
 #include "feed/SavePodcast.h"
 #include "model/PodcastDocument.h"
+#include "publish/FeedDownload.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,10 +30,11 @@ constexpr int ExitRefused = 1;
 constexpr int ExitUsage = 2;
 
 constexpr char Usage[] =
-    "Usage: brindlewood-feed dump FILE [--repair]\n"
+    "Usage: brindlewood-feed dump FILE|URL [--repair]\n"
     "       brindlewood-feed resave IN OUT [--repair [--json]]\n"
-    "       brindlewood-feed check FILE [--json] [--repair]\n"
+    "       brindlewood-feed check FILE|URL [--json] [--repair]\n"
     "       brindlewood-feed add FEED MEDIA... [--url-base URL]\n"
+    "       brindlewood-feed publish FEED --to TARGET --public-url URL [options]\n"
     "       brindlewood-feed --help | --version\n"
     "\n"
     "  dump FILE      Load FILE into an empty podcast as \"Load Podcast.xml\" does and\n"
@@ -67,6 +71,11 @@ constexpr char Usage[] =
     "  --url-base URL The new enclosure addresses are URL/ plus the file name,\n"
     "                 instead of the previous episode's folder. URL is an http or\n"
     "                 https address without blanks, query (?) or fragment (#).\n"
+    "  URL            dump and check also read an http:// or https:// address: the\n"
+    "                 feed is fetched (at most 5 redirects, 10 MB and 30 s) and read\n"
+    "                 as a file.\n"
+    "  publish FEED   Upload FEED's new media, then FEED, to an SFTP, S3 or FTPS\n"
+    "                 server; see 'brindlewood-feed publish --help'.\n"
     "  --             What follows is a file name, even when it begins with '-'.\n"
     "\n"
     "Exit status: 0 done, 1 the feed could not be loaded or saved, 2 usage error.\n"
@@ -157,7 +166,8 @@ void printReports(const CollectedReports &reports) {
                        .arg(report.description));
 }
 
-int dump(const QString &path, Repairs *repairs) {
+// `shown` names the feed in messages: its web address when it was fetched.
+int dump(const QString &path, const QString &shown, Repairs *repairs) {
     PodcastDocument document;
     CollectedMessages messages;
     CollectedReports reports;
@@ -220,8 +230,8 @@ int dump(const QString &path, Repairs *repairs) {
         printError(QStringLiteral("cannot write the output"));
         return ExitRefused;
     }
-    printNotices(messages, path);
-    printRepairs(repairs, path, true);
+    printNotices(messages, shown);
+    printRepairs(repairs, shown, true);
     return loaded ? ExitOk : ExitRefused;
 }
 
@@ -253,17 +263,17 @@ void printPlace(JsonOutput &out, const FeedFinding::Place &place) {
     out.raw("}");
 }
 
-int check(const QString &path, bool json, Repairs *repairs) {
+int check(const QString &path, bool json, const QString &shown, Repairs *repairs) {
     PodcastDocument document;
     CollectedMessages messages;
     CollectedReports reports;
     if (!load(path, document, messages, reports, repairs)) {
-        printNotices(messages, path);
-        printRepairs(repairs, path, json);
+        printNotices(messages, shown);
+        printRepairs(repairs, shown, json);
         return ExitUsage;
     }
     printReports(reports);
-    printRepairs(repairs, path, json);
+    printRepairs(repairs, shown, json);
 
     const QList<FeedFinding> findings = FeedCheck::check(document);
     const qsizetype errors = FeedCheck::errorCount(findings);
@@ -305,7 +315,7 @@ int check(const QString &path, bool json, Repairs *repairs) {
         for (const FeedFinding &finding : findings) {
             const QString line =
                 QStringLiteral("%1: %2: %3: %4 [%5; %6]\n")
-                    .arg(path, finding.place.text(), FeedFinding::severityText(finding.severity),
+                    .arg(shown, finding.place.text(), FeedFinding::severityText(finding.severity),
                          finding.message, finding.rule, finding.source);
             out.raw(line.toUtf8().toStdString());
             if (finding.more > 0)
@@ -470,6 +480,8 @@ int main(int argc, char *argv[]) {
     bool urlBaseGiven = false;
     bool optionsEnded = false;
     bool json = false;
+    if (argc > 1 && QByteArrayView(argv[1]) == "publish")
+        return publishCommand(QCoreApplication::arguments().mid(2));
     QList<QByteArray> givenRaw;
     for (int i = 1; i < argc; ++i)
         givenRaw.append(QByteArray(argv[i]));
@@ -540,7 +552,11 @@ int main(int argc, char *argv[]) {
             return usageError(QStringLiteral("dump takes one FILE"));
         if (arguments[1].isEmpty())
             return usageError(QStringLiteral("FILE is empty"));
-        return dump(arguments[1], repairsAsked);
+        if (FeedDownload::isWebAddress(arguments[1]))
+            return withWebFeed(arguments[1], ExitRefused, [&](const QString &path) {
+                return dump(path, arguments[1], repairsAsked);
+            });
+        return dump(arguments[1], arguments[1], repairsAsked);
     }
     if (command == u"resave") {
         if (arguments.size() != 3)
@@ -556,7 +572,11 @@ int main(int argc, char *argv[]) {
             return usageError(QStringLiteral("check takes one FILE"));
         if (arguments[1].isEmpty())
             return usageError(QStringLiteral("FILE is empty"));
-        return check(arguments[1], json, repairsAsked);
+        if (FeedDownload::isWebAddress(arguments[1]))
+            return withWebFeed(arguments[1], ExitUsage, [&](const QString &path) {
+                return check(path, json, arguments[1], repairsAsked);
+            });
+        return check(arguments[1], json, arguments[1], repairsAsked);
     }
     if (command == u"add") {
         if (arguments.size() < 3)

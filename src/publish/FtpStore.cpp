@@ -1,0 +1,148 @@
+#include "FtpStore.h"
+
+#include <QFile>
+#include <QUrl>
+
+namespace {
+QString temporaryName(const QString &name) {
+    return u'.' + name + QStringLiteral(".brindlewood-part");
+}
+
+QByteArray encodedPath(const QString &path) {
+    QByteArray encoded;
+    const QStringList segments = path.split(u'/');
+    for (qsizetype i = 0; i < segments.size(); ++i) {
+        if (i > 0)
+            encoded += '/';
+        encoded += QUrl::toPercentEncoding(segments[i]);
+    }
+    return encoded;
+}
+} // namespace
+
+FtpStore::FtpStore(const PublishTarget &target, const PublishSettings &settings)
+    : m_target(target)
+    , m_settings(settings) {}
+
+QByteArray FtpStore::urlOf(const QString &relative) const {
+    QByteArray url = "ftp://" + QUrl::toPercentEncoding(m_target.host, ":");
+    if (m_target.host.contains(u':'))
+        url = "ftp://[" + m_target.host.toUtf8() + ']';
+    if (m_target.port != 0)
+        url += ':' + QByteArray::number(m_target.port);
+    url += '/';
+    // An absolute folder starts at the server's root ("%2F"), a /~/ one at
+    // the login's own folder.
+    const QString path = m_target.remotePath(relative);
+    if (path.startsWith(u'/'))
+        url += "%2F" + encodedPath(path.mid(1));
+    else
+        url += encodedPath(path);
+    return url;
+}
+
+void FtpStore::prepare(const QByteArray &url) {
+    m_request.reset();
+    CURL *curl = m_request.handle();
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
+    const QByteArray user = m_target.user.toUtf8();
+    const QByteArray password = m_settings.ftpPassword.toUtf8();
+    curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
+    if (m_target.kind == PublishTarget::Kind::Ftps) {
+        curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+        if (!m_settings.caFile.isEmpty())
+            curl_easy_setopt(curl, CURLOPT_CAINFO,
+                             QFile::encodeName(m_settings.caFile).constData());
+    }
+}
+
+RemoteStore::Failure FtpStore::failure(CURLcode code, const QString &what) const {
+    QString text = m_request.errorText(code);
+    if (const long reply = m_request.responseCode(); reply >= 400)
+        text += QStringLiteral(" (server reply %1)").arg(reply);
+    return {QStringLiteral("%1: %2").arg(what, text), CurlRequest::isTransient(code)};
+}
+
+RemoteStore::Failure FtpStore::open() {
+    if (m_target.kind == PublishTarget::Kind::Ftp && !m_settings.allowPlainFtp)
+        return {QStringLiteral("plain ftp:// sends the password and the files unencrypted; use "
+                               "ftps://, or confirm with --allow-plain-ftp"),
+                false};
+    QByteArray root = urlOf(QString());
+    prepare(root.left(root.indexOf('/', 6) + 1));
+    curl_easy_setopt(m_request.handle(), CURLOPT_NOBODY, 1L);
+    if (const CURLcode code = m_request.perform(); code != CURLE_OK)
+        return failure(code, m_target.text());
+    return {};
+}
+
+RemoteStore::Failure FtpStore::size(const QString &relative, qint64 *bytes) {
+    prepare(urlOf(relative));
+    curl_easy_setopt(m_request.handle(), CURLOPT_NOBODY, 1L);
+    const CURLcode code = m_request.perform();
+    // A missing file, or a folder not made yet, is a file not there.
+    if (code == CURLE_REMOTE_FILE_NOT_FOUND || code == CURLE_FTP_COULDNT_RETR_FILE ||
+        code == CURLE_REMOTE_ACCESS_DENIED) {
+        *bytes = -1;
+        return {};
+    }
+    if (code != CURLE_OK)
+        return failure(code, relative);
+    curl_off_t length = -1;
+    curl_easy_getinfo(m_request.handle(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    *bytes = qint64(length);
+    return {};
+}
+
+RemoteStore::Failure FtpStore::put(QIODevice &data, const Upload &upload, const Progress &progress,
+                                   const std::atomic<bool> &cancel) {
+    const qsizetype slash = upload.relative.lastIndexOf(u'/');
+    const QString folder = upload.relative.left(slash + 1);
+    const QString name = upload.relative.mid(slash + 1);
+    const QString temporary = folder + temporaryName(name);
+
+    prepare(urlOf(temporary));
+    curl_easy_setopt(m_request.handle(), CURLOPT_FTP_CREATE_MISSING_DIRS,
+                     long(CURLFTP_CREATE_DIR_RETRY));
+    m_request.setUpload(&data, upload.size, &progress, &cancel);
+    CURLcode code = m_request.perform();
+    if (m_request.aborted() && cancel.load())
+        return {QStringLiteral("cancelled"), false};
+    if (code != CURLE_OK)
+        return failure(code, upload.relative);
+
+    qint64 stored = -1;
+    if (Failure failed = size(temporary, &stored))
+        return failed;
+    if (stored != upload.size)
+        return {QStringLiteral("%1: the server holds %2 bytes after the upload, not %3")
+                    .arg(upload.relative)
+                    .arg(stored)
+                    .arg(upload.size),
+                true};
+
+    // The rename runs in the file's folder, after libcurl has changed to it.
+    prepare(urlOf(temporary));
+    curl_easy_setopt(m_request.handle(), CURLOPT_NOBODY, 1L);
+    const QByteArray from = "RNFR " + temporaryName(name).toUtf8();
+    const QByteArray to = "RNTO " + name.toUtf8();
+    curl_slist *commands = curl_slist_append(nullptr, from.constData());
+    commands = curl_slist_append(commands, to.constData());
+    curl_easy_setopt(m_request.handle(), CURLOPT_POSTQUOTE, commands);
+    code = m_request.perform();
+    curl_easy_setopt(m_request.handle(), CURLOPT_POSTQUOTE, nullptr);
+    curl_slist_free_all(commands);
+    if (code != CURLE_OK)
+        return failure(code, upload.relative);
+    if (Failure failed = size(upload.relative, &stored))
+        return failed;
+    if (stored != upload.size)
+        return {QStringLiteral("%1: the server holds %2 bytes after the rename, not %3")
+                    .arg(upload.relative)
+                    .arg(stored)
+                    .arg(upload.size),
+                true};
+    return {};
+}

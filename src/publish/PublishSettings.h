@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// How to reach and log in to a target: from the command's options and
+// environment, or from the editor's dialog and keyring. Secrets live here
+// only in memory; nothing writes this out.
+struct PublishSettings {
+    // SFTP
+    QString identityFile;   // empty: ssh-agent, then ~/.ssh/id_*
+    QString knownHostsFile; // empty: ~/.ssh/known_hosts
+    QString keyPassphrase;
+    // S3
+    QString endpoint; // empty: AWS, virtual-hosted addresses
+    QString region;
+    QString accessKeyId;
+    QString secretAccessKey;
+    QString sessionToken;
+    // FTPS
+    QString ftpPassword;
+    QString caFile; // also for an https endpoint
+    bool allowPlainFtp = false;
+};

@@ -1,0 +1,157 @@
+#include "S3Store.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QIODevice>
+#include <QUrl>
+#include <QXmlStreamReader>
+
+namespace {
+// The SHA-256 of no bytes, for requests without a body.
+const QByteArray EmptyHash =
+    QByteArrayLiteral("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+
+// S3's Code and Message from an error document, or nothing.
+QString serverWords(const QByteArray &body) {
+    QXmlStreamReader xml(body);
+    QString code;
+    QString message;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == u"Code")
+            code = xml.readElementText();
+        else if (xml.name() == u"Message")
+            message = xml.readElementText();
+    }
+    if (code.isEmpty())
+        return {};
+    return message.isEmpty() ? code : QStringLiteral("%1: %2").arg(code, message);
+}
+} // namespace
+
+S3Store::S3Store(const PublishTarget &target, const PublishSettings &settings)
+    : m_target(target)
+    , m_settings(settings) {
+    const QByteArray bucket = QUrl::toPercentEncoding(target.bucket);
+    if (settings.endpoint.isEmpty()) {
+        const QString region =
+            settings.region.isEmpty() ? QStringLiteral("us-east-1") : settings.region;
+        m_bucketUrl = "https://" + bucket + ".s3." + region.toUtf8() + ".amazonaws.com/";
+    } else {
+        // Other services are addressed path-style: ENDPOINT/BUCKET/KEY.
+        QByteArray endpoint = settings.endpoint.trimmed().toUtf8();
+        while (endpoint.endsWith('/'))
+            endpoint.chop(1);
+        m_bucketUrl = endpoint + '/' + bucket + '/';
+    }
+}
+
+QByteArray S3Store::objectUrl(const QString &key) const {
+    QByteArray url = m_bucketUrl;
+    const QStringList segments = key.split(u'/');
+    for (qsizetype i = 0; i < segments.size(); ++i) {
+        if (i > 0)
+            url += '/';
+        url += QUrl::toPercentEncoding(segments[i]);
+    }
+    return url;
+}
+
+void S3Store::prepare(const QByteArray &url, const QByteArray &payloadHash) {
+    m_request.reset();
+    CURL *curl = m_request.handle();
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    const QByteArray region =
+        (m_settings.region.isEmpty() ? QStringLiteral("us-east-1") : m_settings.region).toUtf8();
+    const QByteArray signing = "aws:amz:" + region + ":s3";
+    curl_easy_setopt(curl, CURLOPT_AWS_SIGV4, signing.constData());
+    const QByteArray keyId = m_settings.accessKeyId.toUtf8();
+    const QByteArray secret = m_settings.secretAccessKey.toUtf8();
+    curl_easy_setopt(curl, CURLOPT_USERNAME, keyId.constData());
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, secret.constData());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    if (!m_settings.caFile.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_CAINFO, QFile::encodeName(m_settings.caFile).constData());
+    m_request.addHeader("x-amz-content-sha256: " + payloadHash);
+    if (!m_settings.sessionToken.isEmpty())
+        m_request.addHeader("x-amz-security-token: " + m_settings.sessionToken.toUtf8());
+}
+
+RemoteStore::Failure S3Store::failure(CURLcode code, const QString &what) const {
+    if (code != CURLE_OK)
+        return {QStringLiteral("%1: %2").arg(what, m_request.errorText(code)),
+                CurlRequest::isTransient(code)};
+    const long status = m_request.responseCode();
+    QString words = serverWords(m_request.body());
+    if (words.isEmpty())
+        words = status == 403   ? QStringLiteral("Forbidden (check the access key and secret)")
+                : status == 404 ? QStringLiteral("Not Found")
+                                : QStringLiteral("the server refused the request");
+    return {QStringLiteral("%1: HTTP %2, %3").arg(what).arg(status).arg(words),
+            status >= 500 || status == 429 || status == 408};
+}
+
+RemoteStore::Failure S3Store::open() {
+    if (m_settings.accessKeyId.isEmpty() || m_settings.secretAccessKey.isEmpty())
+        return {QStringLiteral("S3 needs an access key: set AWS_ACCESS_KEY_ID and "
+                               "AWS_SECRET_ACCESS_KEY"),
+                false};
+    // Listing one key proves the bucket, the address and the credentials
+    // before any check depends on them.
+    // The bucket itself is addressed without a trailing slash on path-style
+    // services: that is how their signatures name it.
+    QByteArray listing = m_bucketUrl;
+    if (!m_settings.endpoint.isEmpty())
+        listing.chop(1);
+    prepare(listing + "?max-keys=1", EmptyHash);
+    const CURLcode code = m_request.perform();
+    if (code != CURLE_OK || m_request.responseCode() != 200)
+        return failure(code, m_target.text());
+    return {};
+}
+
+RemoteStore::Failure S3Store::size(const QString &relative, qint64 *bytes) {
+    prepare(objectUrl(m_target.remotePath(relative)), EmptyHash);
+    curl_easy_setopt(m_request.handle(), CURLOPT_NOBODY, 1L);
+    const CURLcode code = m_request.perform();
+    const long status = m_request.responseCode();
+    if (code == CURLE_OK && status == 404) {
+        *bytes = -1;
+        return {};
+    }
+    if (code != CURLE_OK || status != 200)
+        return failure(code, relative);
+    curl_off_t length = -1;
+    curl_easy_getinfo(m_request.handle(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    *bytes = qint64(length);
+    return {};
+}
+
+RemoteStore::Failure S3Store::put(QIODevice &data, const Upload &upload, const Progress &progress,
+                                  const std::atomic<bool> &cancel) {
+    // The payload is signed by its hash, so the bytes are read twice.
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&data) || !data.seek(0))
+        return {QStringLiteral("%1: %2").arg(upload.relative, data.errorString()), false};
+    prepare(objectUrl(m_target.remotePath(upload.relative)), hash.result().toHex());
+    m_request.addHeader("Content-Type: " + upload.contentType.toUtf8());
+    if (!upload.cacheControl.isEmpty())
+        m_request.addHeader("Cache-Control: " + upload.cacheControl.toUtf8());
+    m_request.setUpload(&data, upload.size, &progress, &cancel);
+    const CURLcode code = m_request.perform();
+    if (m_request.aborted() && cancel.load())
+        return {QStringLiteral("cancelled"), false};
+    if (code != CURLE_OK || m_request.responseCode() != 200)
+        return failure(code, upload.relative);
+    qint64 stored = -1;
+    if (Failure failed = size(upload.relative, &stored))
+        return failed;
+    if (stored != upload.size)
+        return {QStringLiteral("%1: the server holds %2 bytes after the upload, not %3")
+                    .arg(upload.relative)
+                    .arg(stored)
+                    .arg(upload.size),
+                true};
+    return {};
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "CurlRequest.h"
+#include "PublishSettings.h"
+#include "PublishTarget.h"
+#include "RemoteStore.h"
+
+// An S3-compatible bucket through libcurl's SigV4 signing. Every PUT is
+// atomic on the server's side, so no temporary object is needed.
+class S3Store : public RemoteStore {
+public:
+    S3Store(const PublishTarget &target, const PublishSettings &settings);
+
+    Failure open() override;
+    Failure size(const QString &relative, qint64 *bytes) override;
+    Failure put(QIODevice &data, const Upload &upload, const Progress &progress,
+                const std::atomic<bool> &cancel) override;
+
+    // The address of an object key, each segment percent-encoded once.
+    QByteArray objectUrl(const QString &key) const;
+
+private:
+    void prepare(const QByteArray &url, const QByteArray &payloadHash);
+    Failure failure(CURLcode code, const QString &what) const;
+
+    PublishTarget m_target;
+    PublishSettings m_settings;
+    QByteArray m_bucketUrl; // ends in '/'
+    CurlRequest m_request;
+};
