@@ -435,7 +435,6 @@ private:
     qsizetype m_namespaceWeight = 0;
     std::vector<int> m_scopeCounts; // declarations on each open element
     qsizetype m_inScope = 0;
-    static constexpr qsizetype MaxNamespacesInScope = XmlInputGuard::MaxAttributes;
     // Where push() ended and began a CDATA section again: line and column.
     std::vector<std::pair<int, int>> m_cdataBreaks;
     // How much of a CDATA section libxml2 may hold before it is broken up.
@@ -560,9 +559,8 @@ void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
                                        int namespaceCount, const xmlChar **, int attributeCount,
                                        int defaultedCount, const xmlChar **attributes) {
     Parser &p = of(context);
-    // libxml2 looks a prefix up by going through every declaration in scope,
-    // for each element: declarations nested ten thousand deep, over many
-    // elements, took seconds per megabyte.
+    // Declarations nested ten thousand deep around many elements took
+    // seconds per megabyte (see MaxNamespacesInScope).
     p.m_scopeCounts.push_back(namespaceCount);
     p.m_inScope += namespaceCount;
     if (p.m_inScope > MaxNamespacesInScope)
