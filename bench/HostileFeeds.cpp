@@ -81,7 +81,7 @@ QByteArray bytes(const QString &shape) {
     if (shape == u"cdata-12MB")
         return cdata(1, 12);
     // Nearly as many declarations in scope as a load takes, unused: libxml2 goes
-    // goes through them all for every element.
+    // through them all for every element.
     if (shape == u"scope-5990-items")
         return rss(declarations(5990),
                    QByteArray("<item><title>E</title></item>\n").repeated(150'000));
