@@ -61,7 +61,8 @@ QByteArray cdata(int sections, int megabytes) {
 QStringList shapes() {
     return {u"redeclared-1000"_qs,    u"redeclared-2000"_qs,  u"distinct-5000"_qs,
             u"namespaced-5000x50"_qs, u"minimal-160000"_qs,   u"cdata-3x4MB"_qs,
-            u"cdata-12MB"_qs,         u"scope-9990-items"_qs, u"scope-9990-tiny"_qs};
+            u"cdata-12MB"_qs,         u"scope-5990-items"_qs, u"scope-5990-tiny"_qs,
+            u"scope-5990-prefixed"_qs};
 }
 
 QByteArray bytes(const QString &shape) {
@@ -79,15 +80,21 @@ QByteArray bytes(const QString &shape) {
         return cdata(3, 4);
     if (shape == u"cdata-12MB")
         return cdata(1, 12);
-    // As many declarations in scope as a load takes, unused: libxml2 goes
+    // Nearly as many declarations in scope as a load takes, unused: libxml2 goes
     // through them all for every element.
-    if (shape == u"scope-9990-items")
-        return rss(declarations(9990),
+    if (shape == u"scope-5990-items")
+        return rss(declarations(5990),
                    QByteArray("<item><title>E</title></item>\n").repeated(150'000));
-    if (shape == u"scope-9990-tiny")
-        return rss(declarations(9990),
+    if (shape == u"scope-5990-tiny")
+        return rss(declarations(5990),
                    ("<item><title>E</title>" + QByteArray("<a/>").repeated(100) + "</item>\n")
                        .repeated(11'000));
+    // A prefix declared first on the root, so libxml2 goes past all the
+    // others to find it, for each element.
+    if (shape == u"scope-5990-prefixed")
+        return rss(declarations(5990),
+                   ("<item><title>E</title>" + QByteArray("<p0:x/>").repeated(100) + "</item>\n")
+                       .repeated(6500));
     return {};
 }
 } // namespace HostileFeeds

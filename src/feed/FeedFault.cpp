@@ -103,11 +103,12 @@ QString locate(const PodcastDocument &document) {
     // The root element comes first: it declares every prefix, beside its
     // version attribute.
     const XmlDocument::Namespaces bindings = declared(document);
-    if (XmlDocument::namespaceWeight(bindings) + 1 > XmlInputGuard::MaxAttributes)
-        return QStringLiteral("The root element: its %1 namespace prefixes make more than %2 "
-                              "attributes on one element.")
+    if (bindings.size() > XmlDocument::MaxNamespacesInScope ||
+        XmlDocument::namespaceWeight(bindings) + 1 > XmlInputGuard::MaxAttributes)
+        return QStringLiteral("The root element declares %1 namespace prefixes; at most %2 "
+                              "are taken.")
             .arg(bindings.size())
-            .arg(XmlInputGuard::MaxAttributes);
+            .arg(XmlDocument::MaxNamespacesInScope);
     const auto fieldIsAttribute = [](int index) {
         return index == ChannelField::Category || index == ChannelField::ImageLink;
     };

@@ -323,6 +323,7 @@ private:
     static int read(void *context, char *buffer, int length);
     int push(const char *data, int size, bool terminate);
     bool inLongCdata() const;
+    void raiseDefaultNamespace();
     // A column as the input has it, without the section breaks push() added.
     int sourceColumn(int line, int column) const;
     static void startElement(void *context, const xmlChar *localName, const xmlChar *prefix,
@@ -435,7 +436,6 @@ private:
     qsizetype m_namespaceWeight = 0;
     std::vector<int> m_scopeCounts; // declarations on each open element
     qsizetype m_inScope = 0;
-    static constexpr qsizetype MaxNamespacesInScope = XmlInputGuard::MaxAttributes;
     // Where push() ended and began a CDATA section again: line and column.
     std::vector<std::pair<int, int>> m_cdataBreaks;
     // How much of a CDATA section libxml2 may hold before it is broken up.
@@ -560,14 +560,15 @@ void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
                                        int namespaceCount, const xmlChar **, int attributeCount,
                                        int defaultedCount, const xmlChar **attributes) {
     Parser &p = of(context);
-    // libxml2 looks a prefix up by going through every declaration in scope,
-    // for each element: declarations nested ten thousand deep, over many
-    // elements, took seconds per megabyte.
+    // Declarations nested ten thousand deep around many elements took
+    // seconds per megabyte (see MaxNamespacesInScope).
     p.m_scopeCounts.push_back(namespaceCount);
     p.m_inScope += namespaceCount;
     if (p.m_inScope > MaxNamespacesInScope)
         p.fail(QStringLiteral("More than %1 namespace declarations in scope")
                    .arg(MaxNamespacesInScope));
+    if (p.m_scopeCounts.size() == 1 && !p.m_stopped)
+        p.raiseDefaultNamespace();
     // An element costs more to store than its tag: weighed so that one made
     // by an entity a million times cannot take more memory than text could.
     p.charge(qsizetype(std::strlen(reinterpret_cast<const char *>(localName))) + ElementWeight);
@@ -923,6 +924,37 @@ int XmlDocument::Parser::push(const char *data, int size, bool terminate) {
         }
     }
     return xmlParseChunk(m_context, data, size, terminate);
+}
+
+// libxml2 finds the namespace of a name without a prefix by going down its
+// stack of declarations to the nearest default one, past every prefix on the
+// way: past thousands declared on the root, for each element. As the root
+// opens, the default in force (or none) is put on top once. It is the same
+// binding; libxml2 counts it among the root's declarations, and takes it
+// away when the root closes. Declarations further in stack above it as ever.
+void XmlDocument::Parser::raiseDefaultNamespace() {
+    static const xmlChar None[] = "";
+    xmlParserCtxtPtr context = m_context;
+    if (!context || context->nsNr < 32)
+        return;
+    const xmlChar *uri = None;
+    for (int i = context->nsNr - 2; i >= 0; i -= 2) {
+        if (!context->nsTab[i]) {
+            uri = context->nsTab[i + 1];
+            break;
+        }
+    }
+    if (context->nsNr + 2 > context->nsMax) {
+        const int most = std::max(context->nsMax * 2, context->nsNr + 2);
+        auto *grown = static_cast<const xmlChar **>(
+            xmlRealloc(static_cast<void *>(context->nsTab), size_t(most) * sizeof(xmlChar *)));
+        if (!grown)
+            return; // only slower
+        context->nsTab = grown;
+        context->nsMax = most;
+    }
+    context->nsTab[context->nsNr++] = nullptr;
+    context->nsTab[context->nsNr++] = uri;
 }
 
 int XmlDocument::Parser::sourceColumn(int line, int column) const {

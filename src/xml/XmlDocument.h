@@ -53,11 +53,14 @@ public:
     void setNamespaces(const Namespaces &bindings);
     // The bindings given, then every new one the input needed, in order.
     const Namespaces &namespaces() const;
+    // libxml2 looks a prefix up by going through every declaration in scope,
+    // for each element: a load with more in scope than this fails.
+    static constexpr qsizetype MaxNamespacesInScope = 6000;
     // The bindings are written back together on one element (a saved feed's
-    // root), so a load that needs more than the input guard lets one element
-    // hold fails; some room is left for the element's own attributes and
-    // the well-known prefixes the editor may add.
-    static constexpr qsizetype MaxNamespaceWeight = XmlInputGuard::MaxAttributes - 16;
+    // root), so a load that needs more than that element may hold fails;
+    // some room is left for the well-known prefixes the editor may add.
+    static constexpr qsizetype MaxNamespaceWeight = MaxNamespacesInScope - 16;
+    static_assert(MaxNamespaceWeight + 16 <= XmlInputGuard::MaxAttributes);
     // What these bindings weigh on one element as the input guard counts:
     // one each, and one for every '=' in a namespace name.
     static qsizetype namespaceWeight(const Namespaces &bindings);
