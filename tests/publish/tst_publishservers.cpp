@@ -320,7 +320,7 @@ void tst_PublishServers::publish_refusedChangesNothing_data() {
         << u"ftps"_qs << u"untrusted"_qs << u"SSL certificate problem: self-signed certificate"_qs;
     QTest::newRow("plain ftp not confirmed")
         << u"ftps"_qs << u"plain"_qs << u"plain ftp:// sends the password"_qs;
-    for (const QString kind : {u"sftp"_qs, u"s3"_qs, u"ftps"_qs}) {
+    for (const QString &kind : {u"sftp"_qs, u"s3"_qs, u"ftps"_qs}) {
         QTest::addRow("%s missing media", qPrintable(kind))
             << kind << u"missing media"_qs
             << u"Episode 4, \"new.mp3\": the media file %1 is neither here nor on the server."_qs;
