@@ -16,8 +16,12 @@ void prepare(CurlRequest &request, const QString &url, const QString &caFile) {
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
     // Caches in between must not answer for the server.
     request.addHeader("Cache-Control: no-cache");
-    if (!caFile.isEmpty())
+    // The public address may be served under a public authority while the
+    // upload went to a server of a private one: both are trusted.
+    if (!caFile.isEmpty()) {
         curl_easy_setopt(curl, CURLOPT_CAINFO, QFile::encodeName(caFile).constData());
+        curl_easy_setopt(curl, CURLOPT_CAPATH, "/etc/ssl/certs");
+    }
 }
 } // namespace
 

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include <csignal>
 #include <curl/curl.h>
 
 // The command against real servers on loopback: sshd, an S3 server and
@@ -29,6 +30,7 @@ private Q_SLOTS:
     void publish_dryRunSendsNothing();
     void publish_killedLeavesOldOrWholeFeed();
     void publish_networkCutKeepsOldFeed();
+    void publish_interruptedStopsCleanly();
     void publish_resumesCutUpload_data();
     void publish_resumesCutUpload();
     void publish_verify_data();
@@ -320,7 +322,7 @@ void tst_PublishServers::publish_refusedChangesNothing_data() {
         << u"ftps"_qs << u"untrusted"_qs << u"SSL certificate problem: self-signed certificate"_qs;
     QTest::newRow("plain ftp not confirmed")
         << u"ftps"_qs << u"plain"_qs << u"plain ftp:// sends the password"_qs;
-    for (const QString kind : {u"sftp"_qs, u"s3"_qs, u"ftps"_qs}) {
+    for (const QString &kind : {u"sftp"_qs, u"s3"_qs, u"ftps"_qs}) {
         QTest::addRow("%s missing media", qPrintable(kind))
             << kind << u"missing media"_qs
             << u"Episode 4, \"new.mp3\": the media file %1 is neither here nor on the server."_qs;
@@ -490,6 +492,35 @@ void tst_PublishServers::publish_networkCutKeepsOldFeed() {
     QVERIFY2(again.exitCode == 0, again.err.constData());
     QCOMPARE(readAll(folder + u"/Podcast.xml"_qs), local.file(u"Podcast.xml"_qs));
     QVERIFY(readAll(folder + u"/big.mp3"_qs) == local.file(u"big.mp3"_qs));
+}
+
+void tst_PublishServers::publish_interruptedStopsCleanly() {
+    if (!m_ssh.isRunning())
+        QSKIP(qPrintable(m_ssh.skipReason()));
+    Local local(PublicUrl);
+    local.addEpisode(u"big.mp3"_qs, 96 * 1024 * 1024, 96 * 1024 * 1024, true);
+    const QString folder = m_ssh.folder() + u"/srv/interrupted"_qs;
+    QDir().mkpath(folder);
+    LoopbackServer::writeFile(folder + u"/Podcast.xml"_qs, "old feed");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"HOME"_qs, m_home.path());
+    env.remove(u"SSH_AUTH_SOCK"_qs);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(BRINDLEWOOD_FEED_EXE),
+                  QStringList{u"publish"_qs, local.feed(), u"--to"_qs, sftpTarget(folder),
+                              u"--public-url"_qs, PublicUrl} +
+                      sftpOptions());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QFileInfo(folder + u"/.big.mp3.brindlewood-part"_qs).size() > 1024 * 1024, 20000);
+    ::kill(pid_t(process.processId()), SIGINT);
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    const QByteArray err = process.readAllStandardError();
+    QVERIFY2(err.contains("Cancelled; the feed on the server was not changed."), err.constData());
+    QCOMPARE(readAll(folder + u"/Podcast.xml"_qs), QByteArray("old feed"));
+    QVERIFY(!QFile::exists(folder + u"/big.mp3"_qs));
 }
 
 void tst_PublishServers::publish_resumesCutUpload_data() {
