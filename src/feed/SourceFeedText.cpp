@@ -64,7 +64,7 @@ struct Edit {
 
 class Editor {
 public:
-    Editor(const FeedSource &source)
+    explicit Editor(const FeedSource &source)
         : m_source(source)
         , m_text(source.text())
         , m_outline(source.outline()) {}
@@ -73,7 +73,6 @@ public:
         m_edits.push_back({begin, end, std::move(text)});
     }
     void insert(qsizetype at, QByteArray text) { replace(at, at, std::move(text)); }
-    bool empty() const { return m_edits.empty(); }
 
     // The text from..to with the edits inside it made.
     QByteArray apply(qsizetype from, qsizetype to) {
