@@ -43,14 +43,15 @@ std::optional<QByteArray> convert(const QByteArray &bytes, const char *from) {
     return out;
 }
 
-// The encoding the declaration names, and where its value stands.
-QByteArrayView declaredEncoding(const QByteArray &text, qsizetype *begin, qsizetype *end) {
-    if (!text.startsWith("<?xml"))
+// The encoding the declaration at `from` names, and where its value stands.
+QByteArrayView declaredEncoding(const QByteArray &text, qsizetype from, qsizetype *begin,
+                                qsizetype *end) {
+    if (!QByteArrayView(text).sliced(from).startsWith("<?xml"))
         return {};
-    const qsizetype close = text.indexOf("?>");
+    const qsizetype close = text.indexOf("?>", from);
     if (close < 0)
         return {};
-    const qsizetype at = QByteArrayView(text).first(close).indexOf("encoding");
+    const qsizetype at = QByteArrayView(text).first(close).indexOf("encoding", from);
     if (at < 0)
         return {};
     qsizetype i = at + 8;
@@ -73,6 +74,9 @@ std::optional<QByteArray> FeedSource::utf8Text(const QByteArray &bytes) {
         wide = startsWith(bytes, "\xFE\xFF") ? "UTF-16" : "UTF-16BE";
     else if (startsWith(bytes, "\xFF\xFE") || startsWith(bytes, QByteArrayView("<\0?\0", 4)))
         wide = startsWith(bytes, "\xFF\xFE") ? "UTF-16" : "UTF-16LE";
+    // A UTF-8 byte-order mark stays; the parser still follows a declaration
+    // after it that names another encoding, and so does this.
+    const qsizetype bom = !wide && startsWith(bytes, "\xEF\xBB\xBF") ? 3 : 0;
     QByteArray text = bytes;
     if (wide) {
         const std::optional<QByteArray> converted = convert(bytes, wide);
@@ -82,16 +86,17 @@ std::optional<QByteArray> FeedSource::utf8Text(const QByteArray &bytes) {
     }
     qsizetype begin = 0;
     qsizetype end = 0;
-    const QByteArray encoding = declaredEncoding(text, &begin, &end).toByteArray().toLower();
+    const QByteArray encoding = declaredEncoding(text, bom, &begin, &end).toByteArray().toLower();
     const bool utf8 = encoding.isEmpty() || encoding == "utf-8" || encoding == "utf8";
     if (!wide && (utf8 || encoding == "us-ascii" || encoding == "ascii"))
         return text;
     if (!wide) {
-        const std::optional<QByteArray> converted = convert(bytes, encoding.constData());
+        const std::optional<QByteArray> converted =
+            convert(bytes.sliced(bom), encoding.constData());
         if (!converted)
             return std::nullopt;
-        text = *converted;
-        declaredEncoding(text, &begin, &end);
+        text = bytes.first(bom) + *converted;
+        declaredEncoding(text, bom, &begin, &end);
     }
     // The text is UTF-8 now, and its declaration must say so.
     if (end > begin || !encoding.isEmpty())

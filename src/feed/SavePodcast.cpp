@@ -34,16 +34,19 @@ bool SavePodcast(const PodcastDocument &document, SaveServices &services) {
     QString buildDate;
     guard.step(118, [&] { buildDate = BuildDate::text(services.clock()); });
     // Built straight as file bytes: a large feed never exists twice in memory.
-    QByteArray bytes;
-    guard.step(120, [&] { bytes = SourceFeedText::buildUtf8(document, buildDate); });
-    guard.enter(180);
-
     // The text is checked before it replaces anything, so a refused text
     // never reaches the disk and the file that stood there survives.
+    QByteArray bytes;
     QString invalidReason;
+    guard.step(120,
+               [&] { bytes = SourceFeedText::buildChecked(document, buildDate, &invalidReason); });
+    guard.enter(180);
+
     bool written = false;
     guard.step(182, [&] {
-        invalidReason = FeedFile::wellFormednessError(bytes);
+        // A build that failed left nothing, which the check refuses.
+        if (bytes.isEmpty())
+            invalidReason = FeedFile::wellFormednessError(bytes);
         if (!invalidReason.isEmpty())
             return;
         QString error;

@@ -42,8 +42,10 @@ QString writeProblem(const QString &path) {
 }
 
 Result save(const PodcastDocument &document, const QString &path, BuildDate::Clock clock) {
-    const QByteArray bytes = SourceFeedText::buildUtf8(document, BuildDate::text(clock()));
-    if (const QString reason = FeedFile::wellFormednessError(bytes); !reason.isEmpty()) {
+    QString reason;
+    const QByteArray bytes =
+        SourceFeedText::buildChecked(document, BuildDate::text(clock()), &reason);
+    if (!reason.isEmpty()) {
         const QString located = FeedFault::locate(document);
         return {Result::Status::NotWellFormed, located.isEmpty() ? reason : located};
     }

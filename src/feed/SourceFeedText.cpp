@@ -1,5 +1,6 @@
 #include "SourceFeedText.h"
 
+#include "FeedFile.h"
 #include "FeedSchema.h"
 #include "FeedSource.h"
 #include "FeedText.h"
@@ -482,6 +483,20 @@ QByteArray buildUtf8(const PodcastDocument &document, const QString &buildDate) 
             return bytes;
     }
     return FeedText::buildUtf8(document, buildDate);
+}
+
+QByteArray buildChecked(const PodcastDocument &document, const QString &buildDate,
+                        QString *reason) {
+    QByteArray bytes = buildUtf8(document, buildDate);
+    *reason = FeedFile::wellFormednessError(bytes);
+    if (reason->isEmpty() || !document.source())
+        return bytes;
+    QByteArray fixed = FeedText::buildUtf8(document, buildDate);
+    if (FeedFile::wellFormednessError(fixed).isEmpty()) {
+        reason->clear();
+        return fixed;
+    }
+    return bytes;
 }
 
 bool writesEmptyField(const PodcastDocument &document, int index) {

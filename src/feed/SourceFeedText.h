@@ -20,6 +20,13 @@ class PodcastDocument;
 namespace SourceFeedText {
 QByteArray buildUtf8(const PodcastDocument &document, const QString &buildDate);
 
+// The bytes a save writes, checked: empty *reason when well-formed. Should
+// the loaded text with its changes ever fail the check where the fixed
+// layout passes it, the fixed layout is written: a save is never refused
+// for how the file was kept, only for what the values hold.
+QByteArray buildChecked(const PodcastDocument &document, const QString &buildDate,
+                        QString *reason);
+
 // The loaded text with the document's changes; null when the document's kept
 // content (More Tags of the channel, the prolog or the items without a title)
 // changed, which the fixed layout writes instead.

@@ -38,6 +38,7 @@ private Q_SLOTS:
     void laterLoad_bringsNoChannelContent();
     void latin1Feed_writtenAsUtf8();
     void changedChannelTags_fallBackToTheFixedLayout();
+    void byteOrderMarkBeforeAnotherEncoding_editedSaveIsUtf8();
 
 private:
     QTemporaryDir m_dir;
@@ -427,6 +428,23 @@ void tst_SourceFeedText::changedChannelTags_fallBackToTheFixedLayout() {
     QVERIFY(saved.startsWith("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"));
     QVERIFY(saved.contains("<itunes:type>serial</itunes:type>"));
     QVERIFY(XmlDocument::checkWellFormed(saved).isEmpty());
+}
+
+// A UTF-8 byte-order mark before a declaration of Shift_JIS: the parser
+// reads Shift_JIS, and so must the kept text, or an edit would put UTF-8
+// into a text still declared Shift_JIS (found by fuzzing).
+void tst_SourceFeedText::byteOrderMarkBeforeAnotherEncoding_editedSaveIsUtf8() {
+    const QByteArray feed = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>"
+                            "<rss version=\"2.0\"><channel><title>\x93\xfa\x96\x7b</title>"
+                            "<item><title>One</title></item></channel></rss>";
+    Loaded loaded(feed, m_dir.path());
+    QCOMPARE(loaded.document.field(ChannelField::Title), u"\u65e5\u672c"_s);
+    loaded.document.setField(ChannelField::Title,
+                             loaded.document.field(ChannelField::Title) + u"!"_s);
+    const QByteArray saved = SourceFeedText::buildUtf8(loaded.document, BuildDate);
+    QVERIFY(XmlDocument::checkWellFormed(saved).isEmpty());
+    QVERIFY(saved.startsWith("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>"));
+    QVERIFY(saved.contains("<title>\xE6\x97\xA5\xE6\x9C\xAC!</title>"));
 }
 
 QTEST_GUILESS_MAIN(tst_SourceFeedText)
