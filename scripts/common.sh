@@ -62,17 +62,17 @@ build_preset() {
 install_npm_packages() {
     command -v node >/dev/null 2>&1 || install_missing nodejs
     command -v npm >/dev/null 2>&1 || install_missing npm
-    local prefix="$ROOT/build/npm" spec name version have
-    for spec in "${NPM_PACKAGES[@]}"; do
-        name="${spec%@*}"
-        version="${spec##*@}"
+    local prefix="$ROOT/build/npm" wanted name version have
+    for wanted in "${NPM_PACKAGES[@]}"; do
+        name="${wanted%@*}"
+        version="${wanted##*@}"
         have="$(node -p "require('$prefix/node_modules/$name/package.json').version" 2>/dev/null || true)"
         if [ "$have" != "$version" ]; then
-            echo "Installing into $prefix: $spec"
+            echo "Installing into $prefix: $wanted"
             mkdir -p "$prefix"
             # Without it only the S3 publish cases are skipped, not the run.
-            npm install --prefix "$prefix" --no-audit --no-fund --loglevel=error "$spec" ||
-                echo "warning: could not install $spec; the S3 publish tests will be skipped" >&2
+            npm install --prefix "$prefix" --no-audit --no-fund --loglevel=error "$wanted" ||
+                echo "warning: could not install $wanted; the S3 publish tests will be skipped" >&2
         fi
     done
 }
