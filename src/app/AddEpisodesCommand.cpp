@@ -6,8 +6,7 @@ AddEpisodesCommand::AddEpisodesCommand(PodcastDocument &document, QList<Episode>
                                        qsizetype number)
     : DocumentCommand(document,
                       episodes.size() == 1 ? QStringLiteral("Add Episode")
-                                           : QStringLiteral("Add Episodes"),
-                      FirstRun::SetsChanged)
+                                           : QStringLiteral("Add Episodes"))
     , m_episodes(std::move(episodes))
     , m_number(number > 0 ? number : document.episodeCount() + 1) {
     setObsolete(m_episodes.isEmpty());

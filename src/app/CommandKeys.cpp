@@ -1,5 +1,7 @@
 #include "CommandKeys.h"
 
+#include "dialogs/LargerBoxAction.h"
+
 namespace CommandKeys {
 QKeySequence keys(EditorCommand command) {
     const QList<QKeySequence> sequences = allKeys(command);
@@ -50,6 +52,8 @@ QList<QKeySequence> allKeys(EditorCommand command) {
         return {QKeySequence(Qt::ALT | Qt::Key_Down)};
     case EditorCommand::DeleteEpisode:
         return QKeySequence::keyBindings(QKeySequence::Delete);
+    case EditorCommand::EditInLargerBox:
+        return {LargerBoxAction::key()};
     }
     return {};
 }

@@ -23,6 +23,8 @@ enum class EditorCommand {
     MoveDown,
     // Acts only while the list has the focus: in a text box Delete deletes text.
     DeleteEpisode,
+    // Only in the boxes of long texts (Description, Summary).
+    EditInLargerBox,
 };
 
 namespace CommandKeys {

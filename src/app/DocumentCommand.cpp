@@ -2,20 +2,34 @@
 
 #include "model/PodcastDocument.h"
 
-DocumentCommand::DocumentCommand(PodcastDocument &document, const QString &text, FirstRun firstRun)
-    : m_document(document)
-    , m_firstRun(firstRun) {
+DocumentCommand::DocumentCommand(PodcastDocument &document, const QString &text)
+    : m_document(document) {
     setText(text);
 }
 
+namespace {
+// Marks the edits of one step as the history's, even when one throws.
+class HistoryStep {
+public:
+    explicit HistoryStep(PodcastDocument &document)
+        : m_document(document) {
+        m_document.beginHistoryStep();
+    }
+    ~HistoryStep() { m_document.endHistoryStep(); }
+    HistoryStep(const HistoryStep &) = delete;
+    HistoryStep &operator=(const HistoryStep &) = delete;
+
+private:
+    PodcastDocument &m_document;
+};
+} // namespace
+
 void DocumentCommand::redo() {
+    const HistoryStep step(m_document);
     apply();
-    if (m_done || m_firstRun == FirstRun::SetsChanged)
-        m_document.setDocumentChanged(true);
-    m_done = true;
 }
 
 void DocumentCommand::undo() {
+    const HistoryStep step(m_document);
     revert();
-    m_document.setDocumentChanged(true);
 }

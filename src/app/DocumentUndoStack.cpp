@@ -4,25 +4,30 @@
 
 DocumentUndoStack::DocumentUndoStack(PodcastDocument &document, QObject *parent)
     : QUndoStack(parent)
-    , m_document(document) {
-    // indexChanged comes after the command's undo() or redo(), so this has
-    // the last word over the flag the command set.
-    connect(this, &QUndoStack::indexChanged, this, &DocumentUndoStack::clearFlagWhenClean);
-    connect(this, &QUndoStack::cleanChanged, this, &DocumentUndoStack::clearFlagWhenClean);
+    , m_document(&document) {
+    document.setChangeKeeper(
+        {[this] { return !isClean(); }, [this](bool changed) { setChanged(changed); }});
+    connect(this, &QUndoStack::cleanChanged, this, [this](bool clean) {
+        if (m_document)
+            m_document->announceDocumentChanged(!clean);
+    });
 }
 
 DocumentUndoStack::~DocumentUndoStack() {
     // QUndoStack's destructor clears the stack and signals it, when this part
-    // of the object is already gone; the document may be gone too.
+    // of the object is already gone.
     disconnect(this, nullptr, this, nullptr);
+    if (m_document)
+        m_document->setChangeKeeper({});
 }
 
 void DocumentUndoStack::markSaved() {
     setClean();
-    m_document.setDocumentChanged(false);
 }
 
-void DocumentUndoStack::clearFlagWhenClean() {
-    if (isClean())
-        m_document.setDocumentChanged(false);
+void DocumentUndoStack::setChanged(bool changed) {
+    if (!changed)
+        setClean();
+    else if (isClean())
+        resetClean();
 }

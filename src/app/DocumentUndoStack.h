@@ -1,14 +1,15 @@
 #pragma once
 
+#include <QPointer>
 #include <QUndoStack>
 
 class PodcastDocument;
 
-// The one history of a document. The stack's clean state is the last saved
-// state: whenever the history reaches it again, DocumentChanged is cleared,
-// so closing after undoing back to it does not ask to save. Every other step
-// through the history marks the document changed (DocumentCommand), while the
-// first run of a command follows the document's own rules.
+// The one history of a document, and the one place that knows whether the
+// document is changed: it is unless the history stands at its clean state,
+// the last saved one. A command done, undone or redone changes it; a flow
+// that marks the document changed without a step of its own leaves the
+// clean state behind until the next save.
 class DocumentUndoStack : public QUndoStack {
     Q_OBJECT
 
@@ -20,7 +21,7 @@ public:
     void markSaved();
 
 private:
-    void clearFlagWhenClean();
+    void setChanged(bool changed);
 
-    PodcastDocument &m_document;
+    QPointer<PodcastDocument> m_document;
 };

@@ -4,7 +4,7 @@
 
 EditEpisodeCommand::EditEpisodeCommand(PodcastDocument &document, qsizetype number,
                                        const Episode &after)
-    : DocumentCommand(document, QStringLiteral("Edit Episode"), FirstRun::SetsChanged)
+    : DocumentCommand(document, QStringLiteral("Edit Episode"))
     , m_number(number)
     , m_before(document.episode(number))
     , m_after(after) {}

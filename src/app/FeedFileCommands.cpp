@@ -1,6 +1,7 @@
 #include "FeedFileCommands.h"
 
 #include "DocumentUndoStack.h"
+#include "EditorSettings.h"
 #include "ReplaceDocumentCommand.h"
 #include "feed/ApplicationTitle.h"
 #include "feed/ErrorReporter.h"
@@ -21,9 +22,8 @@
 namespace {
 constexpr char RecentKey[] = "recentFiles";
 
-// The one thing the editor keeps between runs: which feeds were used.
 QSettings settings() {
-    return QSettings(QStringLiteral("Brindlewood"), QStringLiteral("brindlewood-feed-editor"));
+    return EditorSettings::open();
 }
 
 bool isBlank(const QString &text) {

@@ -37,6 +37,11 @@ QMenu *FieldUndoRouter::createContextMenu(QLineEdit &box) const {
         menu->removeAction(action);
         delete action;
     }
+    // Entries the box carries itself ("Edit in a Larger Box…").
+    if (!box.actions().isEmpty()) {
+        menu->addSeparator();
+        menu->addActions(box.actions());
+    }
     return menu;
 }
 

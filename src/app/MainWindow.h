@@ -7,29 +7,27 @@
 #include "model/PodcastContent.h"
 
 #include <QWidget>
-#include <array>
-#include <memory>
 
+class DocumentFlows;
 class DocumentUndoStack;
+class EpisodeCommands;
+class EpisodeList;
 class FeedFileCommands;
 class FieldUndoRouter;
 class HoverCursorRule;
+class MainForm;
 class PodcastDocument;
 class QAction;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
 class QMimeData;
-class QModelIndex;
-class QPushButton;
 class QTreeView;
 
-// The editor window: a menu bar above the designed form (`Form1`) with the
-// twelve Channel fields, the Episode list and the eight command buttons. The
-// boxes and the list show the one PodcastDocument the window owns; every
-// command works on that document, through its one undo history.
+// The editor window: a menu bar above the designed form (`Form1`). It owns
+// the one PodcastDocument and its undo history, and the commands (menus,
+// keys, the form's buttons); the form, the list's behaviour and the flows
+// are classes of their own that it connects.
 class MainWindow : public QWidget {
     Q_OBJECT
 
@@ -38,7 +36,7 @@ public:
     ~MainWindow() override;
 
     PodcastDocument &document() const { return *m_document; }
-    bool SaveSucceeded() const { return m_saveSucceeded; }
+    bool SaveSucceeded() const;
 
     // Episode number of the selected row, 0 when none is selected.
     qsizetype selectedEpisode() const;
@@ -48,15 +46,15 @@ public:
     // Loads a feed named on the command line ("Open with" from the desktop).
     void openFeed(const QString &path);
 
-    QLineEdit *fieldBox(int index) const { return m_fields[index]; }
-    QTreeView *episodeList() const { return m_list; }
+    QLineEdit *fieldBox(int index) const;
+    QTreeView *episodeList() const;
     // "Check Feed" (F7): the document as it stands against the directories' rules.
     QAction *checkFeedAction() const { return m_checkFeed; }
     // "More Tags…" (Ctrl+T): the podcast's tags that the form has no box for.
     QAction *moreTagsAction() const { return m_moreTags; }
 
     // The designed form below the menu bar.
-    QWidget *form() const { return m_form; }
+    QWidget *form() const;
     QMenuBar *menuBar() const { return m_menuBar; }
     DocumentUndoStack &undoStack() const { return *m_undoStack; }
     // Open, Save and the file the document belongs to.
@@ -66,63 +64,32 @@ public:
     // Files dropped on the list, as its tooltip invites: audio and video
     // become episodes, a feed file is loaded, anything else is refused.
     void dropFiles(const QMimeData &data);
-    // Appends one episode per media file in one undoable step, selects them.
+    // One episode per media file in one undoable step, selected.
     void addMediaFiles(const QStringList &paths);
+    EpisodeCommands &episodeCommands() const { return *m_episodes; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    enum class SaveOutcome { MissingTitle, NoEpisodes, Saved, NotSaved };
-
     void buildControls();
     void addShortcuts();
     void buildMenus();
+    void buildFileMenu();
+    void buildEpisodeMenu();
     QAction *addCommand(QMenu &menu, const QString &text, const char *name, EditorCommand command);
     void updateEpisodeCommands();
     void load();
+    void restoreSize();
+    void saveSize() const;
 
-    QString listToolTipAt(const QPoint &viewportPos) const;
-    bool cellCutOff(const QModelIndex &index, const QString &text) const;
-    void selectCurrentRow();
-
-    void addEpisode();
-    void editEpisode();
-    // Edit Episode with the focus in one column's box (-1: the first box).
-    void editSelectedEpisode(int focusColumn);
-    void deleteEpisode();
-    void deleteKeyPressed();
-    void listDoubleClicked();
-    void saveDocument();
-    void newDocument();
-    void showHelp();
-    void loadFeed();
-    void loadSample();
+    void focusTitle();
+    void fillRecentMenu();
     void addCheckFeedCommand();
     void checkFeed();
     void goToFinding(const FeedFinding &finding);
     void addMoreTagsCommand();
     void editPodcastTags();
-    void addMediaFromDialog();
-    void moveSelectedEpisode(int step);
-    void selectEpisodes(qsizetype first, qsizetype count);
-    // A load read straight into the document becomes one step of the history.
-    void recordLoad(const QString &text, const PodcastContent &before);
-    void loadDroppedFeed(const QString &path);
-    void fillRecentMenu();
-    bool urlDragEvent(QEvent *event);
-
-    bool titleMissing() const;
-    void focusTitle();
-    bool runSavePodcast();
-    SaveOutcome saveBeforeClosing();
-    enum class RemovedBy { Button, DeleteKey };
-    bool removeSelectedEpisode(RemovedBy trigger);
-    // Shows the dialog; what its Save wrote into the document is recorded
-    // as one step of the history.
-    void showEpisodeDialog(EpisodeDialog &dialog);
-    std::unique_ptr<EpisodeDialog> createEpisodeDialog(qsizetype selected);
 
     MainWindowServices m_services;
     QString m_applicationFolder;
@@ -130,25 +97,21 @@ private:
     DocumentUndoStack *m_undoStack = nullptr;
     FieldUndoRouter *m_fieldUndo = nullptr;
     FeedFileCommands *m_files = nullptr;
-    QMenu *m_recentMenu = nullptr;
-    bool m_saveSucceeded = false;
-
-    std::array<QLineEdit *, ChannelField::Count> m_fields{};
-    std::array<QLabel *, ChannelField::Count> m_labels{};
-    std::array<QPushButton *, 9> m_buttons{}; // by button number; 0 unused
-    QGroupBox *m_podcastFrame = nullptr;
-    QGroupBox *m_episodeFrame = nullptr;
-    QTreeView *m_list = nullptr;
     HoverCursorRule *m_hover = nullptr;
+    MainForm *m_form = nullptr;
+    EpisodeList *m_list = nullptr;
+    DocumentFlows *m_flows = nullptr;
+    EpisodeCommands *m_episodes = nullptr;
+
+    QMenuBar *m_menuBar = nullptr;
+    QMenu *m_recentMenu = nullptr;
     QAction *m_checkFeed = nullptr;
     QAction *m_moreTags = nullptr;
-
-    QWidget *m_form = nullptr;
-    QMenuBar *m_menuBar = nullptr;
     QAction *m_undo = nullptr;
     QAction *m_redo = nullptr;
     QAction *m_editEpisode = nullptr;
     QAction *m_deleteEpisode = nullptr;
     QAction *m_moveUp = nullptr;
     QAction *m_moveDown = nullptr;
+    QAction *m_sort = nullptr;
 };

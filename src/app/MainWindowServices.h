@@ -8,6 +8,7 @@
 class DesktopShell;
 class EpisodeDialog;
 class FeedCheckDialog;
+class LargerTextDialog;
 class ErrorReporter;
 class FileDialogService;
 class MessageService;
@@ -31,4 +32,6 @@ struct MainWindowServices {
     std::function<void(FeedCheckDialog &)> showFeedCheckDialog = {};
     // The same for More Tags; returns the dialog's result.
     std::function<int(MoreTagsDialog &)> showMoreTagsDialog = {};
+    // The same for "Edit in a Larger Box…".
+    std::function<int(LargerTextDialog &)> editLargerText = {};
 };

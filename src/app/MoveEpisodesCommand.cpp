@@ -5,8 +5,7 @@
 MoveEpisodesCommand::MoveEpisodesCommand(PodcastDocument &document, qsizetype first,
                                          qsizetype count, qsizetype to)
     : DocumentCommand(document,
-                      count == 1 ? QStringLiteral("Move Episode") : QStringLiteral("Move Episodes"),
-                      FirstRun::SetsChanged)
+                      count == 1 ? QStringLiteral("Move Episode") : QStringLiteral("Move Episodes"))
     , m_first(first)
     , m_count(count)
     , m_to(to) {

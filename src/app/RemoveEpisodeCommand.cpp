@@ -2,11 +2,8 @@
 
 #include "model/PodcastDocument.h"
 
-RemoveEpisodeCommand::RemoveEpisodeCommand(PodcastDocument &document, qsizetype number,
-                                           Trigger trigger)
-    : DocumentCommand(document, QStringLiteral("Delete Episode"),
-                      trigger == Trigger::Button ? FirstRun::SetsChanged
-                                                 : FirstRun::FollowsDocument)
+RemoveEpisodeCommand::RemoveEpisodeCommand(PodcastDocument &document, qsizetype number)
+    : DocumentCommand(document, QStringLiteral("Delete Episode"))
     , m_number(number)
     , m_episode(document.episode(number)) {}
 

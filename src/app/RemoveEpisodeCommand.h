@@ -6,12 +6,7 @@
 // Removes one episode; undo puts it back at its number, kept content and all.
 class RemoveEpisodeCommand : public DocumentCommand {
 public:
-    enum class Trigger {
-        Button,    // "Delete Episode" and the double-click: mark the document changed
-        DeleteKey, // the list's Delete key leaves DocumentChanged as it was
-    };
-
-    RemoveEpisodeCommand(PodcastDocument &document, qsizetype number, Trigger trigger);
+    RemoveEpisodeCommand(PodcastDocument &document, qsizetype number);
 
 protected:
     void apply() override;

@@ -5,7 +5,7 @@
 ReplaceDocumentCommand::ReplaceDocumentCommand(PodcastDocument &document, const QString &text,
                                                PodcastContent before, PodcastContent after,
                                                Applied applied)
-    : DocumentCommand(document, text, FirstRun::FollowsDocument)
+    : DocumentCommand(document, text)
     , m_before(std::move(before))
     , m_after(std::move(after))
     , m_skipNextApply(applied == Applied::Yes) {

@@ -3,7 +3,7 @@
 #include "model/PodcastDocument.h"
 
 SetFieldCommand::SetFieldCommand(PodcastDocument &document, int field, const QString &text)
-    : DocumentCommand(document, QStringLiteral("Typing"), FirstRun::FollowsDocument)
+    : DocumentCommand(document, QStringLiteral("Typing"))
     , m_field(field)
     , m_before(document.field(field))
     , m_after(text) {

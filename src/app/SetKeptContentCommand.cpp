@@ -3,7 +3,7 @@
 #include "model/PodcastDocument.h"
 
 SetKeptContentCommand::SetKeptContentCommand(PodcastDocument &document, const QByteArray &after)
-    : DocumentCommand(document, QStringLiteral("More Tags"), FirstRun::FollowsDocument)
+    : DocumentCommand(document, QStringLiteral("More Tags"))
     , m_number(0)
     , m_before(document.channelExtra())
     , m_after(after) {
@@ -12,7 +12,7 @@ SetKeptContentCommand::SetKeptContentCommand(PodcastDocument &document, const QB
 
 SetKeptContentCommand::SetKeptContentCommand(PodcastDocument &document, qsizetype number,
                                              const QByteArray &after)
-    : DocumentCommand(document, QStringLiteral("More Tags"), FirstRun::FollowsDocument)
+    : DocumentCommand(document, QStringLiteral("More Tags"))
     , m_number(number)
     , m_before(document.episode(number).extra)
     , m_after(after) {
@@ -27,7 +27,6 @@ void SetKeptContentCommand::put(const QByteArray &extra) {
     if (document().episode(m_number).extra == extra)
         return;
     document().setEpisodeExtra(m_number, extra);
-    document().setDocumentChanged(true);
 }
 
 void SetKeptContentCommand::apply() {

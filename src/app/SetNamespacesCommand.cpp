@@ -2,7 +2,7 @@
 
 SetNamespacesCommand::SetNamespacesCommand(PodcastDocument &document,
                                            PodcastDocument::Namespaces after)
-    : DocumentCommand(document, QStringLiteral("More Tags"), FirstRun::FollowsDocument)
+    : DocumentCommand(document, QStringLiteral("More Tags"))
     , m_before(document.namespaces())
     , m_after(std::move(after)) {
     setObsolete(m_before == m_after);

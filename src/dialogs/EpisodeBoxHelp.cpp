@@ -119,6 +119,8 @@ QMenu *EpisodeBoxHelp::contextMenu(int column) {
     if (!own.isEmpty())
         menu->insertSeparator(first);
     menu->addSeparator();
+    // Entries the box carries itself ("Edit in a Larger Box…").
+    menu->addActions(box->actions());
     menu->addAction(&m_moreTags);
     return menu;
 }

@@ -3,6 +3,8 @@
 #include "feed/KeptContent.h"
 
 #include "EpisodeBoxHelp.h"
+#include "LargerBoxAction.h"
+#include "LargerTextDialog.h"
 #include "MoreTagsDialog.h"
 
 #include "feed/ErrorReporter.h"
@@ -26,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QWindow>
 #include <limits>
 
@@ -52,6 +55,10 @@ constexpr std::array<BoxPlace, EpisodeColumn::Count> Places{{
     {5040, 3000, 2640, 4080, 3075},
 }};
 constexpr int BoxHeight = 375;
+constexpr int WideBoxWidth = 6480;
+constexpr int RightColumnLeft = 5040;
+constexpr int DialogWidth = 7800;
+constexpr int DialogHeight = 4035;
 constexpr int CaptionHeight = 225;
 
 QString boxName(int column) {
@@ -83,8 +90,7 @@ EpisodeDialog::EpisodeDialog(PodcastDocument &document, qsizetype selectedEpisod
     // No parent widget: a style sheet (the skin) set on the main window would
     // reach every child window; the owner is only the window it stays above.
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                           Qt::MSWindowsFixedSizeDialogHint)
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , m_document(document)
     , m_selectedEpisode(selectedEpisode)
     , m_messages(messages)
@@ -100,7 +106,9 @@ void EpisodeDialog::buildControls() {
     setObjectName(QStringLiteral("Form2"));
     setModal(true);
     setFont(FormLook::formFont());
-    setFixedSize(Twips::toPixels(7800), Twips::toPixels(4035));
+    // The designed size is the least; a wider dialog gives long texts room.
+    setMinimumSize(designedSize());
+    resize(designedSize());
     m_hover = new HoverCursorRule(*this, HandCursor::fallback());
 
     for (int column = 0; column < EpisodeColumn::Count; ++column) {
@@ -158,8 +166,43 @@ void EpisodeDialog::buildControls() {
     m_help = new EpisodeBoxHelp(*this, m_document, m_messages, *m_moreTags);
     m_help->setFileDialogs(*m_ownFileDialogs);
 
+    LargerBoxAction::attach(
+        *m_boxes[EpisodeColumn::Summary], EpisodeColumn::header(EpisodeColumn::Summary),
+        [this](LargerTextDialog &dialog) {
+            return m_runLargerText ? m_runLargerText(dialog) : dialog.exec();
+        },
+        [this](const QString &text) { setField(EpisodeColumn::Summary, text); });
+    planGrowth();
+
     connect(m_save, &QPushButton::clicked, this, &EpisodeDialog::save);
     connect(m_cancel, &QPushButton::clicked, this, &EpisodeDialog::reject);
+}
+
+QSize EpisodeDialog::designedSize() {
+    return {Twips::toPixels(DialogWidth), Twips::toPixels(DialogHeight)};
+}
+
+// Two boxes to a line share the extra width; the URL takes all of it, and
+// the buttons stay below the boxes at the dialog's foot.
+void EpisodeDialog::planGrowth() {
+    for (int column = 0; column < EpisodeColumn::Count; ++column) {
+        const BoxPlace &place = Places[column];
+        if (place.width == WideBoxWidth) {
+            m_growth.add(*m_boxes[column], {0, 1, 0, 0});
+        } else if (place.left == RightColumnLeft) {
+            m_growth.add(*m_boxes[column], {0.5, 0.5, 0, 0});
+            m_growth.add(*m_labels[column], {0.5, 0, 0, 0});
+        } else {
+            m_growth.add(*m_boxes[column], {0, 0.5, 0, 0});
+        }
+    }
+    m_growth.add(*m_save, {0, 0.5, 1, 0});
+    m_growth.add(*m_cancel, {0.5, 0.5, 1, 0});
+}
+
+void EpisodeDialog::resizeEvent(QResizeEvent *event) {
+    QDialog::resizeEvent(event);
+    m_growth.apply(event->size() - designedSize());
 }
 
 void EpisodeDialog::load(const QString &applicationFolder) {

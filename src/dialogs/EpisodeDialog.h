@@ -1,5 +1,6 @@
 #pragma once
 
+#include "look/FormGrowth.h"
 #include "model/EpisodeColumn.h"
 
 #include <QByteArray>
@@ -16,6 +17,7 @@ class FileDialogService;
 class MoreTagsDialog;
 class QAction;
 class HoverCursorRule;
+class LargerTextDialog;
 class MessageService;
 class PodcastDocument;
 class QLabel;
@@ -31,6 +33,8 @@ class EpisodeDialog : public QDialog {
 public:
     static QString addCaption();
     static QString editCaption();
+    // The size it is drawn at, and its least.
+    static QSize designedSize();
 
     // selectedEpisode is the row an edit rewrites (0: none selected); parent
     // is the window the dialog belongs to and stays above.
@@ -62,15 +66,21 @@ public:
     void setMoreTagsRunner(std::function<int(MoreTagsDialog &)> run) {
         m_runMoreTags = std::move(run);
     }
+    // The same for "Edit in a Larger Box…".
+    void setLargerTextRunner(std::function<int(LargerTextDialog &)> run) {
+        m_runLargerText = std::move(run);
+    }
 
     // Escape, the close box and "Cancel" all end here.
     void reject() override;
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void buildControls();
+    void planGrowth();
     void load(const QString &applicationFolder);
     void save();
 
@@ -88,6 +98,8 @@ private:
     EpisodeBoxHelp *m_help = nullptr;
     std::unique_ptr<FileDialogService> m_ownFileDialogs;
     std::function<int(MoreTagsDialog &)> m_runMoreTags;
+    std::function<int(LargerTextDialog &)> m_runLargerText;
+    FormGrowth m_growth;
     bool m_extraEdited = false;
     QByteArray m_extra;
     QList<std::pair<QString, QString>> m_addedNamespaces;

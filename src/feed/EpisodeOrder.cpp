@@ -57,4 +57,22 @@ qsizetype place(const QList<Episode> &episodes, QList<Episode> &made) {
     std::reverse(made.begin(), made.end());
     return 1;
 }
+
+QList<Episode> sortedNewestFirst(const QList<Episode> &episodes) {
+    // The dates are read once each: a feed of thousands sorts in one go.
+    QList<std::pair<QDateTime, qsizetype>> keyed;
+    keyed.reserve(episodes.size());
+    for (qsizetype i = 0; i < episodes.size(); ++i)
+        keyed.append({publicationDate(episodes[i]), i});
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
+        if (a.first.isValid() != b.first.isValid())
+            return a.first.isValid();
+        return a.first.isValid() && a.first > b.first;
+    });
+    QList<Episode> sorted;
+    sorted.reserve(episodes.size());
+    for (const auto &[date, index] : keyed)
+        sorted.append(episodes[index]);
+    return sorted;
+}
 } // namespace EpisodeOrder

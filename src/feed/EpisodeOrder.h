@@ -21,4 +21,8 @@ bool newestFirst(const QList<Episode> &episodes);
 // newest-first list, newest on top, and at the end otherwise. Returns the
 // 1-based number of the first one; `made` comes back in list order.
 qsizetype place(const QList<Episode> &episodes, QList<Episode> &made);
+
+// The list newest first. Episodes of the same date keep their order, and
+// those whose date does not read go last, in theirs.
+QList<Episode> sortedNewestFirst(const QList<Episode> &episodes);
 } // namespace EpisodeOrder

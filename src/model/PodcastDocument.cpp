@@ -23,7 +23,7 @@ void PodcastDocument::setField(int index, const QString &text) {
         return;
     m_fields[index] = text;
     Q_EMIT fieldChanged(index, text);
-    setDocumentChanged(true);
+    markEdited();
 }
 
 void PodcastDocument::checkNumber(qsizetype number) const {
@@ -188,7 +188,7 @@ void PodcastDocument::setChannelExtra(const QByteArray &extra) {
     if (m_channelExtra == extra)
         return;
     m_channelExtra = extra;
-    setDocumentChanged(true);
+    markEdited();
 }
 
 void PodcastDocument::setHiddenItems(const QByteArray &items) {
@@ -203,7 +203,26 @@ void PodcastDocument::setNamespaces(const Namespaces &namespaces) {
     m_namespaces = namespaces;
 }
 
+bool PodcastDocument::DocumentChanged() const {
+    return m_keeper.changed ? m_keeper.changed() : m_documentChanged;
+}
+
+void PodcastDocument::setChangeKeeper(ChangeKeeper keeper) {
+    m_keeper = std::move(keeper);
+}
+
+void PodcastDocument::markEdited() {
+    // A step of the history changes the answer by being done; an edit made
+    // outside it leaves the saved state behind.
+    if (m_historySteps == 0 || !m_keeper.setChanged)
+        setDocumentChanged(true);
+}
+
 void PodcastDocument::setDocumentChanged(bool changed) {
+    if (m_keeper.setChanged) {
+        m_keeper.setChanged(changed);
+        return;
+    }
     if (m_documentChanged == changed)
         return;
     m_documentChanged = changed;

@@ -95,8 +95,21 @@ public:
     // Nothing typed, loaded or kept: a load into it makes the file its text.
     bool isBlank() const;
 
-    bool DocumentChanged() const { return m_documentChanged; }
+    // Whether the document differs from its file. Once a history keeps it
+    // (setChangeKeeper), that history is the one place the answer comes
+    // from; an edit then leaves it to the history's commands.
+    bool DocumentChanged() const;
     void setDocumentChanged(bool changed);
+    struct ChangeKeeper {
+        std::function<bool()> changed;
+        std::function<void(bool)> setChanged;
+    };
+    void setChangeKeeper(ChangeKeeper keeper);
+    // Edits between these two are one step of the keeper's history.
+    void beginHistoryStep() { ++m_historySteps; }
+    void endHistoryStep() { --m_historySteps; }
+    // The keeper's answer changed.
+    void announceDocumentChanged(bool changed) { Q_EMIT documentChangedFlagChanged(changed); }
 
     // QAbstractTableModel
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -127,6 +140,8 @@ Q_SIGNALS:
 
 private:
     void checkNumber(qsizetype number) const;
+    // An edit: changed, unless a history keeps that.
+    void markEdited();
     // The dragged block from data when it comes from this very document and
     // is one run of rows; first is 1-based, count 0 when it is not.
     std::pair<qsizetype, qsizetype> draggedBlock(const QMimeData *data) const;
@@ -140,5 +155,7 @@ private:
     Namespaces m_namespaces;
     std::shared_ptr<const FeedSource> m_source;
     bool m_documentChanged = false;
+    ChangeKeeper m_keeper;
+    int m_historySteps = 0;
     MoveHandler m_moveHandler;
 };

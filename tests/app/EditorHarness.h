@@ -1,8 +1,10 @@
 #pragma once
 
+#include "app/EditorSettings.h"
 #include "app/MainWindow.h"
 #include "dialogs/EpisodeDialog.h"
 #include "dialogs/FeedCheckDialog.h"
+#include "dialogs/LargerTextDialog.h"
 #include "dialogs/MoreTagsDialog.h"
 #include "model/PodcastDocument.h"
 
@@ -30,6 +32,13 @@ public:
     explicit EditorHarness(const Prepare &prepare = {}, bool realEpisodeDialog = false) {
         // Recent files go to a test folder, never the user's settings.
         QStandardPaths::setTestModeEnabled(true);
+        // Each window starts as on a first run, unless a test wants to see
+        // what the one before it left.
+        if (!keepSettings) {
+            QSettings settings = EditorSettings::open();
+            settings.remove(QStringLiteral("window"));
+            settings.remove(QStringLiteral("list"));
+        }
         if (prepare)
             prepare(folder.path());
         MainWindowServices services{
@@ -63,6 +72,14 @@ public:
             dialog.show();
             if (onMoreTagsDialog)
                 onMoreTagsDialog(dialog);
+            if (dialog.isVisible())
+                dialog.reject();
+            return dialog.result();
+        };
+        services.editLargerText = [this](LargerTextDialog &dialog) {
+            dialog.show();
+            if (onLargerText)
+                onLargerText(dialog);
             if (dialog.isVisible())
                 dialog.reject();
             return dialog.result();
@@ -107,6 +124,9 @@ public:
     // Plays the user's part in More Tags; a dialog left open is cancelled.
     std::function<void(MoreTagsDialog &)> onMoreTagsDialog;
     int moreTagsShown = 0;
+    // Plays the user's part in "Edit in a Larger Box…".
+    std::function<void(LargerTextDialog &)> onLargerText;
+    static inline bool keepSettings = false;
     QString lastDialogCaption;
     QStringList lastDialogFields;
     std::unique_ptr<MainWindow> window;

@@ -1,0 +1,213 @@
+#include "DocumentFlows.h"
+
+#include "BuildConfig.h"
+#include "DocumentUndoStack.h"
+#include "FeedFileCommands.h"
+#include "ReplaceDocumentCommand.h"
+#include "feed/DesktopShell.h"
+#include "feed/ErrorReporter.h"
+#include "feed/LoadPodcast.h"
+#include "feed/Locations.h"
+#include "feed/MessageService.h"
+#include "feed/SavePodcast.h"
+#include "feed/StepGuard.h"
+#include "model/PodcastDocument.h"
+
+namespace {
+// Only space characters are removed before the emptiness test; a tab or a
+// line break counts as text.
+bool isBlank(const QString &text) {
+    for (const QChar c : text) {
+        if (c != u' ')
+            return false;
+    }
+    return true;
+}
+
+QString forgotTitle() {
+    return QStringLiteral("You forgot to add title.");
+}
+
+QString forgotEpisodes() {
+    return QStringLiteral("You forgot to add episode(s).");
+}
+} // namespace
+
+DocumentFlows::DocumentFlows(PodcastDocument &document, DocumentUndoStack &undoStack,
+                             MainWindowServices &services, FeedFileCommands &files,
+                             QString applicationFolder, std::function<void()> focusTitle,
+                             QObject *parent)
+    : QObject(parent)
+    , m_document(document)
+    , m_undoStack(undoStack)
+    , m_services(services)
+    , m_files(files)
+    , m_applicationFolder(std::move(applicationFolder))
+    , m_focusTitle(std::move(focusTitle)) {}
+
+bool DocumentFlows::titleMissing() const {
+    return isBlank(m_document.field(ChannelField::Title));
+}
+
+bool DocumentFlows::runSavePodcast() {
+    m_saveSucceeded = false;
+    QString savedPath;
+    SaveServices services{m_services.dialogs, m_services.messages, m_services.errors,
+                          m_services.clock, &savedPath};
+    m_saveSucceeded = SavePodcast(m_document, services);
+    // The file saved to is the document's file from now on (File ▸ Save).
+    if (m_saveSucceeded)
+        m_files.savedTo(savedPath);
+    return m_saveSucceeded;
+}
+
+void DocumentFlows::saveAs() {
+    StepGuard guard(m_services.errors, Locations::form1("PushButton3_Click"));
+    guard.enter(100);
+    if (titleMissing()) {
+        guard.step(102, [&] { m_services.messages.notice(forgotTitle()); });
+        guard.step(104, [&] { m_focusTitle(); });
+        return;
+    }
+    guard.enter(106);
+    if (m_document.episodeCount() > 0) {
+        guard.step(108, [&] { runSavePodcast(); });
+        guard.enter(110);
+        if (m_saveSucceeded) {
+            guard.step(112, [&] { m_services.messages.notice(QStringLiteral("Done Saved.")); });
+            // Only a save that reached the file makes the document "saved": a
+            // cancelled dialog or a refused text leaves the changes pending.
+            guard.step(114, [&] { m_undoStack.markSaved(); });
+        }
+        return;
+    }
+    guard.step(116, [&] { m_services.messages.notice(forgotEpisodes()); });
+}
+
+DocumentFlows::SaveOutcome DocumentFlows::saveFirst(StepGuard *guard) {
+    auto step = [guard](int number, const std::function<void()> &body) {
+        if (guard)
+            guard->step(number, body);
+        else
+            body();
+    };
+    if (guard)
+        guard->enter(104);
+    if (titleMissing()) {
+        step(106, [&] { m_services.messages.notice(forgotTitle()); });
+        step(108, [&] { m_focusTitle(); });
+        return SaveOutcome::MissingTitle;
+    }
+    if (guard)
+        guard->enter(110);
+    if (m_document.episodeCount() == 0) {
+        step(114, [&] { m_services.messages.notice(forgotEpisodes()); });
+        return SaveOutcome::NoEpisodes;
+    }
+    step(112, [&] { runSavePodcast(); });
+    // Going on after a cancelled or refused save would throw away the very
+    // changes the user just asked to keep.
+    if (!m_saveSucceeded)
+        return SaveOutcome::NotSaved;
+    m_undoStack.markSaved();
+    return SaveOutcome::Saved;
+}
+
+void DocumentFlows::newDocument() {
+    StepGuard guard(m_services.errors, Locations::form1("PushButton5_Click"));
+    guard.enter(100);
+    if (m_document.DocumentChanged()) {
+        auto answer = MessageService::Answer::No;
+        guard.step(102, [&] {
+            answer = m_services.messages.question(
+                QStringLiteral("Would you like to save?"), QStringLiteral("Save Changes?"),
+                MessageService::Buttons::YesNo, MessageService::Answer::Yes);
+        });
+        if (answer == MessageService::Answer::Yes && saveFirst(&guard) != SaveOutcome::Saved)
+            return;
+    }
+
+    // Empties the list in one reset (and the fields, which the steps below
+    // would otherwise empty one by one), as one step of the history.
+    guard.step(116, [&] {
+        m_undoStack.push(new ReplaceDocumentCommand(m_document, QStringLiteral("New Podcast.xml"),
+                                                    m_document.content(), PodcastContent(),
+                                                    ReplaceDocumentCommand::Applied::No));
+    });
+    guard.enter(118);
+    for (int index = 0; index < ChannelField::Count; ++index) {
+        guard.step(120, [&] { m_document.setField(index, QString()); });
+        guard.enter(122);
+    }
+    guard.step(124, [&] { m_document.setDocumentChanged(false); });
+    m_files.forget();
+}
+
+void DocumentFlows::showHelp() {
+    StepGuard guard(m_services.errors, Locations::form1("PushButton6_Click"));
+    guard.step(100, [&] {
+        m_services.messages.notice(
+            QStringLiteral("Questions? Please contact Team Quarrystone at ") +
+            QString::fromUtf8(BuildConfig::ContactUrl));
+    });
+    // Plain addresses: quotation marks around them are a Windows shell habit
+    // that other desktops read as part of the address.
+    guard.step(102, [&] { m_services.shell.openUrl(QString::fromUtf8(BuildConfig::NotesUrl)); });
+    guard.step(104, [&] { m_services.shell.openUrl(QString::fromUtf8(BuildConfig::SpecUrl)); });
+    guard.step(106,
+               [&] { m_services.shell.openUrl(QString::fromUtf8(BuildConfig::ValidatorUrl)); });
+}
+
+void DocumentFlows::recordLoad(const QString &text, const PodcastContent &before, bool wasChanged) {
+    // A load that changed nothing leaves no step (the command is obsolete),
+    // and the document marked changed as the load leaves it. One that did
+    // becomes the step, and undoing it finds the saved state again.
+    if (!wasChanged && m_document.content() != before)
+        m_undoStack.setClean();
+    m_undoStack.push(new ReplaceDocumentCommand(m_document, text, before, m_document.content(),
+                                                ReplaceDocumentCommand::Applied::Yes));
+}
+
+void DocumentFlows::loadFeed() {
+    const PodcastContent before = m_document.content();
+    const bool wasChanged = m_document.DocumentChanged();
+    loadPodcastCommand(m_document, m_services.dialogs, m_services.messages, m_services.errors,
+                       RepairOffer::Ask);
+    recordLoad(QStringLiteral("Load Podcast.xml"), before, wasChanged);
+}
+
+void DocumentFlows::openOrAdd(const QString &path) {
+    if (m_document.isBlank() && !m_document.DocumentChanged()) {
+        m_files.openPath(path);
+        return;
+    }
+    const PodcastContent before = m_document.content();
+    const bool wasChanged = m_document.DocumentChanged();
+    loadPodcastFile(path, m_document, m_services.messages, m_services.errors, RepairOffer::Ask);
+    recordLoad(QStringLiteral("Load Podcast.xml"), before, wasChanged);
+}
+
+void DocumentFlows::loadSample() {
+    const PodcastContent before = m_document.content();
+    const bool wasChanged = m_document.DocumentChanged();
+    loadSampleCommand(m_document, m_applicationFolder, m_services.messages, m_services.errors);
+    recordLoad(QStringLiteral("Load Sample/Example Podcast"), before, wasChanged);
+}
+
+bool DocumentFlows::mayClose() {
+    // Unsaved changes are never dropped without asking.
+    if (!m_document.DocumentChanged())
+        return true;
+    const auto answer = m_services.messages.question(
+        QStringLiteral("Would you like to save?"), QStringLiteral("Save Changes?"),
+        MessageService::Buttons::YesNoCancel, MessageService::Answer::Yes);
+    switch (answer) {
+    case MessageService::Answer::Yes:
+        return saveFirst(nullptr) == SaveOutcome::Saved;
+    case MessageService::Answer::No:
+        return true;
+    case MessageService::Answer::Cancel:
+        return false;
+    }
+    return false;
+}
