@@ -1,5 +1,6 @@
 #include "DocumentFlows.h"
 
+#include "BackgroundWork.h"
 #include "BuildConfig.h"
 #include "DocumentUndoStack.h"
 #include "FeedFileCommands.h"
@@ -12,6 +13,8 @@
 #include "feed/SavePodcast.h"
 #include "feed/StepGuard.h"
 #include "model/PodcastDocument.h"
+
+#include <QFileInfo>
 
 namespace {
 // Only space characters are removed before the emptiness test; a tab or a
@@ -34,13 +37,15 @@ QString forgotEpisodes() {
 } // namespace
 
 DocumentFlows::DocumentFlows(PodcastDocument &document, DocumentUndoStack &undoStack,
-                             MainWindowServices &services, FeedFileCommands &files,
+                             MainWindowServices &services, BackgroundWork &work,
+                             FeedFileCommands &files,
                              QString applicationFolder, std::function<void()> focusTitle,
                              QObject *parent)
     : QObject(parent)
     , m_document(document)
     , m_undoStack(undoStack)
     , m_services(services)
+    , m_work(work)
     , m_files(files)
     , m_applicationFolder(std::move(applicationFolder))
     , m_focusTitle(std::move(focusTitle)) {}
@@ -51,13 +56,32 @@ bool DocumentFlows::titleMissing() const {
 
 bool DocumentFlows::runSavePodcast() {
     m_saveSucceeded = false;
-    QString savedPath;
-    SaveServices services{m_services.dialogs, m_services.messages, m_services.errors,
-                          m_services.clock, &savedPath};
-    m_saveSucceeded = SavePodcast(m_document, services);
+    struct Saved {
+        bool succeeded = false;
+        QString path;
+        FeedFileCommands::DiskStamp stamp;
+    };
+    const PodcastContent snapshot = m_document.content();
+    const BuildDate::Clock clock = m_services.clock;
+    const std::optional<Saved> saved = m_work.run<Saved>(
+        QStringLiteral("Saving…"),
+        [snapshot, clock](ForwardedServices &services) {
+            PodcastDocument document;
+            document.replaceContent(snapshot);
+            Saved done;
+            SaveServices save{services, services, services, clock, &done.path};
+            done.succeeded = SavePodcast(document, save);
+            if (done.succeeded)
+                done.stamp = FeedFileCommands::stampOf(done.path);
+            return done;
+        },
+        BackgroundWork::OnCancel::KeepResult);
+    if (!saved)
+        return false;
+    m_saveSucceeded = saved->succeeded;
     // The file saved to is the document's file from now on (File ▸ Save).
     if (m_saveSucceeded)
-        m_files.savedTo(savedPath);
+        m_files.savedTo(saved->path, saved->stamp);
     return m_saveSucceeded;
 }
 
@@ -158,22 +182,41 @@ void DocumentFlows::showHelp() {
                [&] { m_services.shell.openUrl(QString::fromUtf8(BuildConfig::ValidatorUrl)); });
 }
 
-void DocumentFlows::recordLoad(const QString &text, const PodcastContent &before, bool wasChanged) {
-    // A load that changed nothing leaves no step (the command is obsolete),
-    // and the document marked changed as the load leaves it. One that did
-    // becomes the step, and undoing it finds the saved state again.
-    if (!wasChanged && m_document.content() != before)
-        m_undoStack.setClean();
-    m_undoStack.push(new ReplaceDocumentCommand(m_document, text, before, m_document.content(),
-                                                ReplaceDocumentCommand::Applied::Yes));
+void DocumentFlows::loadOffWindow(
+    const QString &text, const QString &label,
+    std::function<void(PodcastDocument &, ForwardedServices &)> load) {
+    struct Loaded {
+        PodcastContent content;
+        bool marked = false;
+    };
+    const PodcastContent before = m_document.content();
+    const std::optional<Loaded> loaded = m_work.run<Loaded>(
+        label, [before, load = std::move(load)](ForwardedServices &services) {
+            PodcastDocument document;
+            document.replaceContent(before);
+            document.setDocumentChanged(false);
+            load(document, services);
+            return Loaded{document.content(), document.DocumentChanged()};
+        });
+    // A cancelled load changes nothing.
+    if (!loaded)
+        return;
+    if (loaded->content != before) {
+        m_undoStack.push(new ReplaceDocumentCommand(m_document, text, before, loaded->content,
+                                                    ReplaceDocumentCommand::Applied::No));
+    } else if (loaded->marked) {
+        // A load that brought nothing new still marks the document, as
+        // its flow says; there is no step to undo.
+        m_document.setDocumentChanged(true);
+    }
 }
 
 void DocumentFlows::loadFeed() {
-    const PodcastContent before = m_document.content();
-    const bool wasChanged = m_document.DocumentChanged();
-    loadPodcastCommand(m_document, m_services.dialogs, m_services.messages, m_services.errors,
-                       RepairOffer::Ask);
-    recordLoad(QStringLiteral("Load Podcast.xml"), before, wasChanged);
+    loadOffWindow(QStringLiteral("Load Podcast.xml"), QStringLiteral("Loading…"),
+                  [](PodcastDocument &document, ForwardedServices &services) {
+                      loadPodcastCommand(document, services, services, services,
+                                         RepairOffer::Ask);
+                  });
 }
 
 void DocumentFlows::openOrAdd(const QString &path) {
@@ -181,17 +224,19 @@ void DocumentFlows::openOrAdd(const QString &path) {
         m_files.openPath(path);
         return;
     }
-    const PodcastContent before = m_document.content();
-    const bool wasChanged = m_document.DocumentChanged();
-    loadPodcastFile(path, m_document, m_services.messages, m_services.errors, RepairOffer::Ask);
-    recordLoad(QStringLiteral("Load Podcast.xml"), before, wasChanged);
+    loadOffWindow(QStringLiteral("Load Podcast.xml"),
+                  QStringLiteral("Loading %1…").arg(QFileInfo(path).fileName()),
+                  [path](PodcastDocument &document, ForwardedServices &services) {
+                      loadPodcastFile(path, document, services, services, RepairOffer::Ask);
+                  });
 }
 
 void DocumentFlows::loadSample() {
-    const PodcastContent before = m_document.content();
-    const bool wasChanged = m_document.DocumentChanged();
-    loadSampleCommand(m_document, m_applicationFolder, m_services.messages, m_services.errors);
-    recordLoad(QStringLiteral("Load Sample/Example Podcast"), before, wasChanged);
+    loadOffWindow(QStringLiteral("Load Sample/Example Podcast"), QStringLiteral("Loading…"),
+                  [folder = m_applicationFolder](PodcastDocument &document,
+                                                 ForwardedServices &services) {
+                      loadSampleCommand(document, folder, services, services);
+                  });
 }
 
 bool DocumentFlows::mayClose() {

@@ -6,7 +6,9 @@
 #include <QString>
 #include <functional>
 
+class BackgroundWork;
 class DocumentUndoStack;
+class ForwardedServices;
 class FeedFileCommands;
 class PodcastDocument;
 class PodcastContent;
@@ -23,7 +25,7 @@ public:
     enum class SaveOutcome { MissingTitle, NoEpisodes, Saved, NotSaved };
 
     DocumentFlows(PodcastDocument &document, DocumentUndoStack &undoStack,
-                  MainWindowServices &services, FeedFileCommands &files, QString applicationFolder,
+                  MainWindowServices &services, BackgroundWork &work, FeedFileCommands &files, QString applicationFolder,
                   std::function<void()> focusTitle, QObject *parent = nullptr);
 
     bool saveSucceeded() const { return m_saveSucceeded; }
@@ -46,12 +48,15 @@ private:
     // The title and episode checks and then the save flow; `guard` numbers
     // the steps when the form's New asks.
     SaveOutcome saveFirst(StepGuard *guard);
-    // A load read straight into the document becomes one step of the history.
-    void recordLoad(const QString &text, const PodcastContent &before, bool wasChanged);
+    // Runs a load on a copy of the document, off the window's thread, and
+    // makes what it read one step of the history.
+    void loadOffWindow(const QString &text, const QString &label,
+                       std::function<void(PodcastDocument &, ForwardedServices &)> load);
 
     PodcastDocument &m_document;
     DocumentUndoStack &m_undoStack;
     MainWindowServices &m_services;
+    BackgroundWork &m_work;
     FeedFileCommands &m_files;
     QString m_applicationFolder;
     std::function<void()> m_focusTitle;

@@ -1,6 +1,7 @@
 #include "EpisodeCommands.h"
 
 #include "AddEpisodesCommand.h"
+#include "BackgroundWork.h"
 #include "DocumentFlows.h"
 #include "DocumentUndoStack.h"
 #include "DroppedFiles.h"
@@ -28,13 +29,14 @@
 
 EpisodeCommands::EpisodeCommands(QWidget &window, PodcastDocument &document,
                                  DocumentUndoStack &undoStack, MainWindowServices &services,
-                                 EpisodeList &list, QTreeView &view, DocumentFlows &flows,
-                                 QString applicationFolder)
+                                 BackgroundWork &work, EpisodeList &list, QTreeView &view,
+                                 DocumentFlows &flows, QString applicationFolder)
     : QObject(&window)
     , m_window(window)
     , m_document(document)
     , m_undoStack(undoStack)
     , m_services(services)
+    , m_work(work)
     , m_list(list)
     , m_view(view)
     , m_flows(flows)
@@ -226,38 +228,74 @@ void EpisodeCommands::addMediaFromDialog() {
     addMediaFiles(media);
 }
 
-void EpisodeCommands::addMediaFiles(const QStringList &paths) {
-    const QDateTime now = m_services.clock ? m_services.clock() : BuildDate::systemNow();
+namespace {
+struct MadeFromMedia {
     QList<Episode> made;
     QStringList failed;
     QStringList withoutDuration;
     QStringList cleaned;
     QStringList withoutUrl;
-    // The newest episode lends its author, keywords, flag, category and folder;
-    // files given together are dated one second apart, in their order.
-    const QList<Episode> &existing = m_document.episodes();
-    const qsizetype newest = EpisodeOrder::newest(existing);
+};
+
+// Reads the files one by one, counting them; the newest episode lends its
+// author, keywords, flag, category and folder, and files given together are
+// dated one second apart, in their order.
+MadeFromMedia readMediaFiles(const QStringList &paths, const std::optional<Episode> &newest,
+                             const QDateTime &now) {
+    MadeFromMedia result;
+    WorkProgress *progress = WorkProgress::current();
+    if (progress) {
+        progress->setUnit(WorkProgress::Unit::Files);
+        progress->setTotal(paths.size());
+    }
     for (const QString &path : paths) {
-        const Episode *previous = !made.isEmpty() ? &made.constLast()
-                                  : newest >= 0   ? &existing[newest]
-                                                  : nullptr;
-        MediaEpisode episode = MediaEpisode::fromFile(path, previous, now.addSecs(made.size()));
+        if (progress) {
+            if (progress->isCancelled())
+                break;
+            progress->setDone(result.made.size() + result.failed.size());
+        }
+        const Episode *previous = !result.made.isEmpty() ? &result.made.constLast()
+                                  : newest                ? &*newest
+                                                          : nullptr;
+        MediaEpisode episode =
+            MediaEpisode::fromFile(path, previous, now.addSecs(result.made.size()));
         const QString shown = QDir::toNativeSeparators(path);
         if (!episode.isValid()) {
-            failed.append(QStringLiteral("%1: %2").arg(shown, episode.error));
+            result.failed.append(QStringLiteral("%1: %2").arg(shown, episode.error));
             continue;
         }
         if (episode.readCutShort)
-            withoutDuration.append(QStringLiteral("%1 (reading stopped at its limit of %2)")
-                                       .arg(shown, MediaEpisode::budgetText()));
+            result.withoutDuration.append(QStringLiteral("%1 (reading stopped at its limit of %2)")
+                                              .arg(shown, MediaEpisode::budgetText()));
         else if (!episode.durationRead)
-            withoutDuration.append(shown);
+            result.withoutDuration.append(shown);
         if (episode.droppedCharacters > 0)
-            cleaned.append(shown);
+            result.cleaned.append(shown);
         if (episode.urlMissing())
-            withoutUrl.append(shown);
-        made.append(std::move(episode.episode));
+            result.withoutUrl.append(shown);
+        result.made.append(std::move(episode.episode));
     }
+    return result;
+}
+} // namespace
+
+void EpisodeCommands::addMediaFiles(const QStringList &paths) {
+    const QDateTime now = m_services.clock ? m_services.clock() : BuildDate::systemNow();
+    const QList<Episode> &existing = m_document.episodes();
+    const qsizetype newestIndex = EpisodeOrder::newest(existing);
+    std::optional<Episode> newest;
+    if (newestIndex >= 0)
+        newest = existing[newestIndex];
+    const std::optional<MadeFromMedia> read = m_work.run<MadeFromMedia>(
+        QStringLiteral("Reading media files…"),
+        [paths, newest, now](ForwardedServices &) { return readMediaFiles(paths, newest, now); });
+    if (!read)
+        return;
+    QList<Episode> made = read->made;
+    const QStringList &failed = read->failed;
+    const QStringList &withoutDuration = read->withoutDuration;
+    const QStringList &cleaned = read->cleaned;
+    const QStringList &withoutUrl = read->withoutUrl;
     if (!made.isEmpty()) {
         const qsizetype number = EpisodeOrder::place(existing, made);
         auto *command = new AddEpisodesCommand(m_document, made, number);

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <memory>
 
+class BackgroundWork;
 class DocumentFlows;
 class DocumentUndoStack;
 class EpisodeDialog;
@@ -24,7 +25,8 @@ class EpisodeCommands : public QObject {
 
 public:
     EpisodeCommands(QWidget &window, PodcastDocument &document, DocumentUndoStack &undoStack,
-                    MainWindowServices &services, EpisodeList &list, QTreeView &view,
+                    MainWindowServices &services, BackgroundWork &work, EpisodeList &list,
+                    QTreeView &view,
                     DocumentFlows &flows, QString applicationFolder);
 
     void addEpisode();    // "Add New Episode"
@@ -57,6 +59,7 @@ private:
     PodcastDocument &m_document;
     DocumentUndoStack &m_undoStack;
     MainWindowServices &m_services;
+    BackgroundWork &m_work;
     EpisodeList &m_list;
     QTreeView &m_view;
     DocumentFlows &m_flows;

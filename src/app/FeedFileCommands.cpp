@@ -1,5 +1,6 @@
 #include "FeedFileCommands.h"
 
+#include "BackgroundWork.h"
 #include "DocumentUndoStack.h"
 #include "EditorSettings.h"
 #include "ReplaceDocumentCommand.h"
@@ -33,16 +34,23 @@ bool isBlank(const QString &text) {
 
 FeedFileCommands::FeedFileCommands(QWidget &window, PodcastDocument &document,
                                    DocumentUndoStack &undoStack, MainWindowServices &services,
-                                   std::function<void()> saveAs, std::function<void()> focusTitle)
+                                   BackgroundWork &work, std::function<void()> saveAs,
+                                   std::function<void()> focusTitle)
     : QObject(&window)
     , m_window(window)
     , m_document(document)
     , m_undoStack(undoStack)
     , m_services(services)
+    , m_work(work)
     , m_saveAs(std::move(saveAs))
     , m_focusTitle(std::move(focusTitle)) {
     connect(&m_document, &PodcastDocument::documentChangedFlagChanged, this,
-            [this](bool changed) { m_window.setWindowModified(changed); });
+            [this](bool changed) {
+                // Without a file the title is the program's, with no place to
+                // show the mark.
+                if (!m_path.isEmpty())
+                    m_window.setWindowModified(changed);
+            });
 }
 
 QStringList FeedFileCommands::recentFiles() {
@@ -74,9 +82,9 @@ FeedFileCommands::DiskStamp FeedFileCommands::stampOf(const QString &path) {
     return stamp;
 }
 
-void FeedFileCommands::setPath(const QString &path) {
+void FeedFileCommands::setPath(const QString &path, const DiskStamp &stamp) {
     m_path = QFileInfo(path).absoluteFilePath();
-    m_stamp = stampOf(m_path);
+    m_stamp = stamp;
     remember(m_path);
     Q_EMIT recentFilesChanged();
     updateTitle();
@@ -94,7 +102,7 @@ void FeedFileCommands::updateTitle() {
     m_window.setWindowTitle(m_path.isEmpty() ? product
                                              : QFileInfo(m_path).fileName() +
                                                    QStringLiteral("[*] — ") + product);
-    m_window.setWindowModified(m_document.DocumentChanged());
+    m_window.setWindowModified(!m_path.isEmpty() && m_document.DocumentChanged());
 }
 
 bool FeedFileCommands::settleUnsavedChanges(const QString &before) {
@@ -125,36 +133,60 @@ void FeedFileCommands::open() {
         openPath(path);
 }
 
-bool FeedFileCommands::openPath(const QString &path) {
-    PodcastDocument loaded;
+namespace {
+struct Opened {
+    bool loaded = false;
     bool repaired = false;
-    if (!loadPodcastFile(path, loaded, m_services.messages, m_services.errors)) {
-        // After "Fail to load XML.", a file that can be mended is offered.
-        if (!RepairPodcast::offer(path, loaded, m_services.messages, m_services.errors))
-            return false;
-        repaired = true;
-    }
-    m_document.replaceContent(loaded.content());
+    PodcastContent content;
+    FeedFileCommands::DiskStamp stamp;
+};
+
+// Reads a feed into a document of the work's own; the window's is not
+// touched until the work is done.
+Opened openOffWindow(const QString &path, ForwardedServices &services, bool offerRepair) {
+    Opened opened;
+    PodcastDocument loaded;
+    opened.stamp = FeedFileCommands::stampOf(path);
+    opened.loaded = loadPodcastFile(path, loaded, services, services);
+    // After "Fail to load XML.", a file that can be mended is offered.
+    if (!opened.loaded && offerRepair && !WorkProgress::currentCancelled())
+        opened.loaded = opened.repaired = RepairPodcast::offer(path, loaded, services, services);
+    if (opened.loaded)
+        opened.content = loaded.content();
+    return opened;
+}
+} // namespace
+
+bool FeedFileCommands::openPath(const QString &path) {
+    const std::optional<Opened> opened = m_work.run<Opened>(
+        QStringLiteral("Opening %1…").arg(QFileInfo(path).fileName()),
+        [path](ForwardedServices &services) { return openOffWindow(path, services, true); });
+    if (!opened || !opened->loaded)
+        return false;
+    m_document.replaceContent(opened->content);
     // A document just opened is the file: nothing to undo, nothing to save;
     // a repaired copy is not the file yet, so it stays to be saved.
     m_undoStack.clear();
     m_undoStack.markSaved();
-    if (repaired)
+    if (opened->repaired)
         m_document.setDocumentChanged(true);
-    setPath(path);
+    setPath(path, opened->stamp);
     return true;
 }
 
 void FeedFileCommands::reload() {
-    PodcastDocument loaded;
-    if (!loadPodcastFile(m_path, loaded, m_services.messages, m_services.errors))
+    const QString path = m_path;
+    const std::optional<Opened> opened = m_work.run<Opened>(
+        QStringLiteral("Reloading %1…").arg(QFileInfo(path).fileName()),
+        [path](ForwardedServices &services) { return openOffWindow(path, services, false); });
+    if (!opened || !opened->loaded)
         return;
     // Undoable, so the changes the reload replaced are not lost.
     m_undoStack.push(new ReplaceDocumentCommand(m_document, QStringLiteral("Reload"),
-                                                m_document.content(), loaded.content(),
+                                                m_document.content(), opened->content,
                                                 ReplaceDocumentCommand::Applied::No));
     m_undoStack.markSaved();
-    setPath(m_path);
+    setPath(path, opened->stamp);
 }
 
 bool FeedFileCommands::offerSaveAs(const QString &why) {
@@ -187,7 +219,13 @@ void FeedFileCommands::save() {
         m_services.messages.notice(QStringLiteral("You forgot to add episode(s)."));
         return;
     }
-    if (QFileInfo::exists(m_path) && stampOf(m_path) != m_stamp) {
+    const QString path = m_path;
+    const std::optional<DiskStamp> onDisk = m_work.run<DiskStamp>(
+        QStringLiteral("Reading %1…").arg(QFileInfo(path).fileName()),
+        [path](ForwardedServices &) { return stampOf(path); });
+    if (!onDisk)
+        return;
+    if (QFileInfo::exists(m_path) && *onDisk != m_stamp) {
         const auto answer = m_services.messages.question(
             QStringLiteral("The file has changed on disk since it was opened. Overwrite, "
                            "Reload or Cancel?"),
@@ -202,11 +240,32 @@ void FeedFileCommands::save() {
         offerSaveAs(problem);
         return;
     }
-    const SaveToFile::Result result = SaveToFile::save(m_document, m_path, m_services.clock);
+    struct Saved {
+        SaveToFile::Result result;
+        DiskStamp stamp;
+    };
+    const PodcastContent snapshot = m_document.content();
+    const BuildDate::Clock clock = m_services.clock;
+    const std::optional<Saved> saved = m_work.run<Saved>(
+        QStringLiteral("Saving %1…").arg(QFileInfo(path).fileName()),
+        [snapshot, path, clock](ForwardedServices &) {
+            PodcastDocument document;
+            document.replaceContent(snapshot);
+            Saved done{SaveToFile::save(document, path, clock), {}};
+            if (done.result.status == SaveToFile::Result::Status::Saved)
+                done.stamp = stampOf(path);
+            return done;
+        },
+        BackgroundWork::OnCancel::KeepResult);
+    // Cancelled before the file was replaced: it stands as it was.
+    if (!saved || (m_work.lastCancelled() &&
+                   saved->result.status != SaveToFile::Result::Status::Saved))
+        return;
+    const SaveToFile::Result &result = saved->result;
     switch (result.status) {
     case SaveToFile::Result::Status::Saved:
         m_undoStack.markSaved();
-        setPath(m_path);
+        setPath(m_path, saved->stamp);
         return;
     case SaveToFile::Result::Status::NotWellFormed:
         m_services.messages.notice(QStringLiteral("XML is not valid."), result.detail);
@@ -217,6 +276,6 @@ void FeedFileCommands::save() {
     }
 }
 
-void FeedFileCommands::savedTo(const QString &path) {
-    setPath(path);
+void FeedFileCommands::savedTo(const QString &path, const DiskStamp &stamp) {
+    setPath(path, stamp);
 }

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <functional>
 
+class BackgroundWork;
 class DocumentUndoStack;
 class PodcastDocument;
 class QWidget;
@@ -24,8 +25,8 @@ public:
     // `saveAs` runs the save flow with its dialog; `focusTitle` puts the
     // cursor in the title box.
     FeedFileCommands(QWidget &window, PodcastDocument &document, DocumentUndoStack &undoStack,
-                     MainWindowServices &services, std::function<void()> saveAs,
-                     std::function<void()> focusTitle);
+                     MainWindowServices &services, BackgroundWork &work,
+                     std::function<void()> saveAs, std::function<void()> focusTitle);
 
     QString path() const { return m_path; }
 
@@ -36,8 +37,18 @@ public:
     bool openPath(const QString &path);
     // File ▸ Save: back to the document's file, else the save flow.
     void save();
+    // What a file on disk was when it was last read or written.
+    struct DiskStamp {
+        qint64 size = -1;
+        QDateTime modified;
+        QByteArray hash;
+        bool operator==(const DiskStamp &other) const = default;
+    };
+    // Reads the whole file: for work off the window's thread.
+    static DiskStamp stampOf(const QString &path);
+
     // A save flow wrote the document to `path`: it is now the document's file.
-    void savedTo(const QString &path);
+    void savedTo(const QString &path, const DiskStamp &stamp);
     // New: the document has no file any more.
     void forget();
     // Asks whether to save before the document is replaced; false means the
@@ -52,14 +63,7 @@ Q_SIGNALS:
     void recentFilesChanged();
 
 private:
-    struct DiskStamp {
-        qint64 size = -1;
-        QDateTime modified;
-        QByteArray hash;
-        bool operator==(const DiskStamp &other) const = default;
-    };
-    static DiskStamp stampOf(const QString &path);
-    void setPath(const QString &path);
+    void setPath(const QString &path, const DiskStamp &stamp);
     void updateTitle();
     void reload();
     bool offerSaveAs(const QString &why);
@@ -69,6 +73,7 @@ private:
     PodcastDocument &m_document;
     DocumentUndoStack &m_undoStack;
     MainWindowServices &m_services;
+    BackgroundWork &m_work;
     std::function<void()> m_saveAs;
     std::function<void()> m_focusTitle;
     QString m_path;

@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "BackgroundWork.h"
 #include "CommandKeys.h"
 #include "DocumentFlows.h"
 #include "DocumentUndoStack.h"
@@ -56,14 +57,14 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     , m_document(new PodcastDocument(this))
     , m_undoStack(new DocumentUndoStack(*m_document, this)) {
     buildControls();
+    m_work = new BackgroundWork(*this, m_services.messages, m_services.errors, m_services.dialogs);
     m_files = new FeedFileCommands(
-        *this, *m_document, *m_undoStack, m_services, [this] { m_form->button(3)->click(); },
-        [this] { focusTitle(); });
-    m_flows = new DocumentFlows(
-        *m_document, *m_undoStack, m_services, *m_files, m_applicationFolder,
-        [this] { focusTitle(); }, this);
-    m_episodes = new EpisodeCommands(*this, *m_document, *m_undoStack, m_services, *m_list,
-                                     *m_form->list(), *m_flows, m_applicationFolder);
+        *this, *m_document, *m_undoStack, m_services, *m_work,
+        [this] { m_form->button(3)->click(); }, [this] { focusTitle(); });
+    m_flows = new DocumentFlows(*m_document, *m_undoStack, m_services, *m_work, *m_files,
+                                m_applicationFolder, [this] { focusTitle(); }, this);
+    m_episodes = new EpisodeCommands(*this, *m_document, *m_undoStack, m_services, *m_work,
+                                     *m_list, *m_form->list(), *m_flows, m_applicationFolder);
     connect(m_list, &EpisodeList::deletePressed, m_episodes, &EpisodeCommands::deleteKeyPressed);
     connect(m_list, &EpisodeList::doubleClicked, m_episodes, &EpisodeCommands::listDoubleClicked);
     connect(m_list, &EpisodeList::filesDropped, m_episodes, &EpisodeCommands::dropFiles);
@@ -378,7 +379,16 @@ void MainWindow::addCheckFeedCommand() {
 }
 
 void MainWindow::checkFeed() {
-    FeedCheckDialog dialog(FeedCheck::check(*m_document), this);
+    const PodcastContent snapshot = m_document->content();
+    const std::optional<QList<FeedFinding>> findings = m_work->run<QList<FeedFinding>>(
+        QStringLiteral("Checking the feed…"), [snapshot](ForwardedServices &) {
+            PodcastDocument document;
+            document.replaceContent(snapshot);
+            return FeedCheck::check(document);
+        });
+    if (!findings)
+        return;
+    FeedCheckDialog dialog(*findings, this);
     if (m_services.showFeedCheckDialog)
         m_services.showFeedCheckDialog(dialog);
     else
@@ -451,6 +461,12 @@ void MainWindow::editPodcastTags() {
 // Closing
 
 void MainWindow::closeEvent(QCloseEvent *event) {
+    // Closing stops the work first; the window stays until it has.
+    if (m_work->isBusy()) {
+        m_work->cancel();
+        event->ignore();
+        return;
+    }
     event->setAccepted(m_flows->mayClose());
     if (event->isAccepted()) {
         saveSize();

@@ -8,6 +8,7 @@
 
 #include <QWidget>
 
+class BackgroundWork;
 class DocumentFlows;
 class DocumentUndoStack;
 class EpisodeCommands;
@@ -67,6 +68,8 @@ public:
     // One episode per media file in one undoable step, selected.
     void addMediaFiles(const QStringList &paths);
     EpisodeCommands &episodeCommands() const { return *m_episodes; }
+    // Load, save, check and media work, off the window's thread.
+    BackgroundWork &backgroundWork() const { return *m_work; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -102,6 +105,7 @@ private:
     EpisodeList *m_list = nullptr;
     DocumentFlows *m_flows = nullptr;
     EpisodeCommands *m_episodes = nullptr;
+    BackgroundWork *m_work = nullptr;
 
     QMenuBar *m_menuBar = nullptr;
     QMenu *m_recentMenu = nullptr;

@@ -1,5 +1,6 @@
 #include "FeedFile.h"
 
+#include "xml/WorkProgress.h"
 #include "FeedLock.h"
 
 #include "xml/XmlDocument.h"
@@ -104,12 +105,19 @@ mode_t currentUmask() {
     return mask;
 }
 
-// Every byte or an errno value: short writes and interruptions go on.
+// Every byte or an errno value: short writes and interruptions go on. Work
+// that shows its progress writes in smaller pieces, so the bar moves.
 int writeAll(int fd, const QByteArray &bytes) {
     const char *data = bytes.constData();
+    WorkProgress *progress = WorkProgress::current();
+    const qsizetype piece = progress ? qsizetype(1) << 20 : qsizetype(1) << 30;
+    if (progress)
+        progress->setTotal(bytes.size());
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const size_t chunk = size_t(std::min<qsizetype>(bytes.size() - done, 1 << 30));
+        if (progress)
+            progress->setDone(done);
+        const size_t chunk = size_t(std::min<qsizetype>(bytes.size() - done, piece));
         const ssize_t written = ::pwrite(fd, data + done, chunk, off_t(done));
         if (written < 0) {
             if (errno == EINTR)
@@ -160,6 +168,9 @@ int replaceThroughTemporary(const QByteArray &target, const QByteArray &bytes, m
         code = errno;
     if (::close(fd) != 0 && code == 0)
         code = errno;
+    // The last moment a cancelled save can leave the old file as it was.
+    if (code == 0 && WorkProgress::currentCancelled())
+        code = ECANCELED;
     if (code == 0 && ::rename(temporary.constData(), target.constData()) != 0)
         code = errno;
     if (code != 0) {
@@ -196,6 +207,8 @@ QString rewriteInPlace(const QByteArray &target, const QByteArray &bytes, const 
         }
     }
     int code = 0;
+    if (reason.isEmpty() && WorkProgress::currentCancelled())
+        reason = WorkProgress::cancelledReason();
     if (reason.isEmpty())
         code = writeAll(fd, bytes);
     if (reason.isEmpty() && code == 0 && ::ftruncate(fd, off_t(bytes.size())) != 0)

@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include "WorkProgress.h"
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
@@ -456,6 +457,15 @@ int XmlDocument::Parser::read(void *context, char *buffer, int length) {
         return -1;
     }
     parser.m_bytesRead += n;
+    // A cancelled load stops at the next chunk, as a failed read does.
+    if (WorkProgress *progress = WorkProgress::current()) {
+        if (progress->isCancelled()) {
+            parser.failRead(WorkProgress::cancelledReason());
+            return -1;
+        }
+        progress->setTotal(std::max(parser.m_device->size(), parser.m_bytesRead));
+        progress->setDone(parser.m_bytesRead);
+    }
     if (!parser.m_guard.scan(QByteArrayView(buffer, n))) {
         parser.failRead(parser.m_guard.reason());
         return -1;

@@ -1,0 +1,79 @@
+#include "ForwardedServices.h"
+
+#include "xml/WorkProgress.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+ForwardedServices::ForwardedServices(MessageService &messages, ErrorReporter &errors,
+                                     FileDialogService &dialogs, const WorkProgress &progress)
+    : m_messages(messages)
+    , m_errors(errors)
+    , m_dialogs(dialogs)
+    , m_progress(progress) {}
+
+bool ForwardedServices::onWindowThread(const std::function<void()> &ask) {
+    auto run = [this, &ask] {
+        // Checked on the window's thread, where Cancel is pressed: nothing
+        // reaches the user after it.
+        if (m_progress.isCancelled())
+            return false;
+        ++m_asking;
+        ask();
+        --m_asking;
+        if (onAnswered)
+            onAnswered();
+        return true;
+    };
+    QCoreApplication *application = QCoreApplication::instance();
+    if (!application || QThread::currentThread() == application->thread())
+        return run();
+    bool shown = false;
+    QMetaObject::invokeMethod(
+        application, [&] { shown = run(); }, Qt::BlockingQueuedConnection);
+    return shown;
+}
+
+void ForwardedServices::notice(const QString &text, const QString &detail) {
+    onWindowThread([&] { m_messages.notice(text, detail); });
+}
+
+MessageService::Answer ForwardedServices::question(const QString &text, const QString &caption,
+                                                   Buttons buttons, Answer defaultAnswer) {
+    Answer answer = Answer::Cancel;
+    onWindowThread([&] { answer = m_messages.question(text, caption, buttons, defaultAnswer); });
+    return answer;
+}
+
+MessageService::Answer ForwardedServices::questionWithDetail(const QString &text,
+                                                             const QString &detail,
+                                                             Buttons buttons,
+                                                             Answer defaultAnswer) {
+    Answer answer = Answer::Cancel;
+    onWindowThread(
+        [&] { answer = m_messages.questionWithDetail(text, detail, buttons, defaultAnswer); });
+    return answer;
+}
+
+void ForwardedServices::reportFailure(const QString &location, int step,
+                                      const QString &description) {
+    onWindowThread([&] { m_errors.reportFailure(location, step, description); });
+}
+
+QString ForwardedServices::saveFileName(const Settings &settings) {
+    QString path;
+    onWindowThread([&] { path = m_dialogs.saveFileName(settings); });
+    return path;
+}
+
+QString ForwardedServices::openFileName(const Settings &settings) {
+    QString path;
+    onWindowThread([&] { path = m_dialogs.openFileName(settings); });
+    return path;
+}
+
+QStringList ForwardedServices::openFileNames(const Settings &settings) {
+    QStringList paths;
+    onWindowThread([&] { paths = m_dialogs.openFileNames(settings); });
+    return paths;
+}
