@@ -14,7 +14,6 @@
 
 #include <QBuffer>
 #include <QDir>
-#include <QFile>
 #include <QVarLengthArray>
 #include <array>
 #include <functional>
@@ -326,22 +325,22 @@ struct FeedInput {
     QString path;
     const QByteArray *text = nullptr;
 
-    bool load(XmlDocument &xml) const {
-        if (!text)
-            return xml.load(path);
+    // Parses the input; `bytes`, when given, gets its text, read only once.
+    bool load(XmlDocument &xml, std::optional<QByteArray> *bytes) const {
+        if (!text) {
+            if (!bytes)
+                return xml.load(path);
+            QByteArray read;
+            const bool loaded = xml.load(path, &read);
+            *bytes = std::move(read);
+            return loaded;
+        }
+        if (bytes)
+            *bytes = *text;
         QByteArray shared = *text;
         QBuffer buffer(&shared);
         buffer.open(QIODevice::ReadOnly);
         return xml.load(&buffer);
-    }
-
-    std::optional<QByteArray> bytes() const {
-        if (text)
-            return *text;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        return file.readAll();
     }
 };
 
@@ -397,7 +396,8 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
             xml.setNamespaces(document.namespaces());
         });
         bool loaded = true;
-        guard.step(at(114), [&] { loaded = input.load(xml); });
+        std::optional<QByteArray> bytes;
+        guard.step(at(114), [&] { loaded = input.load(xml, becomesText ? &bytes : nullptr); });
         if (!loaded)
             return fail(xml.errorString());
 
@@ -422,10 +422,8 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
         });
 
         std::shared_ptr<const FeedSource> source;
-        if (becomesText) {
-            if (const std::optional<QByteArray> bytes = input.bytes())
-                source = keepSource(*bytes, staged, xml.namespaces());
-        }
+        if (becomesText && bytes)
+            source = keepSource(*bytes, staged, xml.namespaces());
 
         // Nothing above touched the document; now it all goes in at once.
         for (int k = 0; k < ChannelField::Count; ++k) {

@@ -1,5 +1,6 @@
 #include "XmlDocument.h"
 
+#include "LargePages.h"
 #include "PrefixIndex.h"
 #include "XmlEscape.h"
 #include "XmlInputGuard.h"
@@ -1104,7 +1105,7 @@ qsizetype XmlDocument::namespaceWeight(const Namespaces &bindings) {
     return weight;
 }
 
-bool XmlDocument::load(const QString &path) {
+bool XmlDocument::openFile(const QString &path, QFile &file) {
     d->clearContent();
     m_errorString.clear();
     // Only a regular file (or a link to one) is read: a FIFO would block
@@ -1123,12 +1124,44 @@ bool XmlDocument::load(const QString &path) {
         m_errorString = QStringLiteral("%1 is not a regular file").arg(path);
         return false;
     }
-    QFile file(path);
+    file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly)) {
         m_errorString = file.errorString();
         return false;
     }
-    return load(&file);
+    return true;
+}
+
+bool XmlDocument::load(const QString &path) {
+    QFile file;
+    return openFile(path, file) && load(&file);
+}
+
+bool XmlDocument::load(const QString &path, QByteArray *bytes) {
+    QFile file;
+    if (!openFile(path, file))
+        return false;
+    const qint64 size = file.size();
+    QByteArray text;
+    if (size > 0) {
+        text.resize(qsizetype(size));
+        LargePages::advise(text);
+        const qint64 n = file.read(text.data(), size);
+        if (n < 0) {
+            m_errorString = file.errorString();
+            return false;
+        }
+        text.truncate(qsizetype(n));
+    }
+    // A file that grew meanwhile is read to its end all the same.
+    if (!file.atEnd())
+        text += file.readAll();
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::ReadOnly);
+    const bool ok = loadFrom(&buffer, QFile::encodeName(path));
+    buffer.close();
+    *bytes = std::move(text);
+    return ok;
 }
 
 bool XmlDocument::load(QIODevice *device) {
@@ -1140,11 +1173,14 @@ bool XmlDocument::load(QIODevice *device) {
             m_errorString = QStringLiteral("The input cannot be read");
         return false;
     }
+    const QFile *file = qobject_cast<const QFile *>(device);
+    return loadFrom(device, file ? QFile::encodeName(file->fileName()) : QByteArray());
+}
+
+bool XmlDocument::loadFrom(QIODevice *device, const QByteArray &name) {
     const Namespaces given = d->namespaces;
     Parser parser(this, *d, true);
-    const QFile *file = qobject_cast<const QFile *>(device);
-    if (!parser.run(*device, file ? QFile::encodeName(file->fileName()) : QByteArray(),
-                    m_errorString)) {
+    if (!parser.run(*device, name, m_errorString)) {
         d->clearContent();
         d->namespaces = given;
         return false;

@@ -70,6 +70,10 @@ qsizetype skipTag(QByteArrayView text, qsizetype from) {
 std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth) {
     XmlOutline outline;
     outline.m_text = text;
+    // A feed has an element in every hundred bytes or so: reserved ahead,
+    // the list is not copied as it grows, and pages never used are never
+    // touched.
+    outline.m_elements.reserve(size_t(text.size() / 64) + 16);
     std::vector<qint32> open;      // recorded elements still open
     std::vector<qint32> lastChild; // per open recorded element, and one for the top
     lastChild.push_back(-1);
