@@ -124,29 +124,43 @@ public:
                 }
             }
         }
-        KeptContent::append(m_rest, xml);
+        m_rest.append(xml);
     }
 
+    // Joined once, at the end: appended node by node, a block of long show
+    // notes was allocated anew for each of its elements.
     QByteArray take() {
-        if (!m_hasPieces)
-            return std::move(m_rest);
-        QByteArray block;
-        for (const auto &[name, piece] : std::as_const(m_pieces)) {
-            if (!piece.isEmpty())
-                KeptContent::append(block, piece);
-            else if (m_named.contains(name))
-                KeptContent::append(block, '<' + name.toByteArray() + " />");
+        QVarLengthArray<QByteArrayView, 16> parts;
+        QVarLengthArray<QByteArray, 4> made;
+        if (m_hasPieces) {
+            for (const auto &[name, piece] : std::as_const(m_pieces)) {
+                if (!piece.isEmpty()) {
+                    parts.append(piece);
+                } else if (m_named.contains(name)) {
+                    made.append('<' + name.toByteArray() + " />");
+                    parts.append(made.back());
+                }
+            }
         }
-        if (!m_rest.isEmpty())
-            KeptContent::append(block, m_rest);
+        parts.append(m_rest.constData(), m_rest.size());
+        if (parts.isEmpty())
+            return {};
+        qsizetype size = parts.size() - 1;
+        for (const QByteArrayView part : std::as_const(parts))
+            size += part.size();
+        QByteArray block;
+        block.reserve(size);
+        for (const QByteArrayView part : std::as_const(parts))
+            KeptContent::append(block, part);
         return block;
     }
 
 private:
     Kind (*m_written)(QByteArrayView);
-    QList<std::pair<QByteArrayView, QByteArray>> m_pieces;
-    QList<QByteArrayView> m_named;
-    QByteArray m_rest;
+    // On the stack for a usual item: the loader makes one block per item.
+    QVarLengthArray<std::pair<QByteArrayView, QByteArray>, 16> m_pieces;
+    QVarLengthArray<QByteArrayView, 4> m_named;
+    QVarLengthArray<QByteArrayView, 8> m_rest; // views into the document
     bool m_hasPieces = false;
 };
 
