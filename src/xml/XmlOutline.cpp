@@ -1,6 +1,7 @@
 #include "XmlOutline.h"
 
 #include <cstring>
+#include <limits>
 
 namespace {
 bool isSpace(char c) {
@@ -68,6 +69,8 @@ qsizetype skipTag(QByteArrayView text, qsizetype from) {
 } // namespace
 
 std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth) {
+    if (text.size() >= std::numeric_limits<qint32>::max())
+        return std::nullopt;
     XmlOutline outline;
     outline.m_text = text;
     // A feed has an element in every hundred bytes or so: reserved ahead,
@@ -97,8 +100,8 @@ std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth) {
             --depth;
             if (depth <= maxDepth) {
                 Element &element = outline.m_elements[size_t(open.back())];
-                element.contentEnd = lt;
-                element.end = gt + 1;
+                element.contentEnd = qint32(lt);
+                element.end = qint32(gt + 1);
                 open.pop_back();
                 lastChild.pop_back();
             }
@@ -144,11 +147,11 @@ std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth) {
         const bool selfClosing = data[after - 2] == '/';
         if (depth <= maxDepth) {
             Element element;
-            element.begin = lt;
-            element.nameEnd = nameEnd;
-            element.contentBegin = after;
-            element.contentEnd = after;
-            element.end = after;
+            element.begin = qint32(lt);
+            element.nameEnd = qint32(nameEnd);
+            element.contentBegin = qint32(after);
+            element.contentEnd = qint32(after);
+            element.end = qint32(after);
             element.selfClosing = selfClosing;
             element.parent = open.empty() ? -1 : open.back();
             const auto index = qint32(outline.m_elements.size());
