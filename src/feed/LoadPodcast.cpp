@@ -223,7 +223,9 @@ void readEpisode(const ItemChildren &children, Episode &episode, StepGuard &guar
     guard.step(at(210), [&] { enclosure = children.first[EpisodeColumn::Url]; });
     if (!enclosure.isNull()) {
         QList<XmlAttribute> attributes;
-        guard.step(at(212), [&] { attributes = enclosure.attributes(); });
+        guard.step(at(212), [&] {
+            attributes = enclosure.attributes(XmlNode::AttributeParts::NamesAndHeldText);
+        });
         const qsizetype count = attributes.size();
         consumed.fill(false, count);
         for (qsizetype i = 0; i < count; ++i) {

@@ -1423,7 +1423,7 @@ qsizetype XmlNode::attributeCount() const {
     return node.attributeEnd - node.attributeBegin;
 }
 
-QList<XmlAttribute> XmlNode::attributes() const {
+QList<XmlAttribute> XmlNode::attributes(AttributeParts parts) const {
     QList<XmlAttribute> result;
     if (isNull())
         return result;
@@ -1433,6 +1433,11 @@ QList<XmlAttribute> XmlNode::attributes() const {
     for (auto i = node.attributeBegin; i < node.attributeEnd; ++i) {
         const Attribute &a = d.attributes[size_t(i)];
         const QByteArrayView held = d.range(a.valueBegin, a.valueEnd);
+        if (parts == AttributeParts::NamesAndHeldText) {
+            result.append({d.names.text(a.localName), QString(), d.names.text(a.qualifiedName),
+                           QString::fromUtf8(held), QByteArray()});
+            continue;
+        }
         result.append({d.names.text(a.localName), XmlEscape::characterData(held),
                        d.names.text(a.qualifiedName), QString::fromUtf8(held),
                        d.range(a.xmlBegin, a.xmlEnd).toByteArray()});
@@ -1446,6 +1451,11 @@ QList<XmlNode> XmlNode::childNodes() const {
         return children;
     const auto &nodes = m_document->d->nodes;
     const qint32 end = nodes[size_t(m_index)].end;
+    // Counted first: the loader asks this of every item.
+    qsizetype count = 0;
+    for (qint32 child = m_index + 1; child < end; child = nodes[size_t(child)].end)
+        ++count;
+    children.reserve(count);
     for (qint32 child = m_index + 1; child < end; child = nodes[size_t(child)].end)
         children.append(XmlNode(m_document, child));
     return children;
