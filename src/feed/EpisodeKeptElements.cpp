@@ -36,6 +36,12 @@ const EpisodeKeptElements::Read &EpisodeKeptElements::read(const QString &localN
     // One wrapper per episode around its elements of that local name, so
     // that a prefix bound to another namespace is still told apart after.
     QByteArray combined;
+    qsizetype size = 0;
+    for (const Candidate &candidate : m_candidates) {
+        if (candidate.local == local)
+            size += candidate.xml.size() + 7; // and its share of "<e></e>"
+    }
+    combined.reserve(size);
     qint32 wrappers = 0;
     qint32 open = -1;
     for (const Candidate &candidate : m_candidates) {
