@@ -82,6 +82,49 @@ void JsonOutput::string(const QString &text) {
     flushIfFull();
 }
 
+void JsonOutput::utf8String(QByteArrayView text) {
+    // Valid UTF-8 is written as it is, escapes aside: the kept content of a
+    // large feed is most of what a dump writes. Anything else, and a leading
+    // byte-order mark, goes the way of every other text.
+    if (text.startsWith("\xEF\xBB\xBF") || !text.isValidUtf8()) {
+        string(QString::fromUtf8(text));
+        return;
+    }
+    m_buffer += '"';
+    const char *p = text.data();
+    const char *end = p + text.size();
+    while (p < end) {
+        const char *run = p;
+        while (p < end && uchar(*p) >= 0x20 && *p != '"' && *p != '\\')
+            ++p;
+        m_buffer.append(run, std::size_t(p - run));
+        if (p == end)
+            break;
+        const char c = *p++;
+        switch (c) {
+        case '"':
+            m_buffer += "\\\"";
+            break;
+        case '\\':
+            m_buffer += "\\\\";
+            break;
+        case '\n':
+            m_buffer += "\\n";
+            break;
+        case '\r':
+            m_buffer += "\\r";
+            break;
+        case '\t':
+            m_buffer += "\\t";
+            break;
+        default:
+            appendUnicodeEscape(m_buffer, uchar(c));
+        }
+    }
+    m_buffer += '"';
+    flushIfFull();
+}
+
 void JsonOutput::flushIfFull() {
     if (m_buffer.size() >= FlushAt)
         flush();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <cstdio>
 #include <string>
@@ -18,6 +19,8 @@ public:
     // A quoted string; control characters, quotes and backslashes escaped,
     // and a lone surrogate written as its \u escape instead of broken UTF-8.
     void string(const QString &text);
+    // The same for UTF-8 text, as string(QString::fromUtf8(text)) writes it.
+    void utf8String(QByteArrayView text);
     void number(long long value);
     // False when the stream refused the bytes (a closed pipe, a full disk).
     bool flush();

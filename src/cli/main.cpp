@@ -194,16 +194,16 @@ int dump(const QString &path, const QString &shown, Repairs *repairs) {
     }
     // Kept content as XML text, in list order.
     out.raw("],\n \"channelExtra\": ");
-    out.string(QString::fromUtf8(document.channelExtra()));
+    out.utf8String(document.channelExtra());
     out.raw(",\n \"episodeExtras\": [");
     first = true;
     for (const Episode &episode : document.episodes()) {
         out.raw(first ? "\n  " : ",\n  ");
         first = false;
-        out.string(QString::fromUtf8(episode.extra));
+        out.utf8String(episode.extra);
     }
     out.raw("],\n \"hiddenItems\": ");
-    out.string(QString::fromUtf8(document.hiddenItems()));
+    out.utf8String(document.hiddenItems());
     out.raw(",\n \"errors\": [");
     first = true;
     for (const CollectedReports::Report &report : reports.reports()) {

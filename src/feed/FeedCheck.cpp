@@ -1,5 +1,6 @@
 #include "FeedCheck.h"
 
+#include "EpisodeKeptElements.h"
 #include "FeedSchema.h"
 #include "FeedSource.h"
 #include "KeptContentReader.h"
@@ -384,24 +385,15 @@ bool placeOrder(const FeedFinding &a, const FeedFinding &b) {
     return sortKey(a.place) < sortKey(b.place);
 }
 
-// An episode's kept content, parsed only once a rule asks for an element
-// whose name the block holds at all: most blocks never need it, and a feed
-// of many items does not keep a document for each.
+// One episode's kept content, read through what all episodes share.
 class EpisodeContent {
 public:
-    EpisodeContent(const QByteArray &block, const PrefixIndex &prefixes)
-        : m_block(block)
-        , m_prefixes(&prefixes) {}
+    EpisodeContent(const EpisodeKeptElements &kept, qsizetype index)
+        : m_kept(kept)
+        , m_index(index) {}
 
     QList<XmlNode> elements(const QString &namespaceName, const QString &localName) const {
-        if (!m_block.contains(localName.toUtf8()))
-            return {};
-        if (!m_reader) {
-            // Declaring only the prefixes the block uses: with all of a feed's
-            // thousands around every block, the check took minutes.
-            m_reader = std::make_unique<KeptContentReader>(m_block, m_prefixes->usedBy(m_block));
-        }
-        return m_reader->elements(namespaceName, localName);
+        return m_kept.elements(m_index, namespaceName, localName);
     }
     XmlNode first(const QString &namespaceName, const QString &localName) const {
         const QList<XmlNode> found = elements(namespaceName, localName);
@@ -409,9 +401,8 @@ public:
     }
 
 private:
-    QByteArray m_block;
-    const PrefixIndex *m_prefixes;
-    mutable std::unique_ptr<KeptContentReader> m_reader;
+    const EpisodeKeptElements &m_kept;
+    qsizetype m_index;
 };
 
 // What the rules look at, read once.
@@ -419,9 +410,9 @@ struct Scan {
     const PodcastDocument &document;
     QDateTime now;
     std::unique_ptr<KeptContentReader> channel;
-    std::vector<EpisodeContent> episodes;
+    std::unique_ptr<EpisodeKeptElements> episodes;
 
-    const EpisodeContent &episode(qsizetype number) const { return episodes[number - 1]; }
+    EpisodeContent episode(qsizetype number) const { return {*episodes, number - 1}; }
     QString field(int index) const { return document.field(index); }
     QString column(qsizetype number, int column) const { return document.episode(number)[column]; }
     bool isSerial() const {
@@ -1223,14 +1214,10 @@ QList<Rule> rules() {
 
 QList<FeedFinding> check(const PodcastDocument &document, const QDateTime &now) {
     const PrefixIndex prefixes(document.namespaces());
-    Scan scan{document,
-              now.toUTC(),
+    Scan scan{document, now.toUTC(),
               std::make_unique<KeptContentReader>(document.channelExtra(),
                                                   prefixes.usedBy(document.channelExtra())),
-              {}};
-    scan.episodes.reserve(size_t(document.episodeCount()));
-    for (const Episode &episode : document.episodes())
-        scan.episodes.emplace_back(episode.extra, prefixes);
+              std::make_unique<EpisodeKeptElements>(document)};
 
     QList<FeedFinding> findings;
     Findings out(findings);

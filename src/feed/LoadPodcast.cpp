@@ -14,7 +14,6 @@
 
 #include <QBuffer>
 #include <QDir>
-#include <QFile>
 #include <QVarLengthArray>
 #include <array>
 #include <functional>
@@ -125,29 +124,43 @@ public:
                 }
             }
         }
-        KeptContent::append(m_rest, xml);
+        m_rest.append(xml);
     }
 
+    // Joined once, at the end: appended node by node, a block of long show
+    // notes was allocated anew for each of its elements.
     QByteArray take() {
-        if (!m_hasPieces)
-            return std::move(m_rest);
-        QByteArray block;
-        for (const auto &[name, piece] : std::as_const(m_pieces)) {
-            if (!piece.isEmpty())
-                KeptContent::append(block, piece);
-            else if (m_named.contains(name))
-                KeptContent::append(block, '<' + name.toByteArray() + " />");
+        QVarLengthArray<QByteArrayView, 16> parts;
+        QVarLengthArray<QByteArray, 4> made;
+        if (m_hasPieces) {
+            for (const auto &[name, piece] : std::as_const(m_pieces)) {
+                if (!piece.isEmpty()) {
+                    parts.append(piece);
+                } else if (m_named.contains(name)) {
+                    made.append('<' + name.toByteArray() + " />");
+                    parts.append(made.back());
+                }
+            }
         }
-        if (!m_rest.isEmpty())
-            KeptContent::append(block, m_rest);
+        parts.append(m_rest.constData(), m_rest.size());
+        if (parts.isEmpty())
+            return {};
+        qsizetype size = parts.size() - 1;
+        for (const QByteArrayView part : std::as_const(parts))
+            size += part.size();
+        QByteArray block;
+        block.reserve(size);
+        for (const QByteArrayView part : std::as_const(parts))
+            KeptContent::append(block, part);
         return block;
     }
 
 private:
     Kind (*m_written)(QByteArrayView);
-    QList<std::pair<QByteArrayView, QByteArray>> m_pieces;
-    QList<QByteArrayView> m_named;
-    QByteArray m_rest;
+    // On the stack for a usual item: the loader makes one block per item.
+    QVarLengthArray<std::pair<QByteArrayView, QByteArray>, 16> m_pieces;
+    QVarLengthArray<QByteArrayView, 4> m_named;
+    QVarLengthArray<QByteArrayView, 8> m_rest; // views into the document
     bool m_hasPieces = false;
 };
 
@@ -210,7 +223,9 @@ void readEpisode(const ItemChildren &children, Episode &episode, StepGuard &guar
     guard.step(at(210), [&] { enclosure = children.first[EpisodeColumn::Url]; });
     if (!enclosure.isNull()) {
         QList<XmlAttribute> attributes;
-        guard.step(at(212), [&] { attributes = enclosure.attributes(); });
+        guard.step(at(212), [&] {
+            attributes = enclosure.attributes(XmlNode::AttributeParts::NamesAndHeldText);
+        });
         const qsizetype count = attributes.size();
         consumed.fill(false, count);
         for (qsizetype i = 0; i < count; ++i) {
@@ -326,22 +341,22 @@ struct FeedInput {
     QString path;
     const QByteArray *text = nullptr;
 
-    bool load(XmlDocument &xml) const {
-        if (!text)
-            return xml.load(path);
+    // Parses the input; `bytes`, when given, gets its text, read only once.
+    bool load(XmlDocument &xml, std::optional<QByteArray> *bytes) const {
+        if (!text) {
+            if (!bytes)
+                return xml.load(path);
+            QByteArray read;
+            const bool loaded = xml.load(path, &read);
+            *bytes = std::move(read);
+            return loaded;
+        }
+        if (bytes)
+            *bytes = *text;
         QByteArray shared = *text;
         QBuffer buffer(&shared);
         buffer.open(QIODevice::ReadOnly);
         return xml.load(&buffer);
-    }
-
-    std::optional<QByteArray> bytes() const {
-        if (text)
-            return *text;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        return file.readAll();
     }
 };
 
@@ -397,7 +412,8 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
             xml.setNamespaces(document.namespaces());
         });
         bool loaded = true;
-        guard.step(at(114), [&] { loaded = input.load(xml); });
+        std::optional<QByteArray> bytes;
+        guard.step(at(114), [&] { loaded = input.load(xml, becomesText ? &bytes : nullptr); });
         if (!loaded)
             return fail(xml.errorString());
 
@@ -422,10 +438,8 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
         });
 
         std::shared_ptr<const FeedSource> source;
-        if (becomesText) {
-            if (const std::optional<QByteArray> bytes = input.bytes())
-                source = keepSource(*bytes, staged, xml.namespaces());
-        }
+        if (becomesText && bytes)
+            source = keepSource(*bytes, staged, xml.namespaces());
 
         // Nothing above touched the document; now it all goes in at once.
         for (int k = 0; k < ChannelField::Count; ++k) {

@@ -5,6 +5,7 @@
 #include "FeedSource.h"
 #include "FeedText.h"
 #include "model/PodcastDocument.h"
+#include "xml/LargePages.h"
 
 #include <algorithm>
 #include <vector>
@@ -84,6 +85,7 @@ public:
             size += edit.text.size() - (edit.end - edit.begin);
         QByteArray out;
         out.reserve(size);
+        LargePages::advise(out);
         qsizetype at = from;
         for (const Edit &edit : m_edits) {
             out.append(m_text.sliced(at, edit.begin - at));

@@ -1,5 +1,6 @@
 #include "XmlDocument.h"
 
+#include "LargePages.h"
 #include "PrefixIndex.h"
 #include "XmlEscape.h"
 #include "XmlInputGuard.h"
@@ -1114,7 +1115,7 @@ qsizetype XmlDocument::namespaceWeight(const Namespaces &bindings) {
     return weight;
 }
 
-bool XmlDocument::load(const QString &path) {
+bool XmlDocument::openFile(const QString &path, QFile &file) {
     d->clearContent();
     m_errorString.clear();
     // Only a regular file (or a link to one) is read: a FIFO would block
@@ -1133,12 +1134,44 @@ bool XmlDocument::load(const QString &path) {
         m_errorString = QStringLiteral("%1 is not a regular file").arg(path);
         return false;
     }
-    QFile file(path);
+    file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly)) {
         m_errorString = file.errorString();
         return false;
     }
-    return load(&file);
+    return true;
+}
+
+bool XmlDocument::load(const QString &path) {
+    QFile file;
+    return openFile(path, file) && load(&file);
+}
+
+bool XmlDocument::load(const QString &path, QByteArray *bytes) {
+    QFile file;
+    if (!openFile(path, file))
+        return false;
+    const qint64 size = file.size();
+    QByteArray text;
+    if (size > 0) {
+        text.resize(qsizetype(size));
+        LargePages::advise(text);
+        const qint64 n = file.read(text.data(), size);
+        if (n < 0) {
+            m_errorString = file.errorString();
+            return false;
+        }
+        text.truncate(qsizetype(n));
+    }
+    // A file that grew meanwhile is read to its end all the same.
+    if (!file.atEnd())
+        text += file.readAll();
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::ReadOnly);
+    const bool ok = loadFrom(&buffer, QFile::encodeName(path));
+    buffer.close();
+    *bytes = std::move(text);
+    return ok;
 }
 
 bool XmlDocument::load(QIODevice *device) {
@@ -1150,11 +1183,14 @@ bool XmlDocument::load(QIODevice *device) {
             m_errorString = QStringLiteral("The input cannot be read");
         return false;
     }
+    const QFile *file = qobject_cast<const QFile *>(device);
+    return loadFrom(device, file ? QFile::encodeName(file->fileName()) : QByteArray());
+}
+
+bool XmlDocument::loadFrom(QIODevice *device, const QByteArray &name) {
     const Namespaces given = d->namespaces;
     Parser parser(this, *d, true);
-    const QFile *file = qobject_cast<const QFile *>(device);
-    if (!parser.run(*device, file ? QFile::encodeName(file->fileName()) : QByteArray(),
-                    m_errorString)) {
+    if (!parser.run(*device, name, m_errorString)) {
         d->clearContent();
         d->namespaces = given;
         return false;
@@ -1397,7 +1433,7 @@ qsizetype XmlNode::attributeCount() const {
     return node.attributeEnd - node.attributeBegin;
 }
 
-QList<XmlAttribute> XmlNode::attributes() const {
+QList<XmlAttribute> XmlNode::attributes(AttributeParts parts) const {
     QList<XmlAttribute> result;
     if (isNull())
         return result;
@@ -1407,6 +1443,11 @@ QList<XmlAttribute> XmlNode::attributes() const {
     for (auto i = node.attributeBegin; i < node.attributeEnd; ++i) {
         const Attribute &a = d.attributes[size_t(i)];
         const QByteArrayView held = d.range(a.valueBegin, a.valueEnd);
+        if (parts == AttributeParts::NamesAndHeldText) {
+            result.append({d.names.text(a.localName), QString(), d.names.text(a.qualifiedName),
+                           QString::fromUtf8(held), QByteArray()});
+            continue;
+        }
         result.append({d.names.text(a.localName), XmlEscape::characterData(held),
                        d.names.text(a.qualifiedName), QString::fromUtf8(held),
                        d.range(a.xmlBegin, a.xmlEnd).toByteArray()});
@@ -1420,6 +1461,11 @@ QList<XmlNode> XmlNode::childNodes() const {
         return children;
     const auto &nodes = m_document->d->nodes;
     const qint32 end = nodes[size_t(m_index)].end;
+    // Counted first: the loader asks this of every item.
+    qsizetype count = 0;
+    for (qint32 child = m_index + 1; child < end; child = nodes[size_t(child)].end)
+        ++count;
+    children.reserve(count);
     for (qint32 child = m_index + 1; child < end; child = nodes[size_t(child)].end)
         children.append(XmlNode(m_document, child));
     return children;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <utility>
 
+class QFile;
 class QIODevice;
 
 // A read-only element store filled by libxml2's streaming parser, strict as
@@ -67,6 +68,9 @@ public:
 
     // False when the input cannot be read or is not well-formed XML.
     bool load(const QString &path);
+    // The same, reading the file into `bytes` first and parsing that: for a
+    // caller that keeps the file's text, which is then read only once.
+    bool load(const QString &path, QByteArray *bytes);
     bool load(QIODevice *device);
     // The reason, with line and column when the XML is at fault.
     QString errorString() const { return m_errorString; }
@@ -87,6 +91,9 @@ public:
 
 private:
     friend class XmlNode;
+    bool openFile(const QString &path, QFile &file);
+    bool loadFrom(QIODevice *device, const QByteArray &name);
+
     struct Data;
     class Parser;
 

@@ -34,7 +34,10 @@ public:
     // True when the element holds character data of its own (not only
     // white space and not only inside child elements).
     bool hasOwnText() const;
-    QList<XmlAttribute> attributes() const;
+    // What attributes() fills in: everything, or only the names and the
+    // held text, which spares two copies of each value on the loader's path.
+    enum class AttributeParts { All, NamesAndHeldText };
+    QList<XmlAttribute> attributes(AttributeParts parts = AttributeParts::All) const;
     qsizetype attributeCount() const;
 
     // The node as it is written back, UTF-8: prefixes mapped, CDATA kept.

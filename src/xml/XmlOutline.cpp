@@ -1,6 +1,7 @@
 #include "XmlOutline.h"
 
 #include <cstring>
+#include <limits>
 
 namespace {
 bool isSpace(char c) {
@@ -68,8 +69,14 @@ qsizetype skipTag(QByteArrayView text, qsizetype from) {
 } // namespace
 
 std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth) {
+    if (text.size() >= std::numeric_limits<qint32>::max())
+        return std::nullopt;
     XmlOutline outline;
     outline.m_text = text;
+    // A feed has an element in every hundred bytes or so: reserved ahead,
+    // the list is not copied as it grows, and pages never used are never
+    // touched.
+    outline.m_elements.reserve(size_t(text.size() / 64) + 16);
     std::vector<qint32> open;      // recorded elements still open
     std::vector<qint32> lastChild; // per open recorded element, and one for the top
     lastChild.push_back(-1);
@@ -93,8 +100,8 @@ std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth) {
             --depth;
             if (depth <= maxDepth) {
                 Element &element = outline.m_elements[size_t(open.back())];
-                element.contentEnd = lt;
-                element.end = gt + 1;
+                element.contentEnd = qint32(lt);
+                element.end = qint32(gt + 1);
                 open.pop_back();
                 lastChild.pop_back();
             }
@@ -140,11 +147,11 @@ std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth) {
         const bool selfClosing = data[after - 2] == '/';
         if (depth <= maxDepth) {
             Element element;
-            element.begin = lt;
-            element.nameEnd = nameEnd;
-            element.contentBegin = after;
-            element.contentEnd = after;
-            element.end = after;
+            element.begin = qint32(lt);
+            element.nameEnd = qint32(nameEnd);
+            element.contentBegin = qint32(after);
+            element.contentEnd = qint32(after);
+            element.end = qint32(after);
             element.selfClosing = selfClosing;
             element.parent = open.empty() ? -1 : open.back();
             const auto index = qint32(outline.m_elements.size());

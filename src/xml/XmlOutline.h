@@ -15,12 +15,15 @@
 // not outlined (an entity may hold markup, which would move the tags).
 class XmlOutline {
 public:
+    // Offsets in 32 bits: a feed has an element in every hundred bytes or
+    // so, and these are most of what a load keeps beside the text. A text
+    // of 2 GB or more is not outlined.
     struct Element {
-        qsizetype begin = 0;        // the '<' of the start tag
-        qsizetype nameEnd = 0;      // after the qualified name
-        qsizetype contentBegin = 0; // after the start tag's '>'
-        qsizetype contentEnd = 0;   // the end tag's '<'; contentBegin for <a/>
-        qsizetype end = 0;          // after the element's last '>'
+        qint32 begin = 0;        // the '<' of the start tag
+        qint32 nameEnd = 0;      // after the qualified name
+        qint32 contentBegin = 0; // after the start tag's '>'
+        qint32 contentEnd = 0;   // the end tag's '<'; contentBegin for <a/>
+        qint32 end = 0;          // after the element's last '>'
         qint32 parent = -1;
         qint32 firstChild = -1;
         qint32 nextSibling = -1;

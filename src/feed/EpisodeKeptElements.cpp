@@ -1,0 +1,92 @@
+#include "EpisodeKeptElements.h"
+
+#include "KeptContent.h"
+#include "model/PodcastDocument.h"
+
+namespace {
+QByteArrayView localPart(QByteArrayView qualified) {
+    const qsizetype colon = qualified.indexOf(':');
+    return colon < 0 ? qualified : qualified.sliced(colon + 1);
+}
+} // namespace
+
+EpisodeKeptElements::EpisodeKeptElements(const PodcastDocument &document)
+    : m_document(document)
+    , m_prefixes(document.namespaces()) {
+    const QList<Episode> &episodes = document.episodes();
+    for (qsizetype i = 0; i < episodes.size(); ++i) {
+        const QByteArray &block = episodes[i].extra;
+        if (block.isEmpty())
+            continue;
+        for (const KeptContent::Node &node : KeptContent::split(block)) {
+            if (!node.name.isEmpty())
+                m_candidates.push_back({qint32(i), localPart(node.name), node.xml});
+        }
+    }
+}
+
+EpisodeKeptElements::~EpisodeKeptElements() = default;
+
+const EpisodeKeptElements::Read &EpisodeKeptElements::read(const QString &localName) const {
+    if (const auto found = m_reads.constFind(localName); found != m_reads.cend())
+        return **found;
+    auto read = std::make_shared<Read>();
+    read->wrapperOf.assign(size_t(m_document.episodeCount()), -1);
+    const QByteArray local = localName.toUtf8();
+    // One wrapper per episode around its elements of that local name, so
+    // that a prefix bound to another namespace is still told apart after.
+    QByteArray combined;
+    qsizetype size = 0;
+    for (const Candidate &candidate : m_candidates) {
+        if (candidate.local == local)
+            size += candidate.xml.size() + 7; // and its share of "<e></e>"
+    }
+    combined.reserve(size);
+    qint32 wrappers = 0;
+    qint32 open = -1;
+    for (const Candidate &candidate : m_candidates) {
+        if (candidate.local != local)
+            continue;
+        if (candidate.episode != open) {
+            if (open >= 0)
+                combined += "</e>";
+            combined += "<e>";
+            open = candidate.episode;
+            read->wrapperOf[size_t(open)] = wrappers++;
+        }
+        combined += candidate.xml;
+    }
+    if (open >= 0)
+        combined += "</e>";
+    if (!combined.isEmpty()) {
+        read->reader = std::make_unique<KeptContentReader>(combined, m_prefixes.usedBy(combined));
+        read->combined = read->reader->isReadable();
+        if (read->combined)
+            read->wrappers = read->reader->elements(QString(), QStringLiteral("e"));
+        read->combined = read->combined && read->wrappers.size() == wrappers;
+    } else {
+        read->combined = true;
+    }
+    return **m_reads.insert(localName, std::move(read));
+}
+
+QList<XmlNode> EpisodeKeptElements::elements(qsizetype index, const QString &namespaceName,
+                                             const QString &localName) const {
+    const Read &found = read(localName);
+    if (found.combined) {
+        const qint32 wrapper = found.wrapperOf[size_t(index)];
+        if (wrapper < 0)
+            return {};
+        return found.reader->children(found.wrappers[wrapper], namespaceName, localName);
+    }
+    // Some block that holds the name could not be read with the others:
+    // each episode's block is read alone, as a whole, as before.
+    if (found.wrapperOf[size_t(index)] < 0)
+        return {};
+    std::shared_ptr<KeptContentReader> &alone = m_alone[index];
+    if (!alone) {
+        const QByteArray &block = m_document.episodes()[index].extra;
+        alone = std::make_shared<KeptContentReader>(block, m_prefixes.usedBy(block));
+    }
+    return alone->elements(namespaceName, localName);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "KeptContentReader.h"
+#include "xml/PrefixIndex.h"
+
+#include <QByteArrayView>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <memory>
+#include <vector>
+
+class PodcastDocument;
+
+// The top-level elements of every episode's kept content, for the feed
+// check. Parsing each item's block on its own took most of a check of a
+// large feed (a parser per item, through kilobytes of show notes no rule
+// reads); here the blocks are only split once, and the elements of one
+// local name, from all episodes together, are parsed in one go when a rule
+// first asks for that name.
+class EpisodeKeptElements {
+public:
+    // The document must outlive this and stay unchanged meanwhile.
+    explicit EpisodeKeptElements(const PodcastDocument &document);
+    ~EpisodeKeptElements();
+
+    // Top-level elements of the episode at `index` (from 0) with this
+    // namespace name (empty: none) and local name, in document order.
+    QList<XmlNode> elements(qsizetype index, const QString &namespaceName,
+                            const QString &localName) const;
+
+private:
+    struct Candidate {
+        qint32 episode;
+        QByteArrayView local;
+        QByteArrayView xml;
+    };
+    struct Read {
+        std::unique_ptr<KeptContentReader> reader;
+        std::vector<qint32> wrapperOf; // by episode; -1 when it has none
+        QList<XmlNode> wrappers;
+        bool combined = false;
+    };
+    const Read &read(const QString &localName) const;
+
+    const PodcastDocument &m_document;
+    PrefixIndex m_prefixes;
+    std::vector<Candidate> m_candidates; // in episode order
+    mutable QHash<QString, std::shared_ptr<Read>> m_reads;
+    mutable QHash<qsizetype, std::shared_ptr<KeptContentReader>> m_alone;
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QByteArray>
+
+// A buffer of many megabytes, filled once (a feed's text read or built),
+// costs the kernel a page fault for every 4 KB it touches; asked for in
+// large pages it costs one per 2 MB. Only advice: where the system gives
+// none, nothing changes.
+namespace LargePages {
+// Advises the part of `buffer` already allocated; call it before filling.
+void advise(QByteArray &buffer);
+} // namespace LargePages
