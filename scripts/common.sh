@@ -3,16 +3,21 @@ set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-# Debian 12 / Ubuntu package names.
-PACKAGES=(
+# Debian 12 / Ubuntu package names. What the editor needs to build and run:
+APP_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libxml2-dev libtag1-dev
     qt6-qpa-plugins
-    tzdata libxml2-utils libbenchmark-dev
+    tzdata
     fonts-liberation fonts-dejavu-core
+    libssh-dev libcurl4-openssl-dev
+)
+# and, beside it, what the tests and benchmarks need.
+PACKAGES=(
+    "${APP_PACKAGES[@]}"
+    libxml2-utils libbenchmark-dev
     qt6-base-private-dev libxcb1-dev xvfb
     desktop-file-utils appstream
-    libssh-dev libcurl4-openssl-dev
     openssh-server nginx vsftpd openssl
 )
 

@@ -120,15 +120,14 @@ bool BackgroundWork::wait(const QString &label, const std::shared_ptr<State> &st
         if (state->services.isAsking())
             return;
         if (!dialog && now - state->answeredAt >= DialogDelayMs) {
-            dialog = std::make_unique<QProgressDialog>(label, QStringLiteral("Cancel"), 0, 0,
-                                                       &m_window);
+            dialog =
+                std::make_unique<QProgressDialog>(label, QStringLiteral("Cancel"), 0, 0, &m_window);
             dialog->setObjectName(QStringLiteral("ProgressDialog"));
             dialog->setWindowModality(Qt::WindowModal);
             dialog->setAutoClose(false);
             dialog->setAutoReset(false);
             dialog->setMinimumDuration(0);
-            QObject::connect(dialog.get(), &QProgressDialog::canceled, &loop,
-                             [this] { cancel(); });
+            QObject::connect(dialog.get(), &QProgressDialog::canceled, &loop, [this] { cancel(); });
             dialog->show();
         }
         if (!dialog)

@@ -17,8 +17,8 @@ class QWidget;
 // thread of its own while the window stays live: it repaints, moves and
 // answers, but takes no keys or clicks, so no command can change the
 // document meanwhile. Work that lasts longer than half a second shows a
-// progress dialog with Cancel, modal to the window. The work gets a snapshot, never the window's widgets or document;
-// its result comes back here, on the window's thread, to be applied in one
+// progress dialog with Cancel, modal to the window. The work gets a snapshot, never the window's
+// widgets or document; its result comes back here, on the window's thread, to be applied in one
 // step.
 class BackgroundWork : public QObject {
     Q_OBJECT
@@ -44,8 +44,7 @@ public:
 
     // Shown after half a second: "Opening feed.xml…".
     template<typename Result>
-    std::optional<Result> run(const QString &label,
-                              std::function<Result(ForwardedServices &)> work,
+    std::optional<Result> run(const QString &label, std::function<Result(ForwardedServices &)> work,
                               OnCancel onCancel = OnCancel::Discard) {
         auto state = std::make_shared<State>(m_messages, m_errors, m_dialogs);
         auto result = std::make_shared<std::optional<Result>>();

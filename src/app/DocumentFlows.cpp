@@ -38,9 +38,8 @@ QString forgotEpisodes() {
 
 DocumentFlows::DocumentFlows(PodcastDocument &document, DocumentUndoStack &undoStack,
                              MainWindowServices &services, BackgroundWork &work,
-                             FeedFileCommands &files,
-                             QString applicationFolder, std::function<void()> focusTitle,
-                             QObject *parent)
+                             FeedFileCommands &files, QString applicationFolder,
+                             std::function<void()> focusTitle, QObject *parent)
     : QObject(parent)
     , m_document(document)
     , m_undoStack(undoStack)
@@ -190,8 +189,8 @@ void DocumentFlows::loadOffWindow(
         bool marked = false;
     };
     const PodcastContent before = m_document.content();
-    const std::optional<Loaded> loaded = m_work.run<Loaded>(
-        label, [before, load = std::move(load)](ForwardedServices &services) {
+    const std::optional<Loaded> loaded =
+        m_work.run<Loaded>(label, [before, load = std::move(load)](ForwardedServices &services) {
             PodcastDocument document;
             document.replaceContent(before);
             document.setDocumentChanged(false);
@@ -214,8 +213,7 @@ void DocumentFlows::loadOffWindow(
 void DocumentFlows::loadFeed() {
     loadOffWindow(QStringLiteral("Load Podcast.xml"), QStringLiteral("Loading…"),
                   [](PodcastDocument &document, ForwardedServices &services) {
-                      loadPodcastCommand(document, services, services, services,
-                                         RepairOffer::Ask);
+                      loadPodcastCommand(document, services, services, services, RepairOffer::Ask);
                   });
 }
 
@@ -232,11 +230,11 @@ void DocumentFlows::openOrAdd(const QString &path) {
 }
 
 void DocumentFlows::loadSample() {
-    loadOffWindow(QStringLiteral("Load Sample/Example Podcast"), QStringLiteral("Loading…"),
-                  [folder = m_applicationFolder](PodcastDocument &document,
-                                                 ForwardedServices &services) {
-                      loadSampleCommand(document, folder, services, services);
-                  });
+    loadOffWindow(
+        QStringLiteral("Load Sample/Example Podcast"), QStringLiteral("Loading…"),
+        [folder = m_applicationFolder](PodcastDocument &document, ForwardedServices &services) {
+            loadSampleCommand(document, folder, services, services);
+        });
 }
 
 bool DocumentFlows::mayClose() {

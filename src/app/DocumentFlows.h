@@ -25,8 +25,9 @@ public:
     enum class SaveOutcome { MissingTitle, NoEpisodes, Saved, NotSaved };
 
     DocumentFlows(PodcastDocument &document, DocumentUndoStack &undoStack,
-                  MainWindowServices &services, BackgroundWork &work, FeedFileCommands &files, QString applicationFolder,
-                  std::function<void()> focusTitle, QObject *parent = nullptr);
+                  MainWindowServices &services, BackgroundWork &work, FeedFileCommands &files,
+                  QString applicationFolder, std::function<void()> focusTitle,
+                  QObject *parent = nullptr);
 
     bool saveSucceeded() const { return m_saveSucceeded; }
 

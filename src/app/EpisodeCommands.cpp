@@ -255,8 +255,8 @@ MadeFromMedia readMediaFiles(const QStringList &paths, const std::optional<Episo
             progress->setDone(result.made.size() + result.failed.size());
         }
         const Episode *previous = !result.made.isEmpty() ? &result.made.constLast()
-                                  : newest                ? &*newest
-                                                          : nullptr;
+                                  : newest               ? &*newest
+                                                         : nullptr;
         MediaEpisode episode =
             MediaEpisode::fromFile(path, previous, now.addSecs(result.made.size()));
         const QString shown = QDir::toNativeSeparators(path);

@@ -26,8 +26,7 @@ class EpisodeCommands : public QObject {
 public:
     EpisodeCommands(QWidget &window, PodcastDocument &document, DocumentUndoStack &undoStack,
                     MainWindowServices &services, BackgroundWork &work, EpisodeList &list,
-                    QTreeView &view,
-                    DocumentFlows &flows, QString applicationFolder);
+                    QTreeView &view, DocumentFlows &flows, QString applicationFolder);
 
     void addEpisode();    // "Add New Episode"
     void editEpisode();   // "Edit Episode"

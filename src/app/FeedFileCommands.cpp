@@ -44,13 +44,12 @@ FeedFileCommands::FeedFileCommands(QWidget &window, PodcastDocument &document,
     , m_work(work)
     , m_saveAs(std::move(saveAs))
     , m_focusTitle(std::move(focusTitle)) {
-    connect(&m_document, &PodcastDocument::documentChangedFlagChanged, this,
-            [this](bool changed) {
-                // Without a file the title is the program's, with no place to
-                // show the mark.
-                if (!m_path.isEmpty())
-                    m_window.setWindowModified(changed);
-            });
+    connect(&m_document, &PodcastDocument::documentChangedFlagChanged, this, [this](bool changed) {
+        // Without a file the title is the program's, with no place to
+        // show the mark.
+        if (!m_path.isEmpty())
+            m_window.setWindowModified(changed);
+    });
 }
 
 QStringList FeedFileCommands::recentFiles() {
@@ -220,9 +219,9 @@ void FeedFileCommands::save() {
         return;
     }
     const QString path = m_path;
-    const std::optional<DiskStamp> onDisk = m_work.run<DiskStamp>(
-        QStringLiteral("Reading %1…").arg(QFileInfo(path).fileName()),
-        [path](ForwardedServices &) { return stampOf(path); });
+    const std::optional<DiskStamp> onDisk =
+        m_work.run<DiskStamp>(QStringLiteral("Reading %1…").arg(QFileInfo(path).fileName()),
+                              [path](ForwardedServices &) { return stampOf(path); });
     if (!onDisk)
         return;
     if (QFileInfo::exists(m_path) && *onDisk != m_stamp) {
@@ -258,8 +257,8 @@ void FeedFileCommands::save() {
         },
         BackgroundWork::OnCancel::KeepResult);
     // Cancelled before the file was replaced: it stands as it was.
-    if (!saved || (m_work.lastCancelled() &&
-                   saved->result.status != SaveToFile::Result::Status::Saved))
+    if (!saved ||
+        (m_work.lastCancelled() && saved->result.status != SaveToFile::Result::Status::Saved))
         return;
     const SaveToFile::Result &result = saved->result;
     switch (result.status) {

@@ -46,8 +46,7 @@ MessageService::Answer ForwardedServices::question(const QString &text, const QS
 }
 
 MessageService::Answer ForwardedServices::questionWithDetail(const QString &text,
-                                                             const QString &detail,
-                                                             Buttons buttons,
+                                                             const QString &detail, Buttons buttons,
                                                              Answer defaultAnswer) {
     Answer answer = Answer::Cancel;
     onWindowThread(

@@ -18,8 +18,8 @@ class ForwardedServices final : public MessageService,
                                 public ErrorReporter,
                                 public FileDialogService {
 public:
-    ForwardedServices(MessageService &messages, ErrorReporter &errors,
-                      FileDialogService &dialogs, const WorkProgress &progress);
+    ForwardedServices(MessageService &messages, ErrorReporter &errors, FileDialogService &dialogs,
+                      const WorkProgress &progress);
 
     // True while the user is answering (the progress dialog stays away).
     bool isAsking() const { return m_asking.load() > 0; }

@@ -61,10 +61,11 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     m_files = new FeedFileCommands(
         *this, *m_document, *m_undoStack, m_services, *m_work,
         [this] { m_form->button(3)->click(); }, [this] { focusTitle(); });
-    m_flows = new DocumentFlows(*m_document, *m_undoStack, m_services, *m_work, *m_files,
-                                m_applicationFolder, [this] { focusTitle(); }, this);
-    m_episodes = new EpisodeCommands(*this, *m_document, *m_undoStack, m_services, *m_work,
-                                     *m_list, *m_form->list(), *m_flows, m_applicationFolder);
+    m_flows = new DocumentFlows(
+        *m_document, *m_undoStack, m_services, *m_work, *m_files, m_applicationFolder,
+        [this] { focusTitle(); }, this);
+    m_episodes = new EpisodeCommands(*this, *m_document, *m_undoStack, m_services, *m_work, *m_list,
+                                     *m_form->list(), *m_flows, m_applicationFolder);
     connect(m_list, &EpisodeList::deletePressed, m_episodes, &EpisodeCommands::deleteKeyPressed);
     connect(m_list, &EpisodeList::doubleClicked, m_episodes, &EpisodeCommands::listDoubleClicked);
     connect(m_list, &EpisodeList::filesDropped, m_episodes, &EpisodeCommands::dropFiles);

@@ -7,6 +7,7 @@
 #include "JsonOutput.h"
 #include "feed/EpisodeOrder.h"
 #include "PublishCommand.h"
+#include "TerminalProgress.h"
 #include "WebFeed.h"
 #include "feed/FeedCheck.h"
 #include "feed/FeedLock.h"
@@ -103,6 +104,7 @@ struct Repairs {
 // that is refused is read through the repair.
 bool load(const QString &path, PodcastDocument &document, CollectedMessages &messages,
           CollectedReports &reports, Repairs *repairs = nullptr) {
+    const TerminalProgress progress("Reading");
     if (!repairs)
         return loadPodcastFile(path, document, messages, reports);
     RepairPodcast::Outcome outcome = RepairPodcast::loadOrRepair(path, document, messages, reports);
@@ -352,7 +354,11 @@ int saveReported(const PodcastDocument &document, const QString &path) {
     CollectedMessages messages;
     CollectedReports reports;
     SaveServices services{dialogs, messages, reports};
-    const bool saved = SavePodcast(document, services);
+    bool saved = false;
+    {
+        const TerminalProgress progress("Saving");
+        saved = SavePodcast(document, services);
+    }
     printReports(reports);
     printNotices(messages, path);
     return saved ? ExitOk : ExitRefused;

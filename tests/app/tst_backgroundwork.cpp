@@ -7,8 +7,8 @@
 #include <QDir>
 
 #include <QAction>
-#include <QThread>
 #include <QTest>
+#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -19,9 +19,9 @@ QByteArray bigFeed(int episodes) {
                       "<rss version=\"2.0\" xmlns:itunes=\"http://www.itunes.com/dtds/"
                       "podcast-1.0.dtd\">\n<channel>\n<title>Big Orchard</title>\n";
     for (int i = 0; i < episodes; ++i) {
-        text += "<item><title>Episode " + QByteArray::number(i) +
-                "</title><description>" + QByteArray(300, 'x') +
-                "</description><enclosure url=\"https://o.example/" + QByteArray::number(i) +
+        text += "<item><title>Episode " + QByteArray::number(i) + "</title><description>" +
+                QByteArray(300, 'x') + "</description><enclosure url=\"https://o.example/" +
+                QByteArray::number(i) +
                 ".mp3\" length=\"1\" type=\"audio/mpeg\"/><pubDate>Mon, 01 Jan 2024 10:00:00 "
                 "GMT</pubDate></item>\n";
     }
@@ -178,16 +178,15 @@ void tst_BackgroundWork::reports_afterCancel_notShown() {
     QWidget window;
     BackgroundWork work(window, messages, errors, dialogs);
     work.whileWaiting = [](BackgroundWork &running) { running.cancel(); };
-    const std::optional<int> result =
-        work.run<int>(u"Working…"_s, [](ForwardedServices &services) {
-            while (!WorkProgress::currentCancelled())
-                QThread::msleep(1);
-            services.notice(u"too late"_s);
-            return services.question(u"too late"_s, {}, MessageService::Buttons::YesNo,
-                                     MessageService::Answer::Yes) == MessageService::Answer::Cancel
-                       ? 1
-                       : 0;
-        });
+    const std::optional<int> result = work.run<int>(u"Working…"_s, [](ForwardedServices &services) {
+        while (!WorkProgress::currentCancelled())
+            QThread::msleep(1);
+        services.notice(u"too late"_s);
+        return services.question(u"too late"_s, {}, MessageService::Buttons::YesNo,
+                                 MessageService::Answer::Yes) == MessageService::Answer::Cancel
+                   ? 1
+                   : 0;
+    });
     QVERIFY(!result);
     QVERIFY(work.lastCancelled());
     QVERIFY(messages.shown.isEmpty());
