@@ -63,47 +63,29 @@ std::unique_ptr<EpisodeDialog> EpisodeCommands::createEpisodeDialog(qsizetype se
 }
 
 void EpisodeCommands::showEpisodeDialog(EpisodeDialog &dialog) {
-    const qsizetype countBefore = m_document.episodeCount();
-    const qsizetype selected = m_list.selectedEpisode();
-    const Episode episodeBefore = selected > 0 ? m_document.episode(selected) : Episode();
-    const PodcastDocument::Namespaces namespacesBefore = m_document.namespaces();
-    const bool wasChanged = m_document.DocumentChanged();
     if (m_services.showEpisodeDialog)
         m_services.showEpisodeDialog(dialog);
     else
         dialog.exec();
-
-    // The dialog's Save writes straight into the document, step by step as
-    // it always has; what it wrote is taken back and done again as commands,
-    // so that one undo takes it all out.
-    const PodcastDocument::Namespaces namespacesAfter = m_document.namespaces();
-    QList<Episode> added;
-    Episode edited;
-    bool wasEdited = false;
-    if (m_document.episodeCount() > countBefore) {
-        added = m_document.episodes().mid(countBefore);
-        m_document.removeEpisodes(countBefore + 1, added.size());
-    } else if (selected > 0 && selected <= m_document.episodeCount() &&
-               m_document.episode(selected) != episodeBefore) {
-        edited = m_document.episode(selected);
-        wasEdited = true;
-        m_document.setEpisode(selected, episodeBefore);
-    }
-    if (added.isEmpty() && !wasEdited && namespacesAfter == namespacesBefore)
+    const std::optional<EpisodeDialog::Saved> &saved = dialog.saved();
+    if (!saved)
         return;
-    m_document.setNamespaces(namespacesBefore);
-    // The dialog marked the document changed; the step below does that now,
-    // and undoing it must find the saved state again.
-    if (!wasChanged)
-        m_undoStack.setClean();
-    m_undoStack.beginMacro(added.isEmpty() ? QStringLiteral("Edit Episode")
-                                           : QStringLiteral("Add Episode"));
-    if (namespacesAfter != namespacesBefore)
-        m_undoStack.push(new SetNamespacesCommand(m_document, namespacesAfter));
-    if (!added.isEmpty())
-        m_undoStack.push(new AddEpisodesCommand(m_document, added));
-    else if (wasEdited)
-        m_undoStack.push(new EditEpisodeCommand(m_document, selected, edited));
+    const bool newPrefixes = saved->namespaces != m_document.namespaces();
+    const bool edited = saved->added || saved->number > m_document.episodeCount() ||
+                        m_document.episode(saved->number) != saved->episode;
+    if (!edited && !newPrefixes) {
+        // Saved as it was: changed all the same, as Save always marks it.
+        m_document.setDocumentChanged(true);
+        return;
+    }
+    m_undoStack.beginMacro(saved->added ? QStringLiteral("Add Episode")
+                                        : QStringLiteral("Edit Episode"));
+    if (newPrefixes)
+        m_undoStack.push(new SetNamespacesCommand(m_document, saved->namespaces));
+    if (saved->added)
+        m_undoStack.push(new AddEpisodesCommand(m_document, {saved->episode}));
+    else if (edited)
+        m_undoStack.push(new EditEpisodeCommand(m_document, saved->number, saved->episode));
     m_undoStack.endMacro();
 }
 

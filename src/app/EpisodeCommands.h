@@ -50,8 +50,8 @@ public:
 private:
     bool removeSelectedEpisode();
     std::unique_ptr<EpisodeDialog> createEpisodeDialog(qsizetype selected);
-    // Shows the dialog; what its Save wrote into the document is recorded
-    // as one step of the history.
+    // Shows the dialog; the episode its Save made becomes one step of the
+    // history.
     void showEpisodeDialog(EpisodeDialog &dialog);
 
     QWidget &m_window;

@@ -292,9 +292,15 @@ void EpisodeDialog::save() {
 
     bool addMode = true;
     guard.step(104, [&] { addMode = isAddMode(); });
+    // The episode is made here and handed back: the window records it as
+    // one step of the document's history.
     qsizetype target = 0;
+    Episode episode;
     if (addMode) {
-        guard.step(106, [&] { target = m_document.appendEpisode(field(EpisodeColumn::Title)); });
+        guard.step(106, [&] {
+            episode[EpisodeColumn::Title] = field(EpisodeColumn::Title);
+            target = m_document.episodeCount() + 1;
+        });
     } else {
         guard.step(108, [&] {
             if (m_selectedEpisode < 1 || m_selectedEpisode > m_document.episodeCount())
@@ -303,8 +309,8 @@ void EpisodeDialog::save() {
         });
         if (target > 0) {
             guard.step(110, [&] {
-                m_document.setEpisodeColumn(target, EpisodeColumn::Title,
-                                            field(EpisodeColumn::Title));
+                episode = m_document.episode(target);
+                episode[EpisodeColumn::Title] = field(EpisodeColumn::Title);
             });
         }
     }
@@ -313,13 +319,13 @@ void EpisodeDialog::save() {
     // Without a target row the typed texts have nowhere to go; the missing
     // row was reported once above.
     for (int column = 1; target > 0 && column < columns; ++column) {
-        guard.step(114, [&] { m_document.setEpisodeColumn(target, column, field(column)); });
+        guard.step(114, [&] { episode[column] = field(column); });
         guard.enter(116);
     }
+    PodcastDocument::Namespaces namespaces = m_document.namespaces();
     if (target > 0 && m_extraEdited) {
         guard.step(116, [&] {
-            m_document.setEpisodeExtra(target, m_extra);
-            PodcastDocument::Namespaces namespaces = m_document.namespaces();
+            episode.extra = m_extra;
             for (const auto &binding : m_addedNamespaces) {
                 const bool bound =
                     std::any_of(namespaces.begin(), namespaces.end(),
@@ -327,10 +333,12 @@ void EpisodeDialog::save() {
                 if (!bound)
                     namespaces.append(binding);
             }
-            m_document.setNamespaces(namespaces);
         });
     }
-    guard.step(118, [&] { m_document.setDocumentChanged(true); });
+    guard.step(118, [&] {
+        if (target > 0)
+            m_saved = Saved{std::move(episode), target, addMode, std::move(namespaces)};
+    });
     guard.step(120, [&] { accept(); });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "look/FormGrowth.h"
+#include "model/Episode.h"
 #include "model/EpisodeColumn.h"
 
 #include <QByteArray>
@@ -10,6 +11,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class EpisodeBoxHelp;
 class ErrorReporter;
@@ -71,6 +73,17 @@ public:
         m_runLargerText = std::move(run);
     }
 
+    // What "Save" made: the episode, the row it is for (one past the last
+    // when it is new) and the document's prefixes with those its tags need.
+    // Nothing until Save went through; the dialog never changes the document.
+    struct Saved {
+        Episode episode;
+        qsizetype number = 0;
+        bool added = false;
+        QList<std::pair<QString, QString>> namespaces;
+    };
+    const std::optional<Saved> &saved() const { return m_saved; }
+
     // Escape, the close box and "Cancel" all end here.
     void reject() override;
 
@@ -103,4 +116,5 @@ private:
     bool m_extraEdited = false;
     QByteArray m_extra;
     QList<std::pair<QString, QString>> m_addedNamespaces;
+    std::optional<Saved> m_saved;
 };
