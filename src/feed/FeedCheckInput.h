@@ -1,0 +1,23 @@
+#pragma once
+
+#include "FeedFinding.h"
+#include "xml/XmlNode.h"
+
+#include <QList>
+#include <QString>
+#include <functional>
+
+class PodcastDocument;
+
+// What a rule kept outside FeedCheck.cpp sees of a check: the document, its
+// kept elements, and where findings go.
+struct FeedCheckInput {
+    using Elements = std::function<QList<XmlNode>(qsizetype number, const QString &namespaceName,
+                                                  const QString &localName)>;
+    using Report = std::function<void(const FeedFinding::Place &place, const QString &message)>;
+
+    const PodcastDocument &document;
+    // The kept elements of the channel (number 0) or of episode `number`.
+    Elements elements;
+    Report report;
+};
