@@ -8,6 +8,7 @@
 #include "EditEpisodeCommand.h"
 #include "FeedFileCommands.h"
 #include "FieldUndoRouter.h"
+#include "FindingFixes.h"
 #include "MoveEpisodesCommand.h"
 #include "RemoveEpisodeCommand.h"
 #include "ReplaceDocumentCommand.h"
@@ -869,6 +870,8 @@ void MainWindow::addCheckFeedCommand() {
 
 void MainWindow::checkFeed() {
     FeedCheckDialog dialog(FeedCheck::check(*m_document), this);
+    FindingFixes fixes(*m_document, *m_undoStack, m_files->path());
+    fixes.attach(dialog);
     if (m_services.showFeedCheckDialog)
         m_services.showFeedCheckDialog(dialog);
     else
@@ -885,7 +888,7 @@ void MainWindow::goToFinding(const FeedFinding &finding) {
         return;
     }
     if (place.episode == 0 && !place.tag.isEmpty()) {
-        editPodcastTags(); // the channel's kept content
+        editPodcastTags(place.tag); // the channel's kept content, at the tag
         return;
     }
     if (place.episode < 1 || place.episode > m_document->episodeCount())
@@ -905,7 +908,7 @@ void MainWindow::addMoreTagsCommand() {
     m_moreTags->setShortcutContext(Qt::WindowShortcut);
     m_moreTags->setToolTip(QStringLiteral("More Tags (%1)")
                                .arg(m_moreTags->shortcut().toString(QKeySequence::NativeText)));
-    connect(m_moreTags, &QAction::triggered, this, &MainWindow::editPodcastTags);
+    connect(m_moreTags, &QAction::triggered, this, [this] { editPodcastTags(); });
     addAction(m_moreTags);
     // Found by a right-click on the podcast's frame, beside the boxes.
     m_podcastFrame->addAction(m_moreTags);
@@ -917,12 +920,14 @@ void MainWindow::addMoreTagsCommand() {
                  m_checkFeed->shortcut().toString(QKeySequence::NativeText)));
 }
 
-void MainWindow::editPodcastTags() {
+void MainWindow::editPodcastTags(const QString &tag) {
     TagTemplates::Context context;
     context.websiteLink = m_document->field(ChannelField::Link);
     context.ownerEmail = m_document->field(ChannelField::OwnerEmail);
     MoreTagsDialog dialog(MoreTagsDialog::Scope::Podcast, m_document->channelExtra(),
                           m_document->namespaces(), context, m_services.messages, this);
+    if (!tag.isEmpty())
+        dialog.placeCursorAtTag(tag);
     const int result =
         m_services.showMoreTagsDialog ? m_services.showMoreTagsDialog(dialog) : dialog.exec();
     if (result != QDialog::Accepted)

@@ -103,7 +103,8 @@ private:
     void checkFeed();
     void goToFinding(const FeedFinding &finding);
     void addMoreTagsCommand();
-    void editPodcastTags();
+    // The channel's More Tags, with the cursor on `tag` when one is given.
+    void editPodcastTags(const QString &tag = QString());
     void addMediaFromDialog();
     void moveSelectedEpisode(int step);
     void selectEpisodes(qsizetype first, qsizetype count);
