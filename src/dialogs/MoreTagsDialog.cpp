@@ -170,8 +170,20 @@ bool MoreTagsDialog::replaceSingleTag(const QString &tag, const QString &xml) {
         cursor.setPosition(int(found[i].first + found[i].second), QTextCursor::KeepAnchor);
         if (i > 0) {
             cursor.removeSelectedText();
-            if (cursor.block().text().trimmed().isEmpty()) {
-                cursor.select(QTextCursor::BlockUnderCursor);
+            const QTextBlock block = cursor.block();
+            if (block.text().trimmed().isEmpty()) {
+                // The line goes with its line break.
+                const int start = block.position();
+                const int end = start + block.length() - 1;
+                if (block.blockNumber() > 0) {
+                    cursor.setPosition(start - 1);
+                    cursor.setPosition(end, QTextCursor::KeepAnchor);
+                } else {
+                    cursor.setPosition(start);
+                    cursor.setPosition(
+                        std::min(end + 1, m_editor->document()->characterCount() - 1),
+                        QTextCursor::KeepAnchor);
+                }
                 cursor.removeSelectedText();
             }
         } else {
