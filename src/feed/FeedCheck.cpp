@@ -1,7 +1,8 @@
 #include "FeedCheck.h"
 
-#include "AppleCategories.h"
 #include "FeedCheckApple.h"
+#include "FeedCheckCategories.h"
+#include "FeedCheckEpisodes.h"
 #include "FeedCheckInput.h"
 #include "FeedCheckSaving.h"
 #include "FeedCheckValues.h"
@@ -30,15 +31,6 @@ constexpr auto Warning = Severity::Warning;
 using FeedCheck::Source;
 
 using namespace FeedCheckValues;
-using AppleCategories::Category;
-using AppleCategories::isRetired;
-using AppleCategories::isRetiredSubcategory;
-using AppleCategories::isSubcategoryOf;
-using AppleCategories::parentOf;
-
-const Category *findCategory(const QString &name) {
-    return AppleCategories::find(name);
-}
 
 // Channel first (fields in index order, then kept elements), then each
 // episode (columns in order, then its kept elements).
@@ -284,96 +276,6 @@ void channelImageExtension(const Scan &scan, Findings &out) {
                 u"The artwork address does not end in .jpg, .jpeg or .png."_qs);
 }
 
-void channelCategoryMissing(const Scan &scan, Findings &out) {
-    requireField(scan, out, ChannelField::Category,
-                 u"The podcast has no category; Apple requires one of its categories."_qs);
-}
-
-QString unknownCategoryMessage(const QString &name, bool inField) {
-    if (const Category *parent = parentOf(name)) {
-        return QStringLiteral("\"%1\" is a sub-category of %2: the category is %2.")
-            .arg(name, inField ? written(QString::fromLatin1(parent->name))
-                               : QString::fromLatin1(parent->name));
-    }
-    return QStringLiteral("\"%1\" is not one of Apple's categories.").arg(name);
-}
-
-void channelCategoryUnknown(const Scan &scan, Findings &out) {
-    const QString category = scan.field(ChannelField::Category);
-    if (!category.trimmed().isEmpty()) {
-        // The field is written as it stands, so an ampersand has to be typed
-        // as a reference.
-        if (category.contains(u'&') && !category.contains(QStringLiteral("&amp;")) &&
-            findCategory(category)) {
-            out.add(Place::ofField(ChannelField::Category),
-                    QStringLiteral("Write the category as \"%1\".").arg(written(category)));
-        } else if (!findCategory(unescaped(category)) || written(unescaped(category)) != category) {
-            if (!isRetired(unescaped(category)))
-                out.add(Place::ofField(ChannelField::Category),
-                        unknownCategoryMessage(category, true));
-        }
-    }
-    for (const XmlNode &node : scan.channel->elements(KeptContentReader::Itunes, u"category"_qs)) {
-        if (!KeptContentReader::hasAttribute(node, u"text"_qs))
-            continue;
-        const QString text = KeptContentReader::attribute(node, u"text"_qs);
-        if (!findCategory(text) && !isRetired(text))
-            out.add(Place::ofTag(u"itunes:category"_qs), unknownCategoryMessage(text, false));
-    }
-}
-
-// Each sub-category in the kept content with the name of its category: those
-// inside the written category's holder, and those of every further category.
-template<typename Function> void forEachSubcategory(const Scan &scan, Function function) {
-    bool holderSeen = false;
-    for (const XmlNode &node : scan.channel->elements(KeptContentReader::Itunes, u"category"_qs)) {
-        QString categoryName;
-        if (KeptContentReader::hasAttribute(node, u"text"_qs)) {
-            categoryName = KeptContentReader::attribute(node, u"text"_qs);
-        } else if (!holderSeen) {
-            // Carries the sub-categories of the category in the field.
-            holderSeen = true;
-            categoryName = unescaped(scan.field(ChannelField::Category));
-        } else {
-            continue;
-        }
-        for (const XmlNode &sub :
-             scan.channel->children(node, KeptContentReader::Itunes, u"category"_qs))
-            function(categoryName, KeptContentReader::attribute(sub, u"text"_qs));
-    }
-}
-
-void channelCategoryRetired(const Scan &scan, Findings &out) {
-    const QString category = unescaped(scan.field(ChannelField::Category));
-    if (isRetired(category) && !findCategory(category))
-        out.add(Place::ofField(ChannelField::Category),
-                QStringLiteral("\"%1\" is no longer one of Apple's categories.")
-                    .arg(scan.field(ChannelField::Category)));
-    for (const XmlNode &node : scan.channel->elements(KeptContentReader::Itunes, u"category"_qs)) {
-        const QString text = KeptContentReader::attribute(node, u"text"_qs);
-        if (KeptContentReader::hasAttribute(node, u"text"_qs) && isRetired(text) &&
-            !findCategory(text))
-            out.add(Place::ofTag(u"itunes:category"_qs),
-                    QStringLiteral("\"%1\" is no longer one of Apple's categories.").arg(text));
-    }
-    forEachSubcategory(scan, [&](const QString &categoryName, const QString &text) {
-        const Category *category = findCategory(categoryName);
-        if (category && !isSubcategoryOf(*category, text) && isRetiredSubcategory(text))
-            out.add(Place::ofTag(u"itunes:category"_qs),
-                    QStringLiteral("\"%1\" is no longer a sub-category of %2.")
-                        .arg(text, categoryName));
-    });
-}
-
-void channelSubcategoryUnknown(const Scan &scan, Findings &out) {
-    forEachSubcategory(scan, [&](const QString &categoryName, const QString &text) {
-        const Category *category = findCategory(categoryName);
-        if (category && !isSubcategoryOf(*category, text) && !isRetiredSubcategory(text))
-            out.add(Place::ofTag(u"itunes:category"_qs),
-                    QStringLiteral("\"%1\" is not a sub-category of %2.").arg(text, categoryName));
-    });
-}
-
 void channelExplicitMissing(const Scan &scan, Findings &out) {
     if (scan.channel->first(KeptContentReader::Itunes, u"explicit"_qs).isNull())
         out.add(Place::ofTag(u"itunes:explicit"_qs),
@@ -441,264 +343,6 @@ void podcastUrl(const Scan &scan, Findings &out) {
 void episodeImageAddress(const Scan &scan, Findings &out) {
     reportKeptAddresses(scan, out, [](const KeptAddress &kept) {
         return kept.namespaceName == &KeptContentReader::Itunes;
-    });
-}
-
-// Episodes
-
-void episodeTitleMissing(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        if (scan.column(number, EpisodeColumn::Title).trimmed().isEmpty())
-            out.add(Place::ofColumn(number, EpisodeColumn::Title), u"The episode has no title."_qs);
-    });
-}
-
-void enclosureMissing(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        if (scan.column(number, EpisodeColumn::Url).trimmed().isEmpty())
-            out.add(Place::ofColumn(number, EpisodeColumn::Url),
-                    u"The episode has no media file address."_qs);
-    });
-}
-
-void enclosureUrl(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString url = scan.column(number, EpisodeColumn::Url).trimmed();
-        if (url.isEmpty() || isHttpAddress(url))
-            return;
-        out.add(Place::ofColumn(number, EpisodeColumn::Url), addressProblem(url));
-    });
-}
-
-void enclosureLength(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString length = scan.column(number, EpisodeColumn::Length).trimmed();
-        static const QRegularExpression zeros(QStringLiteral("^[+]?0+$"));
-        if (length.isEmpty())
-            out.add(Place::ofColumn(number, EpisodeColumn::Length),
-                    u"The media file's length in bytes is missing."_qs);
-        else if (!isPositiveLength(length) && !zeros.match(length).hasMatch())
-            out.add(
-                Place::ofColumn(number, EpisodeColumn::Length),
-                QStringLiteral("The length \"%1\" is not a whole number of bytes.").arg(length));
-    });
-}
-
-void enclosureLengthZero(const Scan &scan, Findings &out) {
-    static const QRegularExpression zeros(QStringLiteral("^[+]?0+$"));
-    forEachEpisode(scan, [&](qsizetype number) {
-        if (zeros.match(scan.column(number, EpisodeColumn::Length).trimmed()).hasMatch())
-            out.add(Place::ofColumn(number, EpisodeColumn::Length),
-                    u"The length is 0; give the file's size in bytes."_qs);
-    });
-}
-
-void enclosureType(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString type = scan.column(number, EpisodeColumn::Type).trimmed();
-        if (type.isEmpty())
-            out.add(Place::ofColumn(number, EpisodeColumn::Type),
-                    u"The media file's type is missing, such as audio/mpeg."_qs);
-        else if (!isMimeType(type))
-            out.add(Place::ofColumn(number, EpisodeColumn::Type),
-                    QStringLiteral("\"%1\" is not a media type such as audio/mpeg.").arg(type));
-    });
-}
-
-QString bareType(const QString &type) {
-    return type.section(u';', 0, 0).trimmed();
-}
-
-void enclosureTypeUnknown(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString type = bareType(scan.column(number, EpisodeColumn::Type));
-        if (!type.contains(u'/') || isKnownType(type))
-            return;
-        QString message;
-        if (type.startsWith(u"video/", Qt::CaseInsensitive))
-            message = QStringLiteral("%1 is a video type the directories do not play; use "
-                                     "video/mp4, video/x-m4v or video/quicktime.");
-        else if (type.startsWith(u"audio/", Qt::CaseInsensitive))
-            message = QStringLiteral("%1 is an audio type the directories do not play; use "
-                                     "audio/mpeg, audio/x-m4a or audio/aac.");
-        else
-            message = QStringLiteral("%1 is not an audio or video type the directories play.");
-        out.add(Place::ofColumn(number, EpisodeColumn::Type), message.arg(type));
-    });
-}
-
-void enclosureTypeMismatch(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString type = bareType(scan.column(number, EpisodeColumn::Type));
-        const QString extension = extensionOf(scan.column(number, EpisodeColumn::Url));
-        const MediaType *media = mediaOf(extension);
-        if (!media || !isKnownType(type))
-            return;
-        const bool agrees =
-            std::any_of(media->types.begin(), media->types.end(), [&](const char *t) {
-                return type.compare(QLatin1StringView(t), Qt::CaseInsensitive) == 0;
-            });
-        if (!agrees)
-            out.add(Place::ofColumn(number, EpisodeColumn::Type),
-                    QStringLiteral("The type %1 does not fit a .%2 file; use %3.")
-                        .arg(type, extension, QString::fromLatin1(*media->types.begin())));
-    });
-}
-
-bool guidIsPermaLink(const Scan &scan, qsizetype number) {
-    // The first guid without text of its own carries the written guid's attributes.
-    for (const XmlNode &node : scan.episode(number).elements(QString(), u"guid"_qs)) {
-        if (!node.hasOwnText())
-            return KeptContentReader::attribute(node, u"isPermaLink"_qs).trimmed() != u"false";
-    }
-    return true;
-}
-
-void guidDuplicate(const Scan &scan, Findings &out) {
-    QHash<QString, qsizetype> seen;
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString guid = scan.column(number, EpisodeColumn::Guid).trimmed();
-        if (guid.isEmpty())
-            return;
-        const auto found = seen.constFind(guid);
-        if (found != seen.constEnd())
-            out.add(Place::ofColumn(number, EpisodeColumn::Guid),
-                    QStringLiteral("The GUID is the same as episode %1's.").arg(*found));
-        else
-            seen.insert(guid, number);
-    });
-}
-
-void guidPermaLink(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString guid = scan.column(number, EpisodeColumn::Guid).trimmed();
-        if (!guid.isEmpty() && !isHttpAddress(guid) && isUriReference(guid) &&
-            guidIsPermaLink(scan, number))
-            out.add(Place::ofColumn(number, EpisodeColumn::Guid),
-                    QStringLiteral("The GUID \"%1\" is not an address, so it needs "
-                                   "isPermaLink=\"false\".")
-                        .arg(guid));
-    });
-}
-
-void urlDuplicate(const Scan &scan, Findings &out) {
-    QHash<QString, qsizetype> seen;
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString url = scan.column(number, EpisodeColumn::Url).trimmed();
-        if (url.isEmpty())
-            return;
-        const auto found = seen.constFind(url);
-        if (found != seen.constEnd())
-            out.add(
-                Place::ofColumn(number, EpisodeColumn::Url),
-                QStringLiteral("The media file address is the same as episode %1's.").arg(*found));
-        else
-            seen.insert(url, number);
-    });
-}
-
-void pubDateFormat(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString date = scan.column(number, EpisodeColumn::PubDate).trimmed();
-        if (!date.isEmpty() && !hasRfc822Form(date))
-            out.add(Place::ofColumn(number, EpisodeColumn::PubDate),
-                    QStringLiteral("\"%1\" is not a date such as Mon, 05 Feb 2024 06:00:00 +0000.")
-                        .arg(date));
-    });
-}
-
-void pubDateExact(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString date = scan.column(number, EpisodeColumn::PubDate).trimmed();
-        if (hasRfc822Form(date) && !parseRfc2822(date).isValid())
-            out.add(Place::ofColumn(number, EpisodeColumn::PubDate),
-                    QStringLiteral("\"%1\" is not a day that exists, has the wrong weekday or a "
-                                   "two-digit year; write it as Mon, 05 Feb 2024 06:00:00 +0000.")
-                        .arg(date));
-    });
-}
-
-void pubDateFuture(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QDateTime date = parseRfc2822(scan.column(number, EpisodeColumn::PubDate));
-        if (date.isValid() && date > scan.now)
-            out.add(Place::ofColumn(number, EpisodeColumn::PubDate),
-                    u"The publication date lies in the future."_qs);
-    });
-}
-
-void durationFormat(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString duration = scan.column(number, EpisodeColumn::Duration).trimmed();
-        if (!duration.isEmpty() && !isDuration(duration))
-            out.add(Place::ofColumn(number, EpisodeColumn::Duration),
-                    QStringLiteral("The duration \"%1\" is not seconds, MM:SS or H:MM:SS.")
-                        .arg(duration));
-    });
-}
-
-void episodeExplicitValue(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString value = scan.column(number, EpisodeColumn::Explicit).trimmed();
-        if (!value.isEmpty() && !isTrueFalse(value) && !isYesNoClean(value))
-            out.add(Place::ofColumn(number, EpisodeColumn::Explicit),
-                    QStringLiteral("The explicit value is \"%1\"; Apple takes true or false.")
-                        .arg(value));
-    });
-}
-
-void episodeExplicitLegacy(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString value = scan.column(number, EpisodeColumn::Explicit).trimmed();
-        if (isYesNoClean(value))
-            out.add(Place::ofColumn(number, EpisodeColumn::Explicit),
-                    QStringLiteral("\"%1\" is an old explicit value; write %2.")
-                        .arg(value, value.compare(u"yes", Qt::CaseInsensitive) == 0 ? u"true"_qs
-                                                                                    : u"false"_qs));
-    });
-}
-
-void episodeNumbers(const Scan &scan, Findings &out, const QString &local) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        for (const XmlNode &node :
-             scan.episode(number).elements(KeptContentReader::Itunes, local)) {
-            if (!isPositiveWholeNumber(node.text()))
-                out.add(Place::ofTag(u"itunes:"_qs + local, number),
-                        QStringLiteral("itunes:%1 is \"%2\"; it takes a whole number from 1.")
-                            .arg(local, node.text()));
-        }
-    });
-}
-
-void episodeNumber(const Scan &scan, Findings &out) {
-    episodeNumbers(scan, out, u"episode"_qs);
-}
-
-void episodeSeason(const Scan &scan, Findings &out) {
-    episodeNumbers(scan, out, u"season"_qs);
-}
-
-void episodeType(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        for (const XmlNode &node :
-             scan.episode(number).elements(KeptContentReader::Itunes, u"episodeType"_qs)) {
-            const QString type = node.text();
-            if (type != u"full" && type != u"trailer" && type != u"bonus")
-                out.add(Place::ofTag(u"itunes:episodeType"_qs, number),
-                        QStringLiteral("The episode type is \"%1\"; Apple takes full, trailer or "
-                                       "bonus.")
-                            .arg(type));
-        }
-    });
-}
-
-void serialNeedsNumber(const Scan &scan, Findings &out) {
-    if (!scan.isSerial())
-        return;
-    forEachEpisode(scan, [&](qsizetype number) {
-        if (scan.episode(number).first(KeptContentReader::Itunes, u"episode"_qs).isNull())
-            out.add(Place::ofTag(u"itunes:episode"_qs, number),
-                    u"The show is serial, so every episode needs itunes:episode."_qs);
     });
 }
 
@@ -778,7 +422,10 @@ template<void (*Rule)(const FeedCheckInput &)> void external(const Scan &scan, F
               return number == 0 ? scan.channel->elements(namespaceName, localName)
                                  : scan.episode(number).elements(namespaceName, localName);
           },
-          [&out](const Place &place, const QString &message) { out.add(place, message); }});
+          [&out](const Place &place, const QString &message) { out.add(place, message); }, scan.now,
+          [&scan](const XmlNode &parent, const QString &namespaceName, const QString &localName) {
+              return scan.channel->children(parent, namespaceName, localName);
+          }});
 }
 
 // The rules, each with its stable id, severity and source.
@@ -799,16 +446,16 @@ const Entry Rules[] = {
       "The podcast has a description."},
      channelDescriptionMissing},
     {{"channel-category-missing", Error, Source::ApplePodcasts, "The podcast has a category."},
-     channelCategoryMissing},
+     external<FeedCheckCategories::channelCategoryMissing>},
     {{"channel-category-unknown", Error, Source::AppleCategories,
       "Each category is one of Apple's, spelled exactly."},
-     channelCategoryUnknown},
+     external<FeedCheckCategories::channelCategoryUnknown>},
     {{"channel-category-retired", Warning, Source::AppleCategories,
       "No category comes from Apple's retired list."},
-     channelCategoryRetired},
+     external<FeedCheckCategories::channelCategoryRetired>},
     {{"channel-subcategory-unknown", Error, Source::AppleCategories,
       "Each sub-category belongs to its category."},
-     channelSubcategoryUnknown},
+     external<FeedCheckCategories::channelSubcategoryUnknown>},
     {{"channel-owner-email", Error, Source::ApplePodcasts,
       "The owner e-mail is an e-mail address."},
      channelOwnerEmail},
@@ -839,65 +486,66 @@ const Entry Rules[] = {
       "https address."},
      podcastUrl},
     {{"episode-title-missing", Error, Source::ApplePodcasts, "Every episode has a title."},
-     episodeTitleMissing},
+     external<FeedCheckEpisodes::episodeTitleMissing>},
     {{"enclosure-missing", Error, Source::ApplePodcasts, "Every episode has a media file address."},
-     enclosureMissing},
+     external<FeedCheckEpisodes::enclosureMissing>},
     {{"enclosure-url", Error, Source::ApplePodcasts,
       "The media file address is a full http or https address without blanks."},
-     enclosureUrl},
+     external<FeedCheckEpisodes::enclosureUrl>},
     {{"enclosure-type", Error, Source::Rss2, "The media type is given and is a MIME type."},
-     enclosureType},
+     external<FeedCheckEpisodes::enclosureType>},
     {{"enclosure-type-unknown", Warning, Source::ApplePodcasts,
       "The media type is an audio or video type the directories play."},
-     enclosureTypeUnknown},
+     external<FeedCheckEpisodes::enclosureTypeUnknown>},
     {{"enclosure-type-mismatch", Warning, Source::ApplePodcasts,
       "The media type agrees with the file's extension."},
-     enclosureTypeMismatch},
+     external<FeedCheckEpisodes::enclosureTypeMismatch>},
     {{"enclosure-length", Error, Source::Rss2, "The length is a whole number of bytes."},
-     enclosureLength},
-    {{"enclosure-length-zero", Error, Source::Rss2, "The length is not 0."}, enclosureLengthZero},
+     external<FeedCheckEpisodes::enclosureLength>},
+    {{"enclosure-length-zero", Error, Source::Rss2, "The length is not 0."},
+     external<FeedCheckEpisodes::enclosureLengthZero>},
     {{"guid-duplicate", Error, Source::ApplePodcasts, "No two episodes share a GUID."},
-     guidDuplicate},
+     external<FeedCheckEpisodes::guidDuplicate>},
     {{"guid-not-address", Error, Source::Rss2,
       "A GUID that cannot be an address has isPermaLink=\"false\"."},
      external<FeedCheckW3c::permalinkGuids>},
     {{"guid-permalink", Warning, Source::Rss2,
       "A GUID that is not an address has isPermaLink=\"false\"."},
-     guidPermaLink},
+     external<FeedCheckEpisodes::guidPermaLink>},
     {{"enclosure-url-duplicate", Error, Source::ApplePodcasts,
       "No two episodes share a media file address."},
-     urlDuplicate},
+     external<FeedCheckEpisodes::urlDuplicate>},
     {{"pubdate-format", Error, Source::Rss2,
       "The publication date is written as RFC 822 has it, with English names."},
-     pubDateFormat},
+     external<FeedCheckEpisodes::pubDateFormat>},
     {{"pubdate-exact", Warning, Source::ApplePodcasts,
       "The publication date exists, with its weekday and a four-digit year."},
-     pubDateExact},
+     external<FeedCheckEpisodes::pubDateExact>},
     {{"pubdate-future", Warning, Source::ApplePodcasts,
       "The publication date does not lie in the future."},
-     pubDateFuture},
+     external<FeedCheckEpisodes::pubDateFuture>},
     {{"duration-format", Error, Source::ApplePodcasts,
       "The duration is seconds, MM:SS or H:MM:SS."},
-     durationFormat},
+     external<FeedCheckEpisodes::durationFormat>},
     {{"explicit-value", Error, Source::ApplePodcasts,
       "An episode's explicit value is true or false."},
-     episodeExplicitValue},
+     external<FeedCheckEpisodes::episodeExplicitValue>},
     {{"explicit-legacy", Warning, Source::ApplePodcasts,
       "An episode's explicit value is not the old yes, no or clean."},
-     episodeExplicitLegacy},
+     external<FeedCheckEpisodes::episodeExplicitLegacy>},
     {{"episode-number", Error, Source::ApplePodcasts, "itunes:episode is a whole number from 1."},
-     episodeNumber},
+     external<FeedCheckEpisodes::episodeNumber>},
     {{"episode-season", Error, Source::ApplePodcasts, "itunes:season is a whole number from 1."},
-     episodeSeason},
+     external<FeedCheckEpisodes::episodeSeason>},
     {{"episode-image-address", Error, Source::ApplePodcasts,
       "An episode's itunes:image is a full http or https address."},
      episodeImageAddress},
     {{"episode-type", Error, Source::ApplePodcasts,
       "itunes:episodeType is full, trailer or bonus."},
-     episodeType},
+     external<FeedCheckEpisodes::episodeType>},
     {{"serial-episode-number", Error, Source::ApplePodcasts,
       "In a serial show every episode has itunes:episode."},
-     serialNeedsNumber},
+     external<FeedCheckEpisodes::serialNeedsNumber>},
     {{"address-blanks", Warning, Source::Rss2, "No address starts or ends with a blank."},
      addressBlanks},
     {{"contact-address", Error, Source::Rss2,

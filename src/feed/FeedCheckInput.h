@@ -3,6 +3,7 @@
 #include "FeedFinding.h"
 #include "xml/XmlNode.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -20,4 +21,10 @@ struct FeedCheckInput {
     // The kept elements of the channel (number 0) or of episode `number`.
     Elements elements;
     Report report;
+    // Which publication dates lie in the future.
+    QDateTime now;
+    // The children of a kept element of the channel.
+    std::function<QList<XmlNode>(const XmlNode &parent, const QString &namespaceName,
+                                 const QString &localName)>
+        children;
 };
