@@ -23,7 +23,15 @@ std::pair<QString, QString> nameOf(const QString &tag) {
 }
 
 void reportRepeated(const FeedCheckInput &input, qsizetype number, const QStringList &tags) {
+    const QByteArray &block =
+        number == 0 ? input.document.channelExtra() : input.document.episode(number).extra;
     for (const QString &tag : tags) {
+        // Read only where the name is written twice: a feed's thousands of
+        // blocks are not each searched for a dozen tags.
+        const QByteArray opening = '<' + tag.toUtf8();
+        const qsizetype first = block.indexOf(opening);
+        if (first < 0 || block.indexOf(opening, first + opening.size()) < 0)
+            continue;
         const auto [namespaceName, local] = nameOf(tag);
         if (local.isEmpty())
             continue;
