@@ -29,6 +29,8 @@ private Q_SLOTS:
     void manyFindings_firstOfEachRuleThenACount_data();
     void manyFindings_firstOfEachRuleThenACount();
     void keptContent_readAmongThousandsOfPrefixes();
+    void messages_sayWhatIsWrong_data();
+    void messages_sayWhatIsWrong();
     void validatorErrors_eachHaveAnError_data();
     void validatorErrors_eachHaveAnError();
     void rssErrors_onlyWhereTheValidatorReportsThem();
@@ -567,6 +569,46 @@ void tst_FeedCheck::keptContent_readAmongThousandsOfPrefixes() {
     document.setNamespaces(namespaces);
     QCOMPARE(describe(FeedCheck::check(document, Now)),
              QStringList{u"episode-number @ Episode 1, itunes:episode"_qs});
+}
+
+void tst_FeedCheck::messages_sayWhatIsWrong_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a video type is video")
+        << int(EpisodeColumn::Type) << u"video/mpeg"_qs << u"enclosure-type-unknown"_qs
+        << u"video/mpeg is a video type the directories do not play; use video/mp4, "
+           "video/x-m4v or video/quicktime."_qs;
+    QTest::newRow("an audio type is audio")
+        << int(EpisodeColumn::Type) << u"audio/x-ms-wma"_qs << u"enclosure-type-unknown"_qs
+        << u"audio/x-ms-wma is an audio type the directories do not play; use audio/mpeg, "
+           "audio/x-m4a or audio/aac."_qs;
+    QTest::newRow("neither audio nor video")
+        << int(EpisodeColumn::Type) << u"text/html"_qs << u"enclosure-type-unknown"_qs
+        << u"text/html is not an audio or video type the directories play."_qs;
+    QTest::newRow("an address with a blank")
+        << int(EpisodeColumn::Url) << u"https://example.org/a b.mp3"_qs << u"enclosure-url"_qs
+        << u"The address \"https://example.org/a b.mp3\" has a blank; write it as %20."_qs;
+    QTest::newRow("a bare ampersand")
+        << int(EpisodeColumn::Title) << u"Q&A"_qs << u"save-refused"_qs
+        << u"Save refuses this: \"&\" must be written as \"&amp;\"."_qs;
+}
+
+void tst_FeedCheck::messages_sayWhatIsWrong() {
+    QFETCH(int, column);
+    QFETCH(QString, value);
+    QFETCH(QString, rule);
+    QFETCH(QString, message);
+    Case c{"", {}, {{column, value}}, {}, GoodChannel, {}, {}};
+    PodcastDocument document;
+    build(document, c);
+    QStringList messages;
+    for (const FeedFinding &finding : FeedCheck::check(document, Now)) {
+        if (finding.rule == rule)
+            messages.append(finding.message);
+    }
+    QCOMPARE(messages, QStringList{message});
 }
 
 void tst_FeedCheck::validatorErrors_eachHaveAnError_data() {
