@@ -13,8 +13,6 @@ private Q_SLOTS:
     void fix_mendsItsFindingOnly_data();
     void fix_mendsItsFindingOnly();
     void fixAll_mendsEveryFindingOfTheRule();
-    void escaped_leavesReferencesAndUnknownNames_data();
-    void escaped_leavesReferencesAndUnknownNames();
     void unsafe_offersNoFix_data();
     void unsafe_offersNoFix();
     void mediaBesideFeed_givesLengthAndDuration();
@@ -161,26 +159,6 @@ void tst_FeedFix::fixAll_mendsEveryFindingOfTheRule() {
     for (qsizetype n = 1; n <= document.episodeCount(); ++n)
         QCOMPARE(fixed->episodes[n - 1][EpisodeColumn::Explicit], n % 2 ? u"false"_qs : u"true"_qs);
     QVERIFY(!FeedFix::fixAll(document, u"no-such-rule"_qs, FeedFix::Context()));
-}
-
-void tst_FeedFix::escaped_leavesReferencesAndUnknownNames_data() {
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<bool>("attribute");
-    QTest::addColumn<QString>("escaped");
-    QTest::newRow("bare") << u"A & B"_qs << false << u"A &amp; B"_qs;
-    QTest::newRow("references stay")
-        << u"&amp; &lt; &#233; &#xE9;"_qs << false << u"&amp; &lt; &#233; &#xE9;"_qs;
-    QTest::newRow("HTML name left for the user")
-        << u"caf&eacute; & co"_qs << false << u"caf&eacute; &amp; co"_qs;
-    QTest::newRow("markup in text stays") << u"<b>A & B</b>"_qs << false << u"<b>A &amp; B</b>"_qs;
-    QTest::newRow("attribute") << u"a<\"b\"&c"_qs << true << u"a&lt;&quot;b&quot;&amp;c"_qs;
-}
-
-void tst_FeedFix::escaped_leavesReferencesAndUnknownNames() {
-    QFETCH(QString, value);
-    QFETCH(bool, attribute);
-    QFETCH(QString, escaped);
-    QCOMPARE(FeedFix::escaped(value, attribute), escaped);
 }
 
 void tst_FeedFix::unsafe_offersNoFix_data() {
