@@ -1,5 +1,8 @@
 #include "FeedFileCommands.h"
 
+#include "FindingFixes.h"
+#include "feed/FeedFix.h"
+
 #include "BackgroundWork.h"
 #include "DocumentUndoStack.h"
 #include "EditorSettings.h"
@@ -266,9 +269,23 @@ void FeedFileCommands::save() {
         m_undoStack.markSaved();
         setPath(m_path, saved->stamp);
         return;
-    case SaveToFile::Result::Status::NotWellFormed:
+    case SaveToFile::Result::Status::NotWellFormed: {
+        // Values that escaping mends: the fix is offered in the refusal,
+        // and the save goes on once it is made.
+        FindingFixes fixes(m_document, m_undoStack, m_path);
+        if (FeedFix::fixRefusal(m_document)) {
+            const auto answer = m_services.messages.question(
+                QStringLiteral("XML is not valid.\n\n%1\n\nWrite each such character as "
+                               "shown, as one step you can undo, and save?")
+                    .arg(result.detail),
+                QString(), MessageService::Buttons::YesNo, MessageService::Answer::Yes);
+            if (answer == MessageService::Answer::Yes && fixes.applyRefusalFix())
+                save();
+            return;
+        }
         m_services.messages.notice(QStringLiteral("XML is not valid."), result.detail);
         return;
+    }
     case SaveToFile::Result::Status::WriteFailed:
         offerSaveAs(result.detail);
         return;

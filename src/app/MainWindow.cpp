@@ -9,6 +9,7 @@
 #include "EpisodeList.h"
 #include "FeedFileCommands.h"
 #include "FieldUndoRouter.h"
+#include "FindingFixes.h"
 #include "MainForm.h"
 #include "MoveEpisodesCommand.h"
 #include "SetFieldCommand.h"
@@ -390,6 +391,8 @@ void MainWindow::checkFeed() {
     if (!findings)
         return;
     FeedCheckDialog dialog(*findings, this);
+    FindingFixes fixes(*m_document, *m_undoStack, m_files->path());
+    fixes.attach(dialog);
     if (m_services.showFeedCheckDialog)
         m_services.showFeedCheckDialog(dialog);
     else
@@ -406,7 +409,7 @@ void MainWindow::goToFinding(const FeedFinding &finding) {
         return;
     }
     if (place.episode == 0 && !place.tag.isEmpty()) {
-        editPodcastTags(); // the channel's kept content
+        editPodcastTags(place.tag); // the channel's kept content, at the tag
         return;
     }
     if (place.episode < 1 || place.episode > m_document->episodeCount())
@@ -426,7 +429,7 @@ void MainWindow::addMoreTagsCommand() {
     m_moreTags->setShortcutContext(Qt::WindowShortcut);
     m_moreTags->setToolTip(QStringLiteral("More Tags (%1)")
                                .arg(m_moreTags->shortcut().toString(QKeySequence::NativeText)));
-    connect(m_moreTags, &QAction::triggered, this, &MainWindow::editPodcastTags);
+    connect(m_moreTags, &QAction::triggered, this, [this] { editPodcastTags(); });
     addAction(m_moreTags);
     // Found by a right-click on the podcast's frame, beside the boxes.
     QGroupBox *frame = m_form->podcastFrame();
@@ -438,12 +441,14 @@ void MainWindow::addMoreTagsCommand() {
                                m_checkFeed->shortcut().toString(QKeySequence::NativeText)));
 }
 
-void MainWindow::editPodcastTags() {
+void MainWindow::editPodcastTags(const QString &tag) {
     TagTemplates::Context context;
     context.websiteLink = m_document->field(ChannelField::Link);
     context.ownerEmail = m_document->field(ChannelField::OwnerEmail);
     MoreTagsDialog dialog(MoreTagsDialog::Scope::Podcast, m_document->channelExtra(),
                           m_document->namespaces(), context, m_services.messages, this);
+    if (!tag.isEmpty())
+        dialog.placeCursorAtTag(tag);
     const int result =
         m_services.showMoreTagsDialog ? m_services.showMoreTagsDialog(dialog) : dialog.exec();
     if (result != QDialog::Accepted)

@@ -92,7 +92,8 @@ private:
     void checkFeed();
     void goToFinding(const FeedFinding &finding);
     void addMoreTagsCommand();
-    void editPodcastTags();
+    // The channel's More Tags, with the cursor on `tag` when one is given.
+    void editPodcastTags(const QString &tag = QString());
 
     MainWindowServices m_services;
     QString m_applicationFolder;

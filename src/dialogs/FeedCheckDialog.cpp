@@ -5,10 +5,12 @@
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 QString count(qsizetype n, const char *one, const char *many) {
@@ -62,10 +64,21 @@ FeedCheckDialog::FeedCheckDialog(const QList<FeedFinding> &findings, QWidget *pa
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     m_close = buttons->button(QDialogButtonBox::Close);
-    // Enter in the list goes to the finding; it must not also close.
-    m_close->setAutoDefault(false);
-    m_close->setDefault(false);
+    m_fix = buttons->addButton(QStringLiteral("&Fix"), QDialogButtonBox::ActionRole);
+    m_fix->setObjectName(QStringLiteral("FeedCheckFix"));
+    m_fixAll =
+        buttons->addButton(QStringLiteral("Fix &All Like This"), QDialogButtonBox::ActionRole);
+    m_fixAll->setObjectName(QStringLiteral("FeedCheckFixAll"));
+    // Enter in the list goes to the finding; it must not also close or fix.
+    for (QPushButton *button : {m_close, m_fix, m_fixAll}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_fix, &QPushButton::clicked, this, [this] { requestFix(false); });
+    connect(m_fixAll, &QPushButton::clicked, this, [this] { requestFix(true); });
+    connect(m_view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &FeedCheckDialog::updateFixButtons);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_summary);
@@ -79,6 +92,46 @@ FeedCheckDialog::FeedCheckDialog(const QList<FeedFinding> &findings, QWidget *pa
     } else {
         m_close->setFocus();
     }
+    updateFixButtons();
+}
+
+void FeedCheckDialog::setFixes(CanFix canFix, Describe describe) {
+    m_canFix = std::move(canFix);
+    m_describe = std::move(describe);
+    updateFixButtons();
+}
+
+void FeedCheckDialog::setFindings(const QList<FeedFinding> &findings) {
+    const int row = m_view->currentIndex().row();
+    m_model->setFindings(findings);
+    m_summary->setText(summaryText(findings));
+    // The row that was fixed is gone: the next one takes its place.
+    if (m_model->rowCount() > 0) {
+        m_view->setCurrentIndex(m_model->index(std::clamp(row, 0, m_model->rowCount() - 1), 0));
+        m_view->setFocus();
+    } else {
+        m_close->setFocus();
+    }
+    updateFixButtons();
+}
+
+void FeedCheckDialog::updateFixButtons() {
+    const QModelIndex current = m_view->currentIndex();
+    const bool fixable = current.isValid() && m_canFix && m_canFix(m_model->finding(current.row()));
+    m_fix->setEnabled(fixable);
+    m_fixAll->setEnabled(fixable);
+    const QString what =
+        fixable && m_describe ? m_describe(m_model->finding(current.row())) : QString();
+    m_fix->setToolTip(what);
+    m_fixAll->setToolTip(what.isEmpty() ? what
+                                        : what + QStringLiteral(" Every finding of this rule."));
+}
+
+void FeedCheckDialog::requestFix(bool all) {
+    const QModelIndex current = m_view->currentIndex();
+    if (!current.isValid() || !m_fix->isEnabled())
+        return;
+    Q_EMIT fixRequested(m_model->finding(current.row()), all);
 }
 
 void FeedCheckDialog::choose(const QModelIndex &index) {

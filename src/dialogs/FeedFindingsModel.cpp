@@ -66,3 +66,9 @@ QVariant FeedFindingsModel::headerData(int section, Qt::Orientation orientation,
         return {};
     }
 }
+
+void FeedFindingsModel::setFindings(QList<FeedFinding> findings) {
+    beginResetModel();
+    m_findings = std::move(findings);
+    endResetModel();
+}

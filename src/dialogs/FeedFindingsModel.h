@@ -17,6 +17,8 @@ public:
 
     const QList<FeedFinding> &findings() const { return m_findings; }
     const FeedFinding &finding(int row) const { return m_findings.at(row); }
+    // The findings of a new check, after a fix.
+    void setFindings(QList<FeedFinding> findings);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTextBlock>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -119,9 +120,89 @@ QString MoreTagsDialog::templateText(qsizetype index) {
     return QString();
 }
 
+namespace {
+// Where each element named `tag` stands in the text: start and length.
+QList<std::pair<qsizetype, qsizetype>> elementsNamed(const QString &text, const QString &tag) {
+    const QString name = QRegularExpression::escape(tag);
+    const QRegularExpression element(
+        QStringLiteral("<%1(?:\\s[^>]*)?(?:/>|>.*?</%1\\s*>)").arg(name),
+        QRegularExpression::DotMatchesEverythingOption);
+    QList<std::pair<qsizetype, qsizetype>> found;
+    for (const QRegularExpressionMatch &match : element.globalMatch(text))
+        found.append({match.capturedStart(), match.capturedLength()});
+    return found;
+}
+} // namespace
+
+void MoreTagsDialog::placeCursorAtTag(const QString &tag) {
+    const QList<std::pair<qsizetype, qsizetype>> found = elementsNamed(text(), tag);
+    QTextCursor cursor = m_editor->textCursor();
+    if (found.isEmpty())
+        cursor.movePosition(QTextCursor::End);
+    else
+        cursor.setPosition(int(found.first().first));
+    m_editor->setTextCursor(cursor);
+    m_editor->ensureCursorVisible();
+    m_editor->setFocus();
+}
+
+bool MoreTagsDialog::replaceSingleTag(const QString &tag, const QString &xml) {
+    const TagTemplates::Scope scope =
+        m_scope == Scope::Podcast ? TagTemplates::Scope::Podcast : TagTemplates::Scope::Episode;
+    if (!TagTemplates::singleTags(scope).contains(tag))
+        return false;
+    const QList<std::pair<qsizetype, qsizetype>> found = elementsNamed(text(), tag);
+    if (found.isEmpty())
+        return false;
+    const auto answer = m_messages.question(
+        QStringLiteral("The tags already hold %1, which may stand only once. Replace it with the "
+                       "new one?")
+            .arg(tag),
+        caption(m_scope), MessageService::Buttons::YesNo, MessageService::Answer::Yes);
+    if (answer != MessageService::Answer::Yes)
+        return true; // nothing inserted: a second one would be wrong
+    QTextCursor cursor = m_editor->textCursor();
+    cursor.beginEditBlock();
+    // From the last, so the earlier positions stay; the first takes the new
+    // text and any further one goes with its line.
+    for (qsizetype i = found.size() - 1; i >= 0; --i) {
+        cursor.setPosition(int(found[i].first));
+        cursor.setPosition(int(found[i].first + found[i].second), QTextCursor::KeepAnchor);
+        if (i > 0) {
+            cursor.removeSelectedText();
+            const QTextBlock block = cursor.block();
+            if (block.text().trimmed().isEmpty()) {
+                // The line goes with its line break.
+                const int start = block.position();
+                const int end = start + block.length() - 1;
+                if (block.blockNumber() > 0) {
+                    cursor.setPosition(start - 1);
+                    cursor.setPosition(end, QTextCursor::KeepAnchor);
+                } else {
+                    cursor.setPosition(start);
+                    cursor.setPosition(
+                        std::min(end + 1, m_editor->document()->characterCount() - 1),
+                        QTextCursor::KeepAnchor);
+                }
+                cursor.removeSelectedText();
+            }
+        } else {
+            cursor.insertText(xml);
+        }
+    }
+    cursor.endEditBlock();
+    cursor.setPosition(int(found.first().first));
+    m_editor->setTextCursor(cursor);
+    m_editor->ensureCursorVisible();
+    m_editor->setFocus();
+    return true;
+}
+
 void MoreTagsDialog::insertTemplate(qsizetype index) {
     const QString xml = templateText(index);
     if (xml.isEmpty())
+        return;
+    if (replaceSingleTag(TagTemplates::tagOf(xml), xml))
         return;
     QTextCursor cursor = m_editor->textCursor();
     cursor.beginEditBlock();

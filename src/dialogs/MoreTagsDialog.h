@@ -38,8 +38,12 @@ public:
     const WellKnownNamespaces::Namespaces &addedNamespaces() const { return m_added; }
 
     const QList<TagTemplates::Template> &templates() const { return m_templates; }
-    // Puts a template on a line of its own after the cursor's line.
+    // Puts a template on a line of its own after the cursor's line. A tag
+    // that may stand only once replaces the one the text has, once the user
+    // agrees.
     void insertTemplate(qsizetype index);
+    // The cursor on the first element named `tag`, or at the end without one.
+    void placeCursorAtTag(const QString &tag);
 
     // Asks for the feed's address when podcast:guid needs one and the text
     // names none; empty means cancelled.
@@ -56,6 +60,7 @@ public:
 
 private:
     QString templateText(qsizetype index);
+    bool replaceSingleTag(const QString &tag, const QString &xml);
 
     Scope m_scope;
     WellKnownNamespaces::Namespaces m_documentNamespaces;

@@ -1,6 +1,13 @@
 #include "FeedCheck.h"
 
 #include "EpisodeKeptElements.h"
+#include "FeedCheckApple.h"
+#include "FeedCheckCategories.h"
+#include "FeedCheckEpisodes.h"
+#include "FeedCheckInput.h"
+#include "FeedCheckSaving.h"
+#include "FeedCheckValues.h"
+#include "FeedCheckW3c.h"
 #include "FeedSchema.h"
 #include "FeedSource.h"
 #include "KeptContentReader.h"
@@ -24,354 +31,7 @@ constexpr auto Error = Severity::Error;
 constexpr auto Warning = Severity::Warning;
 using FeedCheck::Source;
 
-// Apple's categories and their sub-categories, spelled as Apple spells them.
-struct Category {
-    const char *name;
-    std::initializer_list<const char *> subcategories;
-};
-const std::initializer_list<Category> Categories{
-    {"Arts", {"Books", "Design", "Fashion & Beauty", "Food", "Performing Arts", "Visual Arts"}},
-    {"Business",
-     {"Careers", "Entrepreneurship", "Investing", "Management", "Marketing", "Non-Profit"}},
-    {"Comedy", {"Comedy Interviews", "Improv", "Stand-Up"}},
-    {"Education", {"Courses", "How To", "Language Learning", "Self-Improvement"}},
-    {"Fiction", {"Comedy Fiction", "Drama", "Science Fiction"}},
-    {"Government", {}},
-    {"History", {}},
-    {"Health & Fitness",
-     {"Alternative Health", "Fitness", "Medicine", "Mental Health", "Nutrition", "Sexuality"}},
-    {"Kids & Family", {"Education for Kids", "Parenting", "Pets & Animals", "Stories for Kids"}},
-    {"Leisure",
-     {"Animation & Manga", "Automotive", "Aviation", "Crafts", "Games", "Hobbies", "Home & Garden",
-      "Video Games"}},
-    {"Music", {"Music Commentary", "Music History", "Music Interviews"}},
-    {"News",
-     {"Business News", "Daily News", "Entertainment News", "News Commentary", "Politics",
-      "Sports News", "Tech News"}},
-    {"Religion & Spirituality",
-     {"Buddhism", "Christianity", "Hinduism", "Islam", "Judaism", "Religion", "Spirituality"}},
-    {"Science",
-     {"Astronomy", "Chemistry", "Earth Sciences", "Life Sciences", "Mathematics",
-      "Natural Sciences", "Nature", "Physics", "Social Sciences"}},
-    {"Society & Culture",
-     {"Documentary", "Personal Journals", "Philosophy", "Places & Travel", "Relationships"}},
-    {"Sports",
-     {"Baseball", "Basketball", "Cricket", "Fantasy Sports", "Football", "Golf", "Hockey", "Rugby",
-      "Running", "Soccer", "Swimming", "Tennis", "Volleyball", "Wilderness", "Wrestling"}},
-    {"Technology", {}},
-    {"True Crime", {}},
-    {"TV & Film", {"After Shows", "Film History", "Film Interviews", "Film Reviews", "TV Reviews"}},
-};
-
-// Names from Apple's lists before 2019: still met in feeds, no longer listed.
-const std::initializer_list<const char *> RetiredCategories{"Arts & Entertainment",
-                                                            "Audio Blogs",
-                                                            "Family",
-                                                            "Food",
-                                                            "Games & Hobbies",
-                                                            "Government & Organizations",
-                                                            "Health",
-                                                            "International",
-                                                            "Movies & Television",
-                                                            "News & Politics",
-                                                            "Politics",
-                                                            "Public Radio",
-                                                            "Science & Medicine",
-                                                            "Sports & Recreation",
-                                                            "Talk Radio",
-                                                            "Transportation",
-                                                            "Travel"};
-const std::initializer_list<const char *> RetiredSubcategories{"Literature",
-                                                               "Architecture",
-                                                               "Design",
-                                                               "Entertainment",
-                                                               "Games",
-                                                               "Performing Arts",
-                                                               "Photography",
-                                                               "Poetry",
-                                                               "Science Fiction",
-                                                               "Careers",
-                                                               "Finance",
-                                                               "Investing",
-                                                               "Management & Marketing",
-                                                               "News",
-                                                               "Shopping",
-                                                               "Education Technology",
-                                                               "Higher Education",
-                                                               "K-12",
-                                                               "Language Courses",
-                                                               "Training",
-                                                               "Automotive",
-                                                               "Aviation",
-                                                               "Hobbies",
-                                                               "Other Games",
-                                                               "Video Games",
-                                                               "Local",
-                                                               "National",
-                                                               "Non-Profit",
-                                                               "Regional",
-                                                               "Alternative Health",
-                                                               "Diet & Nutrition",
-                                                               "Fitness",
-                                                               "Fitness & Nutrition",
-                                                               "Relationships",
-                                                               "Self-Help",
-                                                               "Sexuality",
-                                                               "Buddhism",
-                                                               "Christianity",
-                                                               "Islam",
-                                                               "Judaism",
-                                                               "New Age",
-                                                               "Philosophy",
-                                                               "Other",
-                                                               "Spirituality",
-                                                               "Medicine",
-                                                               "Natural Sciences",
-                                                               "Social Sciences",
-                                                               "History",
-                                                               "Amateur",
-                                                               "College & High School",
-                                                               "Outdoor",
-                                                               "Professional",
-                                                               "Computers",
-                                                               "Developers",
-                                                               "Gadgets",
-                                                               "Information Technology",
-                                                               "Operating Systems",
-                                                               "Podcasting",
-                                                               "Smart Phones",
-                                                               "Software How-To",
-                                                               "Tech News",
-                                                               "Text/Speech",
-                                                               "Bicycles",
-                                                               "Commuting",
-                                                               "Australian",
-                                                               "Belgian",
-                                                               "Brazilian",
-                                                               "Canadian",
-                                                               "Chinese",
-                                                               "Dutch",
-                                                               "French",
-                                                               "German",
-                                                               "Hebrew",
-                                                               "Italian",
-                                                               "Japanese",
-                                                               "Norwegian",
-                                                               "Polish",
-                                                               "Portuguese",
-                                                               "Spanish",
-                                                               "Swedish"};
-
-bool listed(const std::initializer_list<const char *> &list, const QString &name) {
-    return std::any_of(list.begin(), list.end(),
-                       [&](const char *entry) { return name == QLatin1StringView(entry); });
-}
-
-const Category *findCategory(const QString &name) {
-    for (const Category &category : Categories) {
-        if (name == QLatin1StringView(category.name))
-            return &category;
-    }
-    return nullptr;
-}
-
-// The category whose sub-category this is, or none.
-const Category *parentOf(const QString &name) {
-    for (const Category &category : Categories) {
-        for (const char *sub : category.subcategories) {
-            if (name == QLatin1StringView(sub))
-                return &category;
-        }
-    }
-    return nullptr;
-}
-
-bool isRetired(const QString &name) {
-    return listed(RetiredCategories, name);
-}
-
-bool isRetiredSubcategory(const QString &name) {
-    return listed(RetiredSubcategories, name);
-}
-
-bool isSubcategoryOf(const Category &category, const QString &name) {
-    return listed(category.subcategories, name);
-}
-
-// Names as they have to stand in an attribute the editor writes unescaped.
-QString written(const QString &name) {
-    return QString(name).replace(u'&', QStringLiteral("&amp;"));
-}
-
-// The field holds the text as written into the file, references included.
-QString unescaped(const QString &text) {
-    QString plain = text;
-    plain.replace(QStringLiteral("&lt;"), QStringLiteral("<"))
-        .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
-        .replace(QStringLiteral("&quot;"), QStringLiteral("\""))
-        .replace(QStringLiteral("&apos;"), QStringLiteral("'"))
-        .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-    return plain;
-}
-
-// Audio and video files the directories play, by extension, with the types
-// that agree with each.
-struct MediaType {
-    const char *extension;
-    std::initializer_list<const char *> types;
-};
-const std::initializer_list<MediaType> MediaTypes{
-    {"mp3", {"audio/mpeg", "audio/mp3"}},
-    {"m4a", {"audio/x-m4a", "audio/mp4", "audio/m4a", "audio/aac"}},
-    {"aac", {"audio/aac", "audio/x-aac"}},
-    {"mp4", {"video/mp4", "audio/mp4"}},
-    {"m4v", {"video/x-m4v", "video/mp4"}},
-    {"mov", {"video/quicktime"}},
-    {"ogg", {"audio/ogg", "video/ogg"}},
-    {"oga", {"audio/ogg"}},
-    {"opus", {"audio/opus", "audio/ogg"}},
-    {"wav", {"audio/wav", "audio/x-wav", "audio/wave"}},
-    {"flac", {"audio/flac", "audio/x-flac"}},
-    {"webm", {"audio/webm", "video/webm"}},
-    {"pdf", {"application/pdf"}},
-    {"epub", {"application/epub+zip"}},
-};
-
-bool isKnownType(const QString &type) {
-    for (const MediaType &media : MediaTypes) {
-        for (const char *known : media.types) {
-            if (type.compare(QLatin1StringView(known), Qt::CaseInsensitive) == 0)
-                return true;
-        }
-    }
-    return false;
-}
-
-const MediaType *mediaOf(const QString &extension) {
-    for (const MediaType &media : MediaTypes) {
-        if (extension.compare(QLatin1StringView(media.extension), Qt::CaseInsensitive) == 0)
-            return &media;
-    }
-    return nullptr;
-}
-
-bool hasInnerBlank(const QString &text) {
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
-}
-
-bool hasOuterBlank(const QString &text) {
-    return !text.isEmpty() && (text.front().isSpace() || text.back().isSpace());
-}
-
-// An absolute http or https address with a host and nothing blank inside.
-bool isHttpAddress(const QString &text) {
-    const QString address = text.trimmed();
-    if (address.isEmpty() || hasInnerBlank(address))
-        return false;
-    const QUrl url(address, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == u"http" || scheme == u"https") && !url.host().isEmpty();
-}
-
-// The last path segment's extension, without query or fragment.
-QString extensionOf(const QString &address) {
-    const QUrl url(address.trimmed());
-    const QString path = url.isValid() ? url.path() : address;
-    const QString name = path.section(u'/', -1);
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return dot < 0 ? QString() : name.mid(dot + 1).toLower();
-}
-
-bool isPositiveWholeNumber(const QString &text) {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
-    if (!digits.match(text).hasMatch())
-        return false;
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c != u'0'; });
-}
-
-bool isTrueFalse(const QString &text) {
-    return text.compare(u"true", Qt::CaseInsensitive) == 0 ||
-           text.compare(u"false", Qt::CaseInsensitive) == 0;
-}
-
-bool isYesNoClean(const QString &text) {
-    return text.compare(u"yes", Qt::CaseInsensitive) == 0 ||
-           text.compare(u"no", Qt::CaseInsensitive) == 0 ||
-           text.compare(u"clean", Qt::CaseInsensitive) == 0;
-}
-
-// An ISO 639 language, optionally with BCP 47 subtags ("en", "en-gb", "pt-BR").
-bool isLanguageCode(const QString &text) {
-    static const QRegularExpression code(QStringLiteral("^[A-Za-z]{2,3}(-[A-Za-z0-9]{1,8})*$"));
-    return code.match(text).hasMatch();
-}
-
-bool isEmailAddress(const QString &text) {
-    static const QRegularExpression address(
-        QStringLiteral("^[A-Za-z0-9!#$%&'*+/=?^_`{|}~.-]+@[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?"
-                       "(?:\\.[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?)+$"));
-    const QString plain = unescaped(text);
-    return address.match(plain).hasMatch() && !plain.contains(QStringLiteral("..")) &&
-           !plain.startsWith(u'.') && !plain.section(u'@', 0, 0).endsWith(u'.');
-}
-
-// Seconds, MM:SS or H:MM:SS.
-bool isDuration(const QString &text) {
-    static const QRegularExpression duration(
-        QStringLiteral("^([0-9]+|[0-9]+:[0-5][0-9]|[0-9]+:[0-5][0-9]:[0-5][0-9])$"));
-    return duration.match(text).hasMatch();
-}
-
-bool isUuid(const QString &text) {
-    static const QRegularExpression uuid(QStringLiteral(
-        "^[0-9a-fA-F]{8}-[0-9a-fA-F]{4}-[0-9a-fA-F]{4}-[0-9a-fA-F]{4}-[0-9a-fA-F]{12}$"));
-    return uuid.match(text).hasMatch();
-}
-
-// An RFC 2822 date and time with English day and month names; null when the
-// text is not one (a wrong weekday included).
-QDateTime parseRfc2822(const QString &text) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^(?:(Mon|Tue|Wed|Thu|Fri|Sat|Sun),\\s*)?([0-9]{1,2})\\s+"
-                       "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)\\s+([0-9]{4})\\s+"
-                       "([0-9]{2}):([0-9]{2})(?::([0-9]{2}))?\\s+"
-                       "([+-][0-9]{4}|UT|GMT|Z|EST|EDT|CST|CDT|MST|MDT|PST|PDT)$"));
-    const QRegularExpressionMatch match = pattern.match(text.trimmed());
-    if (!match.hasMatch())
-        return {};
-    static const QStringList months{u"Jan"_qs, u"Feb"_qs, u"Mar"_qs, u"Apr"_qs,
-                                    u"May"_qs, u"Jun"_qs, u"Jul"_qs, u"Aug"_qs,
-                                    u"Sep"_qs, u"Oct"_qs, u"Nov"_qs, u"Dec"_qs};
-    static const QStringList days{u"Mon"_qs, u"Tue"_qs, u"Wed"_qs, u"Thu"_qs,
-                                  u"Fri"_qs, u"Sat"_qs, u"Sun"_qs};
-    const QDate date(match.captured(4).toInt(), int(months.indexOf(match.captured(3))) + 1,
-                     match.captured(2).toInt());
-    const int hour = match.captured(5).toInt();
-    const int minute = match.captured(6).toInt();
-    const int second = match.captured(7).isEmpty() ? 0 : match.captured(7).toInt();
-    if (!date.isValid() || hour > 23 || minute > 59 || second > 60)
-        return {};
-    if (!match.captured(1).isEmpty() && days.indexOf(match.captured(1)) + 1 != date.dayOfWeek())
-        return {};
-
-    const QString zone = match.captured(8);
-    int offsetMinutes = 0;
-    if (zone.startsWith(u'+') || zone.startsWith(u'-')) {
-        const int hours = zone.mid(1, 2).toInt();
-        const int minutes = zone.mid(3, 2).toInt();
-        if (minutes > 59)
-            return {};
-        offsetMinutes = (zone.startsWith(u'-') ? -1 : 1) * (hours * 60 + minutes);
-    } else {
-        static const QHash<QString, int> named{{u"EST"_qs, -5}, {u"EDT"_qs, -4}, {u"CST"_qs, -6},
-                                               {u"CDT"_qs, -5}, {u"MST"_qs, -7}, {u"MDT"_qs, -6},
-                                               {u"PST"_qs, -8}, {u"PDT"_qs, -7}};
-        offsetMinutes = named.value(zone, 0) * 60;
-    }
-    const QDateTime local(date, QTime(hour, minute, std::min(second, 59)), Qt::OffsetFromUTC,
-                          offsetMinutes * 60);
-    return local.toUTC();
-}
+using namespace FeedCheckValues;
 
 // Channel first (fields in index order, then kept elements), then each
 // episode (columns in order, then its kept elements).
@@ -564,9 +224,10 @@ void channelLanguageMissing(const Scan &scan, Findings &out) {
 
 void channelLanguageCode(const Scan &scan, Findings &out) {
     const QString language = scan.field(ChannelField::Language).trimmed();
-    if (!language.isEmpty() && !isLanguageCode(language))
+    if (!language.isEmpty() && !isIsoLanguage(language))
         out.add(Place::ofField(ChannelField::Language),
-                QStringLiteral("\"%1\" is not a language code such as en or en-gb.").arg(language));
+                QStringLiteral("\"%1\" is not an ISO 639 language code such as en or en-gb.")
+                    .arg(language));
 }
 
 void channelLinkMissing(const Scan &scan, Findings &out) {
@@ -574,10 +235,15 @@ void channelLinkMissing(const Scan &scan, Findings &out) {
 }
 
 void channelLinkAddress(const Scan &scan, Findings &out) {
-    const QString link = scan.field(ChannelField::Link);
-    if (!link.trimmed().isEmpty() && !isHttpAddress(link))
-        out.add(Place::ofField(ChannelField::Link),
-                QStringLiteral("\"%1\" is not a full http or https address.").arg(link.trimmed()));
+    // Any scheme will do for RSS; the address has to be whole.
+    const QString link = scan.field(ChannelField::Link).trimmed();
+    if (link.isEmpty() || isFullUri(link))
+        return;
+    out.add(Place::ofField(ChannelField::Link),
+            hasInnerBlank(link)
+                ? addressProblem(link)
+                : QStringLiteral("\"%1\" is not a full address such as https://example.org/.")
+                      .arg(link));
 }
 
 void channelImageMissing(const Scan &scan, Findings &out) {
@@ -588,8 +254,7 @@ void channelImageMissing(const Scan &scan, Findings &out) {
 void channelImageAddress(const Scan &scan, Findings &out) {
     const QString image = scan.field(ChannelField::ImageLink);
     if (!image.trimmed().isEmpty() && !isHttpAddress(image))
-        out.add(Place::ofField(ChannelField::ImageLink),
-                QStringLiteral("\"%1\" is not a full http or https address.").arg(image.trimmed()));
+        out.add(Place::ofField(ChannelField::ImageLink), addressProblem(image));
 }
 
 void channelImageExtension(const Scan &scan, Findings &out) {
@@ -600,96 +265,6 @@ void channelImageExtension(const Scan &scan, Findings &out) {
     if (extension != u"jpg" && extension != u"jpeg" && extension != u"png")
         out.add(Place::ofField(ChannelField::ImageLink),
                 u"The artwork address does not end in .jpg, .jpeg or .png."_qs);
-}
-
-void channelCategoryMissing(const Scan &scan, Findings &out) {
-    requireField(scan, out, ChannelField::Category,
-                 u"The podcast has no category; Apple requires one of its categories."_qs);
-}
-
-QString unknownCategoryMessage(const QString &name, bool inField) {
-    if (const Category *parent = parentOf(name)) {
-        return QStringLiteral("\"%1\" is a sub-category of %2: the category is %2.")
-            .arg(name, inField ? written(QString::fromLatin1(parent->name))
-                               : QString::fromLatin1(parent->name));
-    }
-    return QStringLiteral("\"%1\" is not one of Apple's categories.").arg(name);
-}
-
-void channelCategoryUnknown(const Scan &scan, Findings &out) {
-    const QString category = scan.field(ChannelField::Category);
-    if (!category.trimmed().isEmpty()) {
-        // The field is written as it stands, so an ampersand has to be typed
-        // as a reference.
-        if (category.contains(u'&') && !category.contains(QStringLiteral("&amp;")) &&
-            findCategory(category)) {
-            out.add(Place::ofField(ChannelField::Category),
-                    QStringLiteral("Write the category as \"%1\".").arg(written(category)));
-        } else if (!findCategory(unescaped(category)) || written(unescaped(category)) != category) {
-            if (!isRetired(unescaped(category)))
-                out.add(Place::ofField(ChannelField::Category),
-                        unknownCategoryMessage(category, true));
-        }
-    }
-    for (const XmlNode &node : scan.channel->elements(KeptContentReader::Itunes, u"category"_qs)) {
-        if (!KeptContentReader::hasAttribute(node, u"text"_qs))
-            continue;
-        const QString text = KeptContentReader::attribute(node, u"text"_qs);
-        if (!findCategory(text) && !isRetired(text))
-            out.add(Place::ofTag(u"itunes:category"_qs), unknownCategoryMessage(text, false));
-    }
-}
-
-// Each sub-category in the kept content with the name of its category: those
-// inside the written category's holder, and those of every further category.
-template<typename Function> void forEachSubcategory(const Scan &scan, Function function) {
-    bool holderSeen = false;
-    for (const XmlNode &node : scan.channel->elements(KeptContentReader::Itunes, u"category"_qs)) {
-        QString categoryName;
-        if (KeptContentReader::hasAttribute(node, u"text"_qs)) {
-            categoryName = KeptContentReader::attribute(node, u"text"_qs);
-        } else if (!holderSeen) {
-            // Carries the sub-categories of the category in the field.
-            holderSeen = true;
-            categoryName = unescaped(scan.field(ChannelField::Category));
-        } else {
-            continue;
-        }
-        for (const XmlNode &sub :
-             scan.channel->children(node, KeptContentReader::Itunes, u"category"_qs))
-            function(categoryName, KeptContentReader::attribute(sub, u"text"_qs));
-    }
-}
-
-void channelCategoryRetired(const Scan &scan, Findings &out) {
-    const QString category = unescaped(scan.field(ChannelField::Category));
-    if (isRetired(category) && !findCategory(category))
-        out.add(Place::ofField(ChannelField::Category),
-                QStringLiteral("\"%1\" is no longer one of Apple's categories.")
-                    .arg(scan.field(ChannelField::Category)));
-    for (const XmlNode &node : scan.channel->elements(KeptContentReader::Itunes, u"category"_qs)) {
-        const QString text = KeptContentReader::attribute(node, u"text"_qs);
-        if (KeptContentReader::hasAttribute(node, u"text"_qs) && isRetired(text) &&
-            !findCategory(text))
-            out.add(Place::ofTag(u"itunes:category"_qs),
-                    QStringLiteral("\"%1\" is no longer one of Apple's categories.").arg(text));
-    }
-    forEachSubcategory(scan, [&](const QString &categoryName, const QString &text) {
-        const Category *category = findCategory(categoryName);
-        if (category && !isSubcategoryOf(*category, text) && isRetiredSubcategory(text))
-            out.add(Place::ofTag(u"itunes:category"_qs),
-                    QStringLiteral("\"%1\" is no longer a sub-category of %2.")
-                        .arg(text, categoryName));
-    });
-}
-
-void channelSubcategoryUnknown(const Scan &scan, Findings &out) {
-    forEachSubcategory(scan, [&](const QString &categoryName, const QString &text) {
-        const Category *category = findCategory(categoryName);
-        if (category && !isSubcategoryOf(*category, text) && !isRetiredSubcategory(text))
-            out.add(Place::ofTag(u"itunes:category"_qs),
-                    QStringLiteral("\"%1\" is not a sub-category of %2.").arg(text, categoryName));
-    });
 }
 
 void channelExplicitMissing(const Scan &scan, Findings &out) {
@@ -745,9 +320,7 @@ void reportKeptAddresses(const Scan &scan, Findings &out, KeptFilter filter) {
         scan,
         [&](const Place &place, const QString &address) {
             if (!isHttpAddress(address))
-                out.add(place,
-                        QStringLiteral("The address \"%1\" is not a full http or https address.")
-                            .arg(address.trimmed()));
+                out.add(place, addressProblem(address));
         },
         filter);
 }
@@ -761,249 +334,6 @@ void podcastUrl(const Scan &scan, Findings &out) {
 void episodeImageAddress(const Scan &scan, Findings &out) {
     reportKeptAddresses(scan, out, [](const KeptAddress &kept) {
         return kept.namespaceName == &KeptContentReader::Itunes;
-    });
-}
-
-// Episodes
-
-void episodeTitleMissing(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        if (scan.column(number, EpisodeColumn::Title).trimmed().isEmpty())
-            out.add(Place::ofColumn(number, EpisodeColumn::Title), u"The episode has no title."_qs);
-    });
-}
-
-void enclosureMissing(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        if (scan.column(number, EpisodeColumn::Url).trimmed().isEmpty())
-            out.add(Place::ofColumn(number, EpisodeColumn::Url),
-                    u"The episode has no media file address."_qs);
-    });
-}
-
-void enclosureUrl(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString url = scan.column(number, EpisodeColumn::Url).trimmed();
-        if (url.isEmpty() || isHttpAddress(url))
-            return;
-        out.add(Place::ofColumn(number, EpisodeColumn::Url),
-                hasInnerBlank(url)
-                    ? u"The media file address has blanks in it; write them as %20."_qs
-                    : QStringLiteral("\"%1\" is not a full http or https address.").arg(url));
-    });
-}
-
-void enclosureLength(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString length = scan.column(number, EpisodeColumn::Length).trimmed();
-        static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
-        if (length.isEmpty())
-            out.add(Place::ofColumn(number, EpisodeColumn::Length),
-                    u"The media file's length in bytes is missing."_qs);
-        else if (!digits.match(length).hasMatch())
-            out.add(
-                Place::ofColumn(number, EpisodeColumn::Length),
-                QStringLiteral("The length \"%1\" is not a whole number of bytes.").arg(length));
-    });
-}
-
-void enclosureLengthZero(const Scan &scan, Findings &out) {
-    static const QRegularExpression zeros(QStringLiteral("^0+$"));
-    forEachEpisode(scan, [&](qsizetype number) {
-        if (zeros.match(scan.column(number, EpisodeColumn::Length).trimmed()).hasMatch())
-            out.add(Place::ofColumn(number, EpisodeColumn::Length),
-                    u"The length is 0; give the file's size in bytes."_qs);
-    });
-}
-
-void enclosureType(const Scan &scan, Findings &out) {
-    static const QRegularExpression mime(
-        QStringLiteral("^[A-Za-z0-9!#$&^_.+-]+/[A-Za-z0-9!#$&^_.+-]+(\\s*;.*)?$"));
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString type = scan.column(number, EpisodeColumn::Type).trimmed();
-        if (type.isEmpty())
-            out.add(Place::ofColumn(number, EpisodeColumn::Type),
-                    u"The media file's type is missing, such as audio/mpeg."_qs);
-        else if (!mime.match(type).hasMatch())
-            out.add(Place::ofColumn(number, EpisodeColumn::Type),
-                    QStringLiteral("\"%1\" is not a media type such as audio/mpeg.").arg(type));
-    });
-}
-
-QString bareType(const QString &type) {
-    return type.section(u';', 0, 0).trimmed();
-}
-
-void enclosureTypeUnknown(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString type = bareType(scan.column(number, EpisodeColumn::Type));
-        if (type.contains(u'/') && !isKnownType(type))
-            out.add(Place::ofColumn(number, EpisodeColumn::Type),
-                    QStringLiteral("\"%1\" is not an audio or video type the directories play.")
-                        .arg(type));
-    });
-}
-
-void enclosureTypeMismatch(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString type = bareType(scan.column(number, EpisodeColumn::Type));
-        const QString extension = extensionOf(scan.column(number, EpisodeColumn::Url));
-        const MediaType *media = mediaOf(extension);
-        if (!media || !isKnownType(type))
-            return;
-        const bool agrees =
-            std::any_of(media->types.begin(), media->types.end(), [&](const char *t) {
-                return type.compare(QLatin1StringView(t), Qt::CaseInsensitive) == 0;
-            });
-        if (!agrees)
-            out.add(Place::ofColumn(number, EpisodeColumn::Type),
-                    QStringLiteral("The type %1 does not fit a .%2 file; use %3.")
-                        .arg(type, extension, QString::fromLatin1(*media->types.begin())));
-    });
-}
-
-bool guidIsPermaLink(const Scan &scan, qsizetype number) {
-    // The first guid without text of its own carries the written guid's attributes.
-    for (const XmlNode &node : scan.episode(number).elements(QString(), u"guid"_qs)) {
-        if (!node.hasOwnText())
-            return KeptContentReader::attribute(node, u"isPermaLink"_qs).trimmed() != u"false";
-    }
-    return true;
-}
-
-void guidDuplicate(const Scan &scan, Findings &out) {
-    QHash<QString, qsizetype> seen;
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString guid = scan.column(number, EpisodeColumn::Guid).trimmed();
-        if (guid.isEmpty())
-            return;
-        const auto found = seen.constFind(guid);
-        if (found != seen.constEnd())
-            out.add(Place::ofColumn(number, EpisodeColumn::Guid),
-                    QStringLiteral("The GUID is the same as episode %1's.").arg(*found));
-        else
-            seen.insert(guid, number);
-    });
-}
-
-void guidPermaLink(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString guid = scan.column(number, EpisodeColumn::Guid).trimmed();
-        if (!guid.isEmpty() && !isHttpAddress(guid) && guidIsPermaLink(scan, number))
-            out.add(Place::ofColumn(number, EpisodeColumn::Guid),
-                    QStringLiteral("The GUID \"%1\" is not an address, so it needs "
-                                   "isPermaLink=\"false\".")
-                        .arg(guid));
-    });
-}
-
-void urlDuplicate(const Scan &scan, Findings &out) {
-    QHash<QString, qsizetype> seen;
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString url = scan.column(number, EpisodeColumn::Url).trimmed();
-        if (url.isEmpty())
-            return;
-        const auto found = seen.constFind(url);
-        if (found != seen.constEnd())
-            out.add(
-                Place::ofColumn(number, EpisodeColumn::Url),
-                QStringLiteral("The media file address is the same as episode %1's.").arg(*found));
-        else
-            seen.insert(url, number);
-    });
-}
-
-void pubDateFormat(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString date = scan.column(number, EpisodeColumn::PubDate).trimmed();
-        if (!date.isEmpty() && !parseRfc2822(date).isValid())
-            out.add(Place::ofColumn(number, EpisodeColumn::PubDate),
-                    QStringLiteral("\"%1\" is not a date such as Mon, 05 Feb 2024 06:00:00 +0000.")
-                        .arg(date));
-    });
-}
-
-void pubDateFuture(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QDateTime date = parseRfc2822(scan.column(number, EpisodeColumn::PubDate));
-        if (date.isValid() && date > scan.now)
-            out.add(Place::ofColumn(number, EpisodeColumn::PubDate),
-                    u"The publication date lies in the future."_qs);
-    });
-}
-
-void durationFormat(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString duration = scan.column(number, EpisodeColumn::Duration).trimmed();
-        if (!duration.isEmpty() && !isDuration(duration))
-            out.add(Place::ofColumn(number, EpisodeColumn::Duration),
-                    QStringLiteral("The duration \"%1\" is not seconds, MM:SS or H:MM:SS.")
-                        .arg(duration));
-    });
-}
-
-void episodeExplicitValue(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString value = scan.column(number, EpisodeColumn::Explicit).trimmed();
-        if (!value.isEmpty() && !isTrueFalse(value) && !isYesNoClean(value))
-            out.add(Place::ofColumn(number, EpisodeColumn::Explicit),
-                    QStringLiteral("The explicit value is \"%1\"; Apple takes true or false.")
-                        .arg(value));
-    });
-}
-
-void episodeExplicitLegacy(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        const QString value = scan.column(number, EpisodeColumn::Explicit).trimmed();
-        if (isYesNoClean(value))
-            out.add(Place::ofColumn(number, EpisodeColumn::Explicit),
-                    QStringLiteral("\"%1\" is an old explicit value; write %2.")
-                        .arg(value, value.compare(u"yes", Qt::CaseInsensitive) == 0 ? u"true"_qs
-                                                                                    : u"false"_qs));
-    });
-}
-
-void episodeNumbers(const Scan &scan, Findings &out, const QString &local) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        for (const XmlNode &node :
-             scan.episode(number).elements(KeptContentReader::Itunes, local)) {
-            if (!isPositiveWholeNumber(node.text()))
-                out.add(Place::ofTag(u"itunes:"_qs + local, number),
-                        QStringLiteral("itunes:%1 is \"%2\"; it takes a whole number from 1.")
-                            .arg(local, node.text()));
-        }
-    });
-}
-
-void episodeNumber(const Scan &scan, Findings &out) {
-    episodeNumbers(scan, out, u"episode"_qs);
-}
-
-void episodeSeason(const Scan &scan, Findings &out) {
-    episodeNumbers(scan, out, u"season"_qs);
-}
-
-void episodeType(const Scan &scan, Findings &out) {
-    forEachEpisode(scan, [&](qsizetype number) {
-        for (const XmlNode &node :
-             scan.episode(number).elements(KeptContentReader::Itunes, u"episodeType"_qs)) {
-            const QString type = node.text();
-            if (type != u"full" && type != u"trailer" && type != u"bonus")
-                out.add(Place::ofTag(u"itunes:episodeType"_qs, number),
-                        QStringLiteral("The episode type is \"%1\"; Apple takes full, trailer or "
-                                       "bonus.")
-                            .arg(type));
-        }
-    });
-}
-
-void serialNeedsNumber(const Scan &scan, Findings &out) {
-    if (!scan.isSerial())
-        return;
-    forEachEpisode(scan, [&](qsizetype number) {
-        if (scan.episode(number).first(KeptContentReader::Itunes, u"episode"_qs).isNull())
-            out.add(Place::ofTag(u"itunes:episode"_qs, number),
-                    u"The show is serial, so every episode needs itunes:episode."_qs);
     });
 }
 
@@ -1052,8 +382,12 @@ void emptyElements(const Scan &scan, Findings &out) {
     const auto written = [&](const QString &value, bool writesEmpty) {
         return value.trimmed().isEmpty() && (!value.isEmpty() || writesEmpty);
     };
+    // Without an owner there is no e-mail to miss, unless the user typed blanks.
+    const bool hasOwner = !scan.field(ChannelField::OwnerName).trimmed().isEmpty() ||
+                          scan.document.source() != nullptr;
     if (written(scan.field(ChannelField::OwnerEmail),
-                SourceFeedText::writesEmptyField(scan.document, ChannelField::OwnerEmail)))
+                hasOwner &&
+                    SourceFeedText::writesEmptyField(scan.document, ChannelField::OwnerEmail)))
         out.add(Place::ofField(ChannelField::OwnerEmail), message("itunes:email"));
     struct Column {
         int column;
@@ -1072,31 +406,47 @@ void emptyElements(const Scan &scan, Findings &out) {
     });
 }
 
+// A rule kept in a file of its own, which sees the scan through FeedCheckInput.
+template<void (*Rule)(const FeedCheckInput &)> void external(const Scan &scan, Findings &out) {
+    Rule({scan.document,
+          [&scan](qsizetype number, const QString &namespaceName, const QString &localName) {
+              return number == 0 ? scan.channel->elements(namespaceName, localName)
+                                 : scan.episode(number).elements(namespaceName, localName);
+          },
+          [&out](const Place &place, const QString &message) { out.add(place, message); }, scan.now,
+          [&scan](const XmlNode &parent, const QString &namespaceName, const QString &localName) {
+              return scan.channel->children(parent, namespaceName, localName);
+          }});
+}
+
 // The rules, each with its stable id, severity and source.
 const Entry Rules[] = {
+    {{"save-refused", Error, Source::Xml, "Every value can be saved as XML."},
+     external<FeedCheckSaving::refusedValues>},
     {{"channel-title-missing", Error, Source::Rss2, "The podcast has a title."},
      channelTitleMissing},
     {{"channel-link-missing", Error, Source::Rss2, "The podcast has a link."}, channelLinkMissing},
-    {{"channel-link-address", Error, Source::Rss2, "The link is a full http or https address."},
+    {{"channel-link-address", Error, Source::Rss2, "The link is a full address."},
      channelLinkAddress},
     {{"channel-language-missing", Error, Source::ApplePodcasts, "The podcast has a language."},
      channelLanguageMissing},
-    {{"channel-language-code", Error, Source::ApplePodcasts,
-      "The language is an ISO 639 or BCP 47 code."},
+    {{"channel-language-code", Error, Source::Rss2,
+      "The language is an ISO 639 code, optionally with a region."},
      channelLanguageCode},
-    {{"channel-description-missing", Error, Source::Rss2, "The podcast has a description."},
+    {{"channel-description-missing", Error, Source::ApplePodcasts,
+      "The podcast has a description."},
      channelDescriptionMissing},
     {{"channel-category-missing", Error, Source::ApplePodcasts, "The podcast has a category."},
-     channelCategoryMissing},
+     external<FeedCheckCategories::channelCategoryMissing>},
     {{"channel-category-unknown", Error, Source::AppleCategories,
       "Each category is one of Apple's, spelled exactly."},
-     channelCategoryUnknown},
+     external<FeedCheckCategories::channelCategoryUnknown>},
     {{"channel-category-retired", Warning, Source::AppleCategories,
       "No category comes from Apple's retired list."},
-     channelCategoryRetired},
+     external<FeedCheckCategories::channelCategoryRetired>},
     {{"channel-subcategory-unknown", Error, Source::AppleCategories,
       "Each sub-category belongs to its category."},
-     channelSubcategoryUnknown},
+     external<FeedCheckCategories::channelSubcategoryUnknown>},
     {{"channel-owner-email", Error, Source::ApplePodcasts,
       "The owner e-mail is an e-mail address."},
      channelOwnerEmail},
@@ -1127,62 +477,78 @@ const Entry Rules[] = {
       "https address."},
      podcastUrl},
     {{"episode-title-missing", Error, Source::ApplePodcasts, "Every episode has a title."},
-     episodeTitleMissing},
+     external<FeedCheckEpisodes::episodeTitleMissing>},
     {{"enclosure-missing", Error, Source::ApplePodcasts, "Every episode has a media file address."},
-     enclosureMissing},
+     external<FeedCheckEpisodes::enclosureMissing>},
     {{"enclosure-url", Error, Source::ApplePodcasts,
       "The media file address is a full http or https address without blanks."},
-     enclosureUrl},
+     external<FeedCheckEpisodes::enclosureUrl>},
     {{"enclosure-type", Error, Source::Rss2, "The media type is given and is a MIME type."},
-     enclosureType},
+     external<FeedCheckEpisodes::enclosureType>},
     {{"enclosure-type-unknown", Warning, Source::ApplePodcasts,
       "The media type is an audio or video type the directories play."},
-     enclosureTypeUnknown},
+     external<FeedCheckEpisodes::enclosureTypeUnknown>},
     {{"enclosure-type-mismatch", Warning, Source::ApplePodcasts,
       "The media type agrees with the file's extension."},
-     enclosureTypeMismatch},
+     external<FeedCheckEpisodes::enclosureTypeMismatch>},
     {{"enclosure-length", Error, Source::Rss2, "The length is a whole number of bytes."},
-     enclosureLength},
-    {{"enclosure-length-zero", Warning, Source::ApplePodcasts, "The length is not 0."},
-     enclosureLengthZero},
+     external<FeedCheckEpisodes::enclosureLength>},
+    {{"enclosure-length-zero", Error, Source::Rss2, "The length is not 0."},
+     external<FeedCheckEpisodes::enclosureLengthZero>},
     {{"guid-duplicate", Error, Source::ApplePodcasts, "No two episodes share a GUID."},
-     guidDuplicate},
+     external<FeedCheckEpisodes::guidDuplicate>},
+    {{"guid-not-address", Error, Source::Rss2,
+      "A GUID that cannot be an address has isPermaLink=\"false\"."},
+     external<FeedCheckW3c::permalinkGuids>},
     {{"guid-permalink", Warning, Source::Rss2,
       "A GUID that is not an address has isPermaLink=\"false\"."},
-     guidPermaLink},
+     external<FeedCheckEpisodes::guidPermaLink>},
     {{"enclosure-url-duplicate", Error, Source::ApplePodcasts,
       "No two episodes share a media file address."},
-     urlDuplicate},
+     external<FeedCheckEpisodes::urlDuplicate>},
     {{"pubdate-format", Error, Source::Rss2,
-      "The publication date is an RFC 2822 date with English names."},
-     pubDateFormat},
+      "The publication date is written as RFC 822 has it, with English names."},
+     external<FeedCheckEpisodes::pubDateFormat>},
+    {{"pubdate-exact", Warning, Source::ApplePodcasts,
+      "The publication date exists, with its weekday and a four-digit year."},
+     external<FeedCheckEpisodes::pubDateExact>},
     {{"pubdate-future", Warning, Source::ApplePodcasts,
       "The publication date does not lie in the future."},
-     pubDateFuture},
+     external<FeedCheckEpisodes::pubDateFuture>},
     {{"duration-format", Error, Source::ApplePodcasts,
       "The duration is seconds, MM:SS or H:MM:SS."},
-     durationFormat},
+     external<FeedCheckEpisodes::durationFormat>},
     {{"explicit-value", Error, Source::ApplePodcasts,
       "An episode's explicit value is true or false."},
-     episodeExplicitValue},
+     external<FeedCheckEpisodes::episodeExplicitValue>},
     {{"explicit-legacy", Warning, Source::ApplePodcasts,
       "An episode's explicit value is not the old yes, no or clean."},
-     episodeExplicitLegacy},
+     external<FeedCheckEpisodes::episodeExplicitLegacy>},
     {{"episode-number", Error, Source::ApplePodcasts, "itunes:episode is a whole number from 1."},
-     episodeNumber},
+     external<FeedCheckEpisodes::episodeNumber>},
     {{"episode-season", Error, Source::ApplePodcasts, "itunes:season is a whole number from 1."},
-     episodeSeason},
+     external<FeedCheckEpisodes::episodeSeason>},
     {{"episode-image-address", Error, Source::ApplePodcasts,
       "An episode's itunes:image is a full http or https address."},
      episodeImageAddress},
     {{"episode-type", Error, Source::ApplePodcasts,
       "itunes:episodeType is full, trailer or bonus."},
-     episodeType},
+     external<FeedCheckEpisodes::episodeType>},
     {{"serial-episode-number", Error, Source::ApplePodcasts,
       "In a serial show every episode has itunes:episode."},
-     serialNeedsNumber},
+     external<FeedCheckEpisodes::serialNeedsNumber>},
     {{"address-blanks", Warning, Source::Rss2, "No address starts or ends with a blank."},
      addressBlanks},
+    {{"contact-address", Error, Source::Rss2,
+      "managingEditor, webMaster and an item's author are an e-mail address, optionally with "
+      "a name in parentheses."},
+     external<FeedCheckW3c::contacts>},
+    {{"item-link", Error, Source::Rss2, "An episode's link is a full address."},
+     external<FeedCheckW3c::itemLinks>},
+    {{"tag-repeated", Error, Source::ApplePodcasts, "A tag that stands once is not repeated."},
+     external<FeedCheckApple::repeatedTags>},
+    {{"itunes-title", Warning, Source::ApplePodcasts, "An episode's itunes:title is its Title."},
+     external<FeedCheckApple::itunesTitles>},
     {{"empty-element", Error, Source::ApplePodcasts,
       "No itunes:email, guid, pubDate, itunes:duration or itunes:explicit is written empty."},
      emptyElements},
@@ -1199,6 +565,8 @@ QString sourceName(Source source) {
         return QStringLiteral("Apple Podcasts, A Podcaster's Guide to RSS, category list");
     case Source::PodcastIndex:
         return QStringLiteral("Podcast Index namespace documentation");
+    case Source::Xml:
+        return QStringLiteral("XML 1.0, well-formedness");
     case Source::Rss2:
         return QStringLiteral("RSS 2.0 rules of the RSS Advisory Board");
     }

@@ -17,6 +17,7 @@ enum class Source {
     AppleCategories, // its list of categories
     PodcastIndex,    // the podcast namespace documentation
     Rss2,            // the RSS 2.0 rules of the RSS Advisory Board
+    Xml,             // XML 1.0: what the save's check refuses
 };
 QString sourceName(Source source);
 

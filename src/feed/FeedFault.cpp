@@ -99,6 +99,15 @@ QString problem(const QString &value, bool attribute) {
     return {};
 }
 
+bool isAttributeField(int index) {
+    return index == ChannelField::Category || index == ChannelField::ImageLink;
+}
+
+bool isAttributeColumn(int column) {
+    return column == EpisodeColumn::Url || column == EpisodeColumn::Type ||
+           column == EpisodeColumn::Length;
+}
+
 QString locate(const PodcastDocument &document) {
     // The root element comes first: it declares every prefix, beside its
     // version attribute.
@@ -109,11 +118,8 @@ QString locate(const PodcastDocument &document) {
                               "are taken.")
             .arg(bindings.size())
             .arg(XmlDocument::MaxNamespacesInScope);
-    const auto fieldIsAttribute = [](int index) {
-        return index == ChannelField::Category || index == ChannelField::ImageLink;
-    };
     for (int i = 0; i < ChannelField::Count; ++i) {
-        const QString reason = problem(document.field(i), fieldIsAttribute(i));
+        const QString reason = problem(document.field(i), isAttributeField(i));
         if (!reason.isEmpty())
             return QStringLiteral("%1 %2.").arg(ChannelField::caption(i), reason);
     }
@@ -121,15 +127,11 @@ QString locate(const PodcastDocument &document) {
     if (const QString reason = blockProblem(document.channelExtra(), namespaces); !reason.isEmpty())
         return QStringLiteral("More Tags of the podcast: %1.").arg(reason);
 
-    const auto columnIsAttribute = [](int column) {
-        return column == EpisodeColumn::Url || column == EpisodeColumn::Type ||
-               column == EpisodeColumn::Length;
-    };
     qsizetype number = 0;
     for (const Episode &episode : document.episodes()) {
         ++number;
         for (int c = 0; c < EpisodeColumn::Count; ++c) {
-            const QString reason = problem(episode[c], columnIsAttribute(c));
+            const QString reason = problem(episode[c], isAttributeColumn(c));
             if (!reason.isEmpty())
                 return QStringLiteral("Episode %1, %2: %3.")
                     .arg(number)

@@ -14,4 +14,7 @@ QString locate(const PodcastDocument &document);
 // Why one value is not XML as element text (or as an attribute value in
 // double quotes); empty when it is.
 QString problem(const QString &value, bool attribute);
+// Whether the save writes the value into an attribute.
+bool isAttributeField(int index);
+bool isAttributeColumn(int column);
 } // namespace FeedFault

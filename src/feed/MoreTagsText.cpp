@@ -3,6 +3,8 @@
 #include "KeptContent.h"
 #include "xml/XmlDocument.h"
 
+#include <QRegularExpression>
+#include <QStringList>
 #include <QXmlStreamReader>
 #include <algorithm>
 
@@ -13,6 +15,50 @@ void positionOf(const QByteArray &utf8, qsizetype offset, int *line, int *column
     const qsizetype lineStart = utf8.lastIndexOf('\n', offset - 1) + 1;
     *line = int(utf8.first(offset).count('\n')) + 1;
     *column = int(QString::fromUtf8(utf8.sliced(lineStart, offset - lineStart)).size()) + 1;
+}
+
+// The parser reads the text inside an element of its own, and names it
+// where the text ends before its tags do; the user knows no such element.
+QString ownWords(const QString &error, const QString &text) {
+    static const QRegularExpression unopened(
+        QStringLiteral("^Opening and ending tag mismatch: fragment line \\d+ and (\\S+)$"));
+    static const QRegularExpression unclosed(
+        QStringLiteral("^Opening and ending tag mismatch: (\\S+) line (\\d+) and fragment$"));
+    QRegularExpressionMatch match = unopened.match(error);
+    if (match.hasMatch())
+        return QStringLiteral("</%1> closes a tag that is not open.").arg(match.captured(1));
+    match = unclosed.match(error);
+    if (match.hasMatch()) {
+        // The parser gives the local name; the line has the name as written.
+        QString name = match.captured(1);
+        const QString line =
+            text.section(u'\n', match.captured(2).toInt() - 1, match.captured(2).toInt() - 1);
+        const QRegularExpression written(QStringLiteral("<([A-Za-z_][A-Za-z0-9_.-]*:)?%1[\\s/>]")
+                                             .arg(QRegularExpression::escape(name)));
+        const QRegularExpressionMatch tag = written.match(line + u' ');
+        if (tag.hasMatch())
+            name.prepend(tag.captured(1));
+        return QStringLiteral("<%1> on line %2 is not closed.").arg(name, match.captured(2));
+    }
+    static const QRegularExpression wrapper(QStringLiteral("\\bfragment\\b"));
+    QString words = error;
+    return words.replace(wrapper, QStringLiteral("the end of the tags"));
+}
+
+// An error the parser finds past the end of the text (the wrapper's closing
+// tag) is shown where the text ends.
+void clampToText(const QString &text, int *line, int *column) {
+    const QStringList lines = text.split(u'\n');
+    if (*line < 1) {
+        *line = 1;
+        *column = 1;
+    }
+    if (*line > lines.size()) {
+        *line = int(lines.size());
+        *column = int(lines.last().size()) + 1;
+    }
+    const int length = int(lines.at(*line - 1).size());
+    *column = std::clamp(*column, 1, length + 1);
 }
 
 bool binds(const WellKnownNamespaces::Namespaces &namespaces, QStringView prefix) {
@@ -69,10 +115,8 @@ Result check(const QString &text, const WellKnownNamespaces::Namespaces &documen
         const qsizetype at = error.lastIndexOf(QStringLiteral(" (line "));
         if (at > 0 && error.endsWith(u')'))
             result.error = error.left(at);
-        if (result.line < 1) {
-            result.line = 1;
-            result.column = 1;
-        }
+        result.error = ownWords(result.error, text);
+        clampToText(text, &result.line, &result.column);
         return result;
     }
 

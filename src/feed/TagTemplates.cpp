@@ -121,6 +121,34 @@ QList<Template> episode(const Context &context) {
     };
 }
 
+QStringList singleTags(Scope scope) {
+    if (scope == Scope::Podcast)
+        return {u"itunes:explicit"_qs,
+                u"itunes:type"_qs,
+                u"itunes:complete"_qs,
+                u"itunes:new-feed-url"_qs,
+                u"itunes:block"_qs,
+                u"itunes:image"_qs,
+                u"itunes:title"_qs,
+                u"podcast:guid"_qs,
+                u"podcast:locked"_qs,
+                u"podcast:medium"_qs,
+                u"managingEditor"_qs,
+                u"webMaster"_qs,
+                u"ttl"_qs,
+                u"generator"_qs,
+                u"docs"_qs};
+    return {
+        u"itunes:title"_qs,    u"itunes:episode"_qs, u"itunes:season"_qs, u"itunes:episodeType"_qs,
+        u"itunes:block"_qs,    u"itunes:image"_qs,   u"link"_qs,          u"description"_qs,
+        u"content:encoded"_qs, u"author"_qs,         u"comments"_qs,      u"podcast:chapters"_qs};
+}
+
+QString tagOf(const QString &xml) {
+    static const QRegularExpression element(QStringLiteral("<([A-Za-z_][A-Za-z0-9_.:-]*)"));
+    return element.match(xml).captured(1);
+}
+
 QString podcastGuid(const QString &feedAddress) {
     static const QUuid podcastNamespace(QStringLiteral("ead4c236-bf58-58c6-a2c6-a6b28d128cb6"));
     QString name = feedAddress.trimmed();

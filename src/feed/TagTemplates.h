@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // The tags directories ask for that the form has no box for, ready to insert
 // into "More Tags". Each is a well-formed fragment with the well-known
@@ -25,6 +26,13 @@ struct Context {
 
 QList<Template> podcast(const Context &context);
 QList<Template> episode(const Context &context);
+
+enum class Scope { Podcast, Episode };
+// The tags that stand at most once in a channel or an item: inserting one
+// replaces the one there is.
+QStringList singleTags(Scope scope);
+// The name of the first element in xml, such as "itunes:explicit".
+QString tagOf(const QString &xml);
 
 // The podcast:guid of a feed: the UUID v5 of its address without the scheme
 // and trailing slashes, in the Podcast Index namespace.

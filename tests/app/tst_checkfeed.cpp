@@ -1,6 +1,8 @@
 #include "EditorHarness.h"
 
+#include "app/DocumentUndoStack.h"
 #include "dialogs/FeedFindingsModel.h"
+#include "dialogs/LineNumberedEdit.h"
 #include "feed/FeedCheck.h"
 
 #include <QAction>
@@ -20,6 +22,9 @@ private Q_SLOTS:
     void activatingFinding_goesToItsBox_data();
     void activatingFinding_goesToItsBox();
     void closingWithoutChoice_changesNothing();
+    void fix_isOneUndoStepAndTheListFollows_data();
+    void fix_isOneUndoStepAndTheListFollows();
+    void activatingChannelTag_opensMoreTagsAtTheTag();
     void summary_countsErrorsAndWarnings_data();
     void summary_countsErrorsAndWarnings();
     void findingsModel_passesModelTester();
@@ -189,6 +194,75 @@ void tst_CheckFeed::closingWithoutChoice_changesNothing() {
     QCOMPARE(editor.dialogsShown, 0);
     QVERIFY(!editor.document().DocumentChanged());
     QVERIFY(editor.messages.shown.isEmpty());
+}
+
+void tst_CheckFeed::fix_isOneUndoStepAndTheListFollows_data() {
+    QTest::addColumn<bool>("all");
+    QTest::addColumn<QStringList>("fixed"); // the Explicit column of the three episodes
+    QTest::newRow("Fix") << false << QStringList{u"false"_qs, u"yes"_qs, u"no"_qs};
+    QTest::newRow("Fix All Like This") << true << QStringList{u"false"_qs, u"true"_qs, u"false"_qs};
+}
+
+void tst_CheckFeed::fix_isOneUndoStepAndTheListFollows() {
+    QFETCH(bool, all);
+    QFETCH(QStringList, fixed);
+    EditorHarness editor;
+    fillGoodChannel(editor.document());
+    const QStringList before{u"no"_qs, u"yes"_qs, u"no"_qs};
+    QList<Episode> episodes;
+    for (int n = 0; n < 3; ++n) {
+        episodes.append(goodEpisode(QString::number(n + 1)));
+        episodes.last()[EpisodeColumn::Explicit] = before[n];
+    }
+    editor.document().appendEpisodes(episodes);
+    // The first finding, an error, has no safe fix.
+    editor.document().setField(ChannelField::Language, u"English"_qs);
+    const int steps = editor.window->undoStack().count();
+    QList<FeedFinding> after;
+    editor.onFeedCheckDialog = [&](FeedCheckDialog &dialog) {
+        // A finding without a fix leaves the buttons off.
+        QVERIFY(!dialog.fixButton()->isEnabled());
+        const int row = rowOf(dialog, u"explicit-legacy"_qs);
+        QVERIFY(row >= 0);
+        dialog.view()->setCurrentIndex(dialog.model()->index(row, 0));
+        QVERIFY(dialog.fixButton()->isEnabled());
+        QVERIFY(dialog.fixAllButton()->isEnabled());
+        (all ? dialog.fixAllButton() : dialog.fixButton())->click();
+        // The dialog stays, showing the feed as it now is.
+        QVERIFY(dialog.isVisible());
+        after = dialog.model()->findings();
+    };
+    editor.window->checkFeedAction()->trigger();
+    QCOMPARE(after, FeedCheck::check(editor.document()));
+    for (int n = 0; n < 3; ++n)
+        QCOMPARE(editor.document().episode(n + 1)[EpisodeColumn::Explicit], fixed[n]);
+    QCOMPARE(editor.window->undoStack().count(), steps + 1);
+    QVERIFY(editor.document().DocumentChanged());
+    editor.window->undoStack().undo();
+    for (int n = 0; n < 3; ++n)
+        QCOMPARE(editor.document().episode(n + 1)[EpisodeColumn::Explicit], before[n]);
+}
+
+void tst_CheckFeed::activatingChannelTag_opensMoreTagsAtTheTag() {
+    EditorHarness editor;
+    showActive(editor);
+    fillGoodChannel(editor.document());
+    editor.document().setChannelExtra("<itunes:type>episodic</itunes:type>\n"
+                                      "<podcast:locked>yes</podcast:locked>\n"
+                                      "<itunes:explicit>no</itunes:explicit>");
+    editor.document().appendEpisodes({goodEpisode(u"1"_qs)});
+    editor.onFeedCheckDialog = [&](FeedCheckDialog &dialog) {
+        const int row = rowOf(dialog, u"channel-explicit-value"_qs);
+        QVERIFY(row >= 0);
+        Q_EMIT dialog.view()->activated(dialog.model()->index(row, FeedFindingsModel::Problem));
+    };
+    int line = -1;
+    editor.onMoreTagsDialog = [&](MoreTagsDialog &dialog) {
+        line = dialog.editor()->textCursor().blockNumber();
+    };
+    editor.window->checkFeedAction()->trigger();
+    QCOMPARE(editor.moreTagsShown, 1);
+    QCOMPARE(line, 2);
 }
 
 void tst_CheckFeed::summary_countsErrorsAndWarnings_data() {

@@ -26,6 +26,8 @@ private Q_SLOTS:
     void save_fileChangedOnDisk_asks_data();
     void save_fileChangedOnDisk_asks();
     void save_targetThatCannotBeWritten_saysSoAndOffersSaveAs();
+    void save_refusedForABareAmpersand_offersTheFix_data();
+    void save_refusedForABareAmpersand_offersTheFix();
     void recentFiles_newestFirstAtMostTen();
     void fileFromDesktop_opensIntoAnEmptyWindowElseAdds();
 };
@@ -219,6 +221,42 @@ void tst_FeedFileCommands::save_targetThatCannotBeWritten_saysSoAndOffersSaveAs(
     QVERIFY(editor.errors.reports.isEmpty());
     QVERIFY(readAll(elsewhere).contains("<title>T2</title>"));
     QCOMPARE(editor.window->fileCommands().path(), elsewhere);
+}
+
+void tst_FeedFileCommands::save_refusedForABareAmpersand_offersTheFix_data() {
+    QTest::addColumn<bool>("accept");
+    QTest::newRow("fixed and saved") << true;
+    QTest::newRow("declined: nothing changes") << false;
+}
+
+void tst_FeedFileCommands::save_refusedForABareAmpersand_offersTheFix() {
+    QFETCH(bool, accept);
+    EditorHarness editor;
+    const QByteArray original = feed(u"Orchard"_s, {u"One"_s, u"Two"_s});
+    const QString path = write(editor, u"orchard.xml"_s, original);
+    open(editor, path);
+    typeTitle(editor, u"Q&A"_s);
+    const int steps = editor.window->undoStack().count();
+    editor.messages.answers = {accept ? MessageService::Answer::Yes : MessageService::Answer::No};
+    action(editor, "SaveAction")->trigger();
+    QCOMPARE(editor.messages.shown.size(), 1);
+    QCOMPARE(editor.messages.shown.first().text,
+             u"XML is not valid.\n\nTitle: \"&\" must be written as \"&amp;\".\n\nWrite each "
+             "such character as shown, as one step you can undo, and save?"_s);
+    QVERIFY(editor.errors.reports.isEmpty());
+    if (!accept) {
+        QCOMPARE(editor.document().field(ChannelField::Title), u"Q&A"_s);
+        QCOMPARE(readAll(path), original);
+        QCOMPARE(editor.window->undoStack().count(), steps);
+        return;
+    }
+    QCOMPARE(editor.document().field(ChannelField::Title), u"Q&amp;A"_s);
+    QVERIFY(readAll(path).contains("<title>Q&amp;A</title>"));
+    QVERIFY(!editor.document().DocumentChanged());
+    // The fix is one step of the history; undoing it brings back what was typed.
+    QCOMPARE(editor.window->undoStack().count(), steps + 1);
+    editor.window->undoStack().undo();
+    QCOMPARE(editor.document().field(ChannelField::Title), u"Q&A"_s);
 }
 
 void tst_FeedFileCommands::recentFiles_newestFirstAtMostTen() {

@@ -558,7 +558,7 @@ void tst_FeedCli::check_jsonListsEveryFinding() {
     QCOMPARE(language[u"severity"].toString(), u"error"_qs);
     QCOMPARE(language[u"where"].toObject(), (QJsonObject{{u"field"_qs, 2}}));
     QCOMPARE(language[u"location"].toString(), u"Podcast, Language"_qs);
-    QCOMPARE(language[u"source"].toString(), u"Apple Podcasts, A Podcaster's Guide to RSS"_qs);
+    QCOMPARE(language[u"source"].toString(), u"RSS 2.0 rules of the RSS Advisory Board"_qs);
     QCOMPARE(explicitValue[u"severity"].toString(), u"warning"_qs);
     QCOMPARE(explicitValue[u"where"].toObject(),
              (QJsonObject{{u"episode"_qs, 1}, {u"column"_qs, 11}}));

@@ -27,6 +27,9 @@ private Q_SLOTS:
     void insert_goesOnALineOfItsOwn();
     void insertGuid_takesSelfLinkFromText();
     void insertGuid_asksWithoutAddress_cancelInsertsNothing();
+    void insert_singleTagReplacesAfterAsking_data();
+    void insert_singleTagReplacesAfterAsking();
+    void placeCursorAtTag_putsCursorOnTheTag();
     void cancel_keepsNothing();
     void editor_numbersLines();
 
@@ -210,6 +213,67 @@ void tst_MoreTagsDialog::editor_numbersLines() {
     QCOMPARE(editor.textCursor().positionInBlock(), 2);
     editor.moveCursorTo(5, 99); // past the end of the line: its end
     QCOMPARE(editor.textCursor().positionInBlock(), 4);
+}
+
+void tst_MoreTagsDialog::insert_singleTagReplacesAfterAsking_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("menuText");
+    QTest::addColumn<int>("answer"); // -1: no question expected
+    QTest::addColumn<QString>("after");
+    const QString type = u"<itunes:type>serial</itunes:type>"_qs;
+    QTest::newRow("once-only tag, replaced")
+        << type + u"\n<itunes:explicit>yes</itunes:explicit>"_qs << u"itunes:explicit"_qs
+        << int(MessageService::Answer::Yes)
+        << type + u"\n<itunes:explicit>false</itunes:explicit>"_qs;
+    QTest::newRow("once-only tag, kept when the user says no")
+        << type + u"\n<itunes:explicit>yes</itunes:explicit>"_qs << u"itunes:explicit"_qs
+        << int(MessageService::Answer::No) << type + u"\n<itunes:explicit>yes</itunes:explicit>"_qs;
+    QTest::newRow("two of a once-only tag become one")
+        << u"<itunes:type>a</itunes:type>\n<itunes:explicit>true</itunes:explicit>\n"
+           "<itunes:type>b</itunes:type>"_qs
+        << u"itunes:type"_qs << int(MessageService::Answer::Yes)
+        << u"<itunes:type>episodic</itunes:type>\n<itunes:explicit>true</itunes:explicit>"_qs;
+    QTest::newRow("repeatable tag, added without asking")
+        << u"<podcast:funding url=\"https://a.example/\">Support</podcast:funding>"_qs
+        << u"podcast:funding"_qs << -1
+        << u"<podcast:funding url=\"https://a.example/\">Support</podcast:funding>\n"
+           "<podcast:funding url=\"https://example.com/support\">Support the show"
+           "</podcast:funding>"_qs;
+}
+
+void tst_MoreTagsDialog::insert_singleTagReplacesAfterAsking() {
+    QFETCH(QString, text);
+    QFETCH(QString, menuText);
+    QFETCH(int, answer);
+    QFETCH(QString, after);
+    m_messages.shown.clear();
+    if (answer >= 0)
+        m_messages.answers = {MessageService::Answer(answer)};
+    MoreTagsDialog dialog(Scope::Podcast, {}, {}, {}, m_messages);
+    dialog.setText(text);
+    dialog.insertTemplate(indexOf(dialog, menuText));
+    QCOMPARE(dialog.text(), after);
+    QCOMPARE(m_messages.shown.size(), answer >= 0 ? 1 : 0);
+    if (answer >= 0)
+        QCOMPARE(m_messages.shown.first().text,
+                 u"The tags already hold %1, which may stand only once. Replace it with the new "
+                 "one?"_qs.arg(menuText));
+    // One undo takes the whole insert back.
+    dialog.editor()->undo();
+    QCOMPARE(dialog.text(), text);
+}
+
+void tst_MoreTagsDialog::placeCursorAtTag_putsCursorOnTheTag() {
+    MoreTagsDialog dialog(Scope::Podcast,
+                          "<itunes:type>serial</itunes:type>\n<podcast:locked>yes</podcast:locked>"
+                          "\n<itunes:explicit>no</itunes:explicit>",
+                          {}, {}, m_messages);
+    dialog.placeCursorAtTag(u"itunes:explicit"_qs);
+    QCOMPARE(dialog.editor()->textCursor().blockNumber(), 2);
+    QCOMPARE(dialog.editor()->textCursor().positionInBlock(), 0);
+    // A tag the text lacks: at the end, where it would be added.
+    dialog.placeCursorAtTag(u"itunes:complete"_qs);
+    QVERIFY(dialog.editor()->textCursor().atEnd());
 }
 
 QTEST_MAIN(tst_MoreTagsDialog)

@@ -29,6 +29,10 @@ private Q_SLOTS:
     void manyFindings_firstOfEachRuleThenACount_data();
     void manyFindings_firstOfEachRuleThenACount();
     void keptContent_readAmongThousandsOfPrefixes();
+    void messages_sayWhatIsWrong_data();
+    void messages_sayWhatIsWrong();
+    void validatorErrors_eachHaveAnError_data();
+    void validatorErrors_eachHaveAnError();
 };
 
 namespace {
@@ -85,8 +89,8 @@ QList<Case> cases() {
          {u"channel-link-missing @ Podcast, Link"_qs}},
         {"link relative", {{Link, u"/about"_qs}}, {}, {}, GoodChannel, {},
          {u"channel-link-address @ Podcast, Link"_qs}},
-        {"link not http", {{Link, u"ftp://example.org/"_qs}}, {}, {}, GoodChannel, {},
-         {u"channel-link-address @ Podcast, Link"_qs}},
+        {"link not http: any scheme will do", {{Link, u"ftp://example.org/"_qs}}, {}, {},
+         GoodChannel, {}, {}},
         {"language missing", {{Language, u""_qs}}, {}, {}, GoodChannel, {},
          {u"channel-language-missing @ Podcast, Language"_qs}},
         {"language a name", {{Language, u"English"_qs}}, {}, {}, GoodChannel, {},
@@ -102,7 +106,7 @@ QList<Case> cases() {
         {"category in other case", {{Category, u"leisure"_qs}}, {}, {}, GoodChannel, {},
          {u"channel-category-unknown @ Podcast, Category"_qs}},
         {"category ampersand bare", {{Category, u"Society & Culture"_qs}}, {}, {}, GoodChannel, {},
-         {u"channel-category-unknown @ Podcast, Category"_qs}},
+         {u"save-refused @ Podcast, Category"_qs, u"channel-category-unknown @ Podcast, Category"_qs}},
         {"category a sub-category", {{Category, u"Design"_qs}}, {}, {}, GoodChannel, {},
          {u"channel-category-unknown @ Podcast, Category"_qs}},
         {"second category unknown", {}, {}, {},
@@ -184,11 +188,11 @@ QList<Case> cases() {
         {"pubDate ISO", {}, {{E::PubDate, u"2024-02-05T06:00:00Z"_qs}}, {}, GoodChannel, {},
          {u"pubdate-format @ Episode 1, Pub. Date"_qs}},
         {"pubDate wrong weekday", {}, {{E::PubDate, u"Tue, 05 Feb 2024 06:00:00 +0000"_qs}}, {},
-         GoodChannel, {}, {u"pubdate-format @ Episode 1, Pub. Date"_qs}},
+         GoodChannel, {}, {u"pubdate-exact @ Episode 1, Pub. Date"_qs}},
         {"pubDate in German", {}, {{E::PubDate, u"Mo, 05 Feb 2024 06:00:00 +0100"_qs}}, {},
          GoodChannel, {}, {u"pubdate-format @ Episode 1, Pub. Date"_qs}},
         {"pubDate 31 April", {}, {{E::PubDate, u"31 Apr 2024 06:00:00 +0000"_qs}}, {}, GoodChannel,
-         {}, {u"pubdate-format @ Episode 1, Pub. Date"_qs}},
+         {}, {u"pubdate-exact @ Episode 1, Pub. Date"_qs}},
         {"pubDate without zone", {}, {{E::PubDate, u"Mon, 05 Feb 2024 06:00:00"_qs}}, {},
          GoodChannel, {}, {u"pubdate-format @ Episode 1, Pub. Date"_qs}},
         {"pubDate in the future", {}, {{E::PubDate, u"Wed, 09 Dec 2026 13:30:00 +0100"_qs}}, {},
@@ -228,6 +232,31 @@ QList<Case> cases() {
         {"kept address with outer blank", {}, {}, {},
          GoodChannel + "<atom:link href=\"https://example.org/feed.xml \" rel=\"self\"/>", {},
          {u"address-blanks @ Podcast, atom:link"_qs}},
+        {"owner e-mail empty without an owner", {{OwnerName, u""_qs}, {OwnerEmail, u""_qs}}, {}, {},
+         GoodChannel, {}, {}},
+        {"itunes:title says another title", {}, {}, {}, GoodChannel,
+         "<itunes:title>Episode One</itunes:title>", {u"itunes-title @ Episode 1, itunes:title"_qs}},
+        {"guid with a blank", {}, {{E::Guid, u"episode 1"_qs}}, {}, GoodChannel, {},
+         {u"guid-not-address @ Episode 1, GUID"_qs}},
+        {"managingEditor a name", {}, {}, {}, GoodChannel + "<managingEditor>Ann</managingEditor>",
+         {}, {u"contact-address @ Podcast, managingEditor"_qs}},
+        {"item link relative", {}, {}, {}, GoodChannel, "<link>/one</link>",
+         {u"item-link @ Episode 1, link"_qs}},
+        {"itunes:explicit twice", {}, {}, {},
+         GoodChannel + "<itunes:explicit>true</itunes:explicit>", {},
+         {u"tag-repeated @ Podcast, itunes:explicit"_qs}},
+        {"two itunes:episode", {}, {}, {}, GoodChannel,
+         "<itunes:episode>1</itunes:episode><itunes:episode>2</itunes:episode>",
+         {u"tag-repeated @ Episode 1, itunes:episode"_qs}},
+        {"bare ampersand in a title", {}, {{E::Title, u"Q&A"_qs}}, {}, GoodChannel, {},
+         {u"save-refused @ Episode 1, Title"_qs}},
+        {"bare less-than in a summary", {}, {{E::Summary, u"1 < 2"_qs}}, {}, GoodChannel, {},
+         {u"save-refused @ Episode 1, Summary"_qs}},
+        {"whole markup in a summary passes", {}, {{E::Summary, u"<p>One &amp; two</p>"_qs}}, {},
+         GoodChannel, {}, {}},
+        {"quotation mark in an attribute", {{ImageLink, u"https://example.org/\"a\".jpg"_qs}}, {},
+         {}, GoodChannel, {},
+         {u"save-refused @ Podcast, Image Link"_qs, u"channel-image-address @ Podcast, Image Link"_qs}},
         {"empty episode elements", {},
          {{E::Guid, u""_qs}, {E::PubDate, u""_qs}, {E::Duration, u""_qs}, {E::Explicit, u""_qs}},
          {}, GoodChannel, {},
@@ -388,7 +417,8 @@ void tst_FeedCheck::rules_haveUniqueIdsAndNamedSources() {
     const QStringList sources{u"Apple Podcasts, A Podcaster's Guide to RSS"_qs,
                               u"Apple Podcasts, A Podcaster's Guide to RSS, category list"_qs,
                               u"Podcast Index namespace documentation"_qs,
-                              u"RSS 2.0 rules of the RSS Advisory Board"_qs};
+                              u"RSS 2.0 rules of the RSS Advisory Board"_qs,
+                              u"XML 1.0, well-formedness"_qs};
     for (const FeedCheck::Rule &rule : FeedCheck::rules()) {
         const QString id = QString::fromLatin1(rule.id);
         QVERIFY2(!ids.contains(id), rule.id);
@@ -538,6 +568,126 @@ void tst_FeedCheck::keptContent_readAmongThousandsOfPrefixes() {
     document.setNamespaces(namespaces);
     QCOMPARE(describe(FeedCheck::check(document, Now)),
              QStringList{u"episode-number @ Episode 1, itunes:episode"_qs});
+}
+
+void tst_FeedCheck::messages_sayWhatIsWrong_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a video type is video")
+        << int(EpisodeColumn::Type) << u"video/mpeg"_qs << u"enclosure-type-unknown"_qs
+        << u"video/mpeg is a video type the directories do not play; use video/mp4, "
+           "video/x-m4v or video/quicktime."_qs;
+    QTest::newRow("an audio type is audio")
+        << int(EpisodeColumn::Type) << u"audio/x-ms-wma"_qs << u"enclosure-type-unknown"_qs
+        << u"audio/x-ms-wma is an audio type the directories do not play; use audio/mpeg, "
+           "audio/x-m4a or audio/aac."_qs;
+    QTest::newRow("neither audio nor video")
+        << int(EpisodeColumn::Type) << u"text/html"_qs << u"enclosure-type-unknown"_qs
+        << u"text/html is not an audio or video type the directories play."_qs;
+    QTest::newRow("an address with a blank")
+        << int(EpisodeColumn::Url) << u"https://example.org/a b.mp3"_qs << u"enclosure-url"_qs
+        << u"The address \"https://example.org/a b.mp3\" has a blank; write it as %20."_qs;
+    QTest::newRow("a bare ampersand")
+        << int(EpisodeColumn::Title) << u"Q&A"_qs << u"save-refused"_qs
+        << u"Save refuses this: \"&\" must be written as \"&amp;\"."_qs;
+}
+
+void tst_FeedCheck::messages_sayWhatIsWrong() {
+    QFETCH(int, column);
+    QFETCH(QString, value);
+    QFETCH(QString, rule);
+    QFETCH(QString, message);
+    Case c{"", {}, {{column, value}}, {}, GoodChannel, {}, {}};
+    PodcastDocument document;
+    build(document, c);
+    QStringList messages;
+    for (const FeedFinding &finding : FeedCheck::check(document, Now)) {
+        if (finding.rule == rule)
+            messages.append(finding.message);
+    }
+    QCOMPARE(messages, QStringList{message});
+}
+
+void tst_FeedCheck::validatorErrors_eachHaveAnError_data() {
+    // What the W3C validator makes of one value, and the error found for it
+    // (none where the validator takes the value).
+    QTest::addColumn<int>("field");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("channelExtra");
+    QTest::addColumn<QByteArray>("firstExtra");
+    QTest::addColumn<QString>("error");
+    const auto field = [](const char *name, int index, const QString &value, const QString &error) {
+        QTest::newRow(name) << index << -1 << value << QByteArray() << QByteArray() << error;
+    };
+    const auto column = [](const char *name, int index, const QString &value,
+                           const QString &error) {
+        QTest::newRow(name) << -1 << index << value << QByteArray() << QByteArray() << error;
+    };
+    const auto channel = [](const char *name, const QByteArray &xml, const QString &error) {
+        QTest::newRow(name) << -1 << -1 << QString() << xml << QByteArray() << error;
+    };
+    const auto item = [](const char *name, const QByteArray &xml, const QString &error) {
+        QTest::newRow(name) << -1 << -1 << QString() << QByteArray() << xml << error;
+    };
+    const QString contact = u"contact-address"_qs;
+    channel("managingEditor a name", "<managingEditor>Ann Lee</managingEditor>", contact);
+    channel("managingEditor address and name",
+            "<managingEditor>ann@example.org (Ann Lee)</managingEditor>", QString());
+    channel("webMaster name and angled address",
+            "<webMaster>Ann &lt;ann@example.org&gt;</webMaster>", QString());
+    channel("webMaster without a domain", "<webMaster>ann@example</webMaster>", contact);
+    item("author a name", "<author>Ann</author>", contact);
+    item("author an address", "<author>ann@example.org</author>", QString());
+    item("link relative", "<link>/episodes/1</link>", u"item-link"_qs);
+    item("link without a scheme", "<link>www.example.org/1</link>", u"item-link"_qs);
+    item("link with a blank", "<link>https://example.org/a b</link>", u"item-link"_qs);
+    item("link full", "<link>https://example.org/1</link>", QString());
+    field("channel link without a scheme", ChannelField::Link, u"example.org"_qs,
+          u"channel-link-address"_qs);
+    field("channel link with one slash", ChannelField::Link, u"http:/example.org"_qs,
+          u"channel-link-address"_qs);
+    field("channel link with a blank", ChannelField::Link, u"https://example.org/a b"_qs,
+          u"channel-link-address"_qs);
+    field("channel link mailto", ChannelField::Link, u"mailto:ann@example.org"_qs, QString());
+    field("language a name", ChannelField::Language, u"english"_qs, u"channel-language-code"_qs);
+    field("language no such code", ChannelField::Language, u"xx"_qs, u"channel-language-code"_qs);
+    field("language with underscore", ChannelField::Language, u"en_US"_qs,
+          u"channel-language-code"_qs);
+    field("language in capitals", ChannelField::Language, u"EN-us"_qs, QString());
+    field("language of three letters", ChannelField::Language, u"haw"_qs, QString());
+    column("guid with a blank", EpisodeColumn::Guid, u"episode 1"_qs, u"guid-not-address"_qs);
+    column("type with a parameter", EpisodeColumn::Type, u"audio/mpeg; codecs=mp3"_qs,
+           u"enclosure-type"_qs);
+    column("length zero", EpisodeColumn::Length, u"0"_qs, u"enclosure-length-zero"_qs);
+    column("pubDate ISO 8601", EpisodeColumn::PubDate, u"2024-02-05T06:00:00Z"_qs,
+           u"pubdate-format"_qs);
+    column("pubDate with a two-digit year", EpisodeColumn::PubDate, u"05 Feb 24 06:00 GMT"_qs,
+           QString());
+}
+
+void tst_FeedCheck::validatorErrors_eachHaveAnError() {
+    QFETCH(int, field);
+    QFETCH(int, column);
+    QFETCH(QString, value);
+    QFETCH(QByteArray, channelExtra);
+    QFETCH(QByteArray, firstExtra);
+    QFETCH(QString, error);
+    Case c{"", {}, {}, {}, GoodChannel + channelExtra, firstExtra, {}};
+    if (field >= 0)
+        c.fields.insert(field, value);
+    if (column >= 0)
+        c.first.insert(column, value);
+    PodcastDocument document;
+    build(document, c);
+    QStringList errors;
+    for (const FeedFinding &finding : FeedCheck::check(document, Now)) {
+        if (finding.severity == FeedFinding::Severity::Error)
+            errors.append(finding.rule);
+    }
+    QCOMPARE(errors, error.isEmpty() ? QStringList() : QStringList{error});
 }
 
 QTEST_GUILESS_MAIN(tst_FeedCheck)

@@ -18,6 +18,8 @@ class tst_MoreTagsText : public QObject {
 private Q_SLOTS:
     void check_refusesWithPosition_data();
     void check_refusesWithPosition();
+    void check_namesTheUsersOwnPlace_data();
+    void check_namesTheUsersOwnPlace();
     void check_keepsOneNodeALine_data();
     void check_keepsOneNodeALine();
     void check_declaresOnlyWellKnownPrefixesNotYetDeclared_data();
@@ -74,6 +76,33 @@ void tst_MoreTagsText::check_refusesWithPosition() {
     if (column > 0)
         QCOMPARE(result.column, column);
     QVERIFY(result.block.isEmpty());
+}
+
+void tst_MoreTagsText::check_namesTheUsersOwnPlace_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("error");
+    // The parser reads the text inside an element of its own: what it finds
+    // at that element's end is the end of the user's text.
+    QTest::newRow("last element left open")
+        << u"<itunes:type>serial</itunes:type>\n<itunes:explicit>"_qs << 2 << 18
+        << u"<itunes:explicit> on line 2 is not closed."_qs;
+    QTest::newRow("element open over lines")
+        << u"<a>\n<b>x</b>\n<c/>"_qs << 3 << 5 << u"<a> on line 1 is not closed."_qs;
+    QTest::newRow("end tag of nothing open")
+        << u"<a/>\n</b>"_qs << 2 << 5 << u"</b> closes a tag that is not open."_qs;
+}
+
+void tst_MoreTagsText::check_namesTheUsersOwnPlace() {
+    QFETCH(QString, text);
+    QFETCH(int, line);
+    QFETCH(int, column);
+    QFETCH(QString, error);
+    const MoreTagsText::Result result = MoreTagsText::check(text, Namespaces());
+    QCOMPARE(result.error, error);
+    QCOMPARE(result.line, line);
+    QCOMPARE(result.column, column);
 }
 
 void tst_MoreTagsText::check_keepsOneNodeALine_data() {

@@ -1,0 +1,52 @@
+#include "FindingFixes.h"
+
+#include "DocumentUndoStack.h"
+#include "FixFindingsCommand.h"
+#include "dialogs/FeedCheckDialog.h"
+#include "feed/FeedCheck.h"
+#include "model/PodcastDocument.h"
+
+#include <QFileInfo>
+
+FindingFixes::FindingFixes(PodcastDocument &document, DocumentUndoStack &undoStack,
+                           const QString &feedPath)
+    : m_document(document)
+    , m_undoStack(undoStack) {
+    if (!feedPath.isEmpty())
+        m_context.feedFolder = QFileInfo(feedPath).absolutePath();
+}
+
+void FindingFixes::attach(FeedCheckDialog &dialog) {
+    dialog.setFixes(
+        [this](const FeedFinding &finding) {
+            return FeedFix::canFix(m_document, finding, m_context);
+        },
+        [](const FeedFinding &finding) { return FeedFix::description(finding.rule); });
+    QObject::connect(&dialog, &FeedCheckDialog::fixRequested, &dialog,
+                     [this, &dialog](const FeedFinding &finding, bool all) {
+                         if (apply(finding, all))
+                             dialog.setFindings(FeedCheck::check(m_document));
+                     });
+}
+
+bool FindingFixes::apply(const FeedFinding &finding, bool all) {
+    const std::optional<PodcastContent> fixed =
+        all ? FeedFix::fixAll(m_document, finding.rule, m_context)
+            : FeedFix::fix(m_document, finding, m_context);
+    if (!fixed)
+        return false;
+    m_undoStack.push(new FixFindingsCommand(m_document,
+                                            all ? QStringLiteral("Fix All: %1").arg(finding.rule)
+                                                : QStringLiteral("Fix: %1").arg(finding.rule),
+                                            m_document.content(), *fixed));
+    return true;
+}
+
+bool FindingFixes::applyRefusalFix() {
+    const std::optional<PodcastContent> fixed = FeedFix::fixRefusal(m_document);
+    if (!fixed)
+        return false;
+    m_undoStack.push(new FixFindingsCommand(m_document, QStringLiteral("Fix: save-refused"),
+                                            m_document.content(), *fixed));
+    return true;
+}
