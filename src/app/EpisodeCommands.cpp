@@ -111,7 +111,7 @@ void EpisodeCommands::editEpisode() {
     editSelectedEpisode(-1);
 }
 
-void EpisodeCommands::editSelectedEpisode(int focusColumn) {
+void EpisodeCommands::editSelectedEpisode(int focusColumn, const QString &tag) {
     StepGuard guard(m_services.errors, Locations::form1("PushButton4_Click"));
     guard.enter(100);
     const qsizetype selected = m_list.selectedEpisode();
@@ -135,6 +135,8 @@ void EpisodeCommands::editSelectedEpisode(int focusColumn) {
         dialog->setWindowTitle(EpisodeDialog::editCaption());
         if (focusColumn >= 0 && focusColumn < EpisodeColumn::Count)
             dialog->box(focusColumn)->setFocus();
+        if (!tag.isEmpty())
+            dialog->openMoreTagsOnShow(tag);
     });
     guard.step(next + 2, [&] {
         if (dialog)

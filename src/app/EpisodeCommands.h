@@ -31,8 +31,9 @@ public:
     void addEpisode();    // "Add New Episode"
     void editEpisode();   // "Edit Episode"
     void deleteEpisode(); // "Delete Episode"
-    // Edit Episode with the focus in one column's box (-1: the first box).
-    void editSelectedEpisode(int focusColumn);
+    // Edit Episode with the focus in one column's box (-1: the first box),
+    // or with its More Tags open at `tag`.
+    void editSelectedEpisode(int focusColumn, const QString &tag = QString());
     void deleteKeyPressed();
     void listDoubleClicked();
     void moveSelectedEpisode(int step);

@@ -416,7 +416,7 @@ void MainWindow::goToFinding(const FeedFinding &finding) {
         return;
     m_list->selectEpisode(place.episode);
     m_form->list()->setFocus();
-    m_episodes->editSelectedEpisode(place.column);
+    m_episodes->editSelectedEpisode(place.column, place.tag);
 }
 
 // More Tags

@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QTimer>
 #include <QWindow>
 #include <limits>
 
@@ -222,6 +223,10 @@ void EpisodeDialog::showEvent(QShowEvent *event) {
     if (m_owner && m_owner->window()->windowHandle() && windowHandle())
         windowHandle()->setTransientParent(m_owner->window()->windowHandle());
     QDialog::showEvent(event);
+    if (!m_moreTagsOnShow.isEmpty()) {
+        m_moreTagsCursorTag = std::exchange(m_moreTagsOnShow, QString());
+        QTimer::singleShot(0, this, &EpisodeDialog::openMoreTags);
+    }
 }
 
 QString EpisodeDialog::field(int column) const {
@@ -264,6 +269,8 @@ void EpisodeDialog::openMoreTags() {
     declared.append(m_addedNamespaces);
     MoreTagsDialog tags(MoreTagsDialog::Scope::Episode, extra(), declared, context, m_messages,
                         this);
+    if (!m_moreTagsCursorTag.isEmpty())
+        tags.placeCursorAtTag(std::exchange(m_moreTagsCursorTag, QString()));
     const int result = m_runMoreTags ? m_runMoreTags(tags) : tags.exec();
     if (result != QDialog::Accepted)
         return;

@@ -65,6 +65,9 @@ public:
     void markGuidNotPermaLink();
     // Opens More Tags for this episode; tests run the modal dialog themselves.
     void openMoreTags();
+    // Opens More Tags, with the cursor on `tag`, once the dialog shows: a
+    // finding about an episode's tag leads there.
+    void openMoreTagsOnShow(const QString &tag) { m_moreTagsOnShow = tag; }
     void setMoreTagsRunner(std::function<int(MoreTagsDialog &)> run) {
         m_runMoreTags = std::move(run);
     }
@@ -117,4 +120,6 @@ private:
     QByteArray m_extra;
     QList<std::pair<QString, QString>> m_addedNamespaces;
     std::optional<Saved> m_saved;
+    QString m_moreTagsOnShow;
+    QString m_moreTagsCursorTag;
 };

@@ -1,5 +1,6 @@
 #include "dialogs/EpisodeBoxHelp.h"
 #include "dialogs/EpisodeDialog.h"
+#include "dialogs/LineNumberedEdit.h"
 #include "dialogs/MoreTagsDialog.h"
 #include "feed/FeedText.h"
 #include "model/PodcastDocument.h"
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <memory>
 
 namespace E = EpisodeColumn;
@@ -24,6 +26,7 @@ class tst_EpisodeBoxHelp : public QObject {
 
 private Q_SLOTS:
     void init();
+    void moreTagsOnShow_opensAtTheTag();
 
     void contextMenu_offersWhatFitsTheBox_data();
     void contextMenu_offersWhatFitsTheBox();
@@ -325,6 +328,27 @@ void tst_EpisodeBoxHelp::moreTags_cancelledOrDialogCancelled_keepsExtra() {
     dialog->cancelButton()->click();
     QCOMPARE(m_document->episode(1).extra, QByteArray("<itunes:episode>1</itunes:episode>"));
     QVERIFY(!m_document->DocumentChanged());
+}
+
+// A finding about an episode's tag opens its More Tags with the cursor there.
+void tst_EpisodeBoxHelp::moreTagsOnShow_opensAtTheTag() {
+    auto dialog = makeDialog(EpisodeDialog::editCaption(), 1);
+    QString lineAtCursor;
+    int opened = 0;
+    dialog->setMoreTagsRunner([&](MoreTagsDialog &tags) {
+        ++opened;
+        lineAtCursor = tags.editor()->textCursor().block().text();
+        return int(QDialog::Rejected);
+    });
+    dialog->openMoreTagsOnShow(u"itunes:episode"_qs);
+    dialog->show();
+    QTRY_COMPARE(opened, 1);
+    QVERIFY2(lineAtCursor.contains(u"<itunes:episode>"_qs), qPrintable(lineAtCursor));
+    // Once: showing the dialog again does not open it again.
+    dialog->hide();
+    dialog->show();
+    QTest::qWait(20);
+    QCOMPARE(opened, 1);
 }
 
 QTEST_MAIN(tst_EpisodeBoxHelp)
