@@ -12,7 +12,7 @@ PACKAGES=(
     fonts-liberation fonts-dejavu-core
     qt6-base-private-dev libxcb1-dev xvfb
     desktop-file-utils appstream
-    libssh-dev libcurl4-openssl-dev
+    libssh-dev libcurl4-openssl-dev qtkeychain-qt6-dev
     openssh-server nginx vsftpd openssl
 )
 

@@ -50,6 +50,8 @@ QList<QKeySequence> allKeys(EditorCommand command) {
         return {QKeySequence(Qt::ALT | Qt::Key_Down)};
     case EditorCommand::DeleteEpisode:
         return QKeySequence::keyBindings(QKeySequence::Delete);
+    case EditorCommand::Publish:
+        return {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)};
     }
     return {};
 }
@@ -59,7 +61,7 @@ QList<EditorCommand> all() {
             EditorCommand::OpenDocument, EditorCommand::SaveDocument, EditorCommand::SaveAs,
             EditorCommand::Help,         EditorCommand::CheckFeed,    EditorCommand::Undo,
             EditorCommand::Redo,         EditorCommand::Quit,         EditorCommand::MoveUp,
-            EditorCommand::MoveDown};
+            EditorCommand::MoveDown,     EditorCommand::Publish};
 }
 
 QString toolTip(const QString &caption, EditorCommand command) {

@@ -23,6 +23,7 @@ enum class EditorCommand {
     MoveDown,
     // Acts only while the list has the focus: in a text box Delete deletes text.
     DeleteEpisode,
+    Publish, // File ▸ Publish…
 };
 
 namespace CommandKeys {

@@ -89,6 +89,8 @@ QString actionOf(EditorCommand command) {
         return QStringLiteral("MoveDownAction");
     case EditorCommand::DeleteEpisode:
         return QStringLiteral("DeleteEpisodeAction");
+    case EditorCommand::Publish:
+        return QStringLiteral("PublishAction");
     }
     return {};
 }
