@@ -120,6 +120,7 @@ void PublishFlow::publish() {
         report = publisher.run();
         if (!report.published || !choices.verify)
             return;
+        run.status(QStringLiteral("Checking what listeners get…"));
         const PublishVerifier verifier(settings.caFile);
         QList<PublishVerifier::Check> found;
         found.append(

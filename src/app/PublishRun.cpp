@@ -53,6 +53,16 @@ void PublishRun::progress(const Publisher::Progress &progress) {
         Qt::QueuedConnection);
 }
 
+void PublishRun::status(const QString &text) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            if (m_dialog != nullptr)
+                m_dialog->setStatus(text);
+        },
+        Qt::QueuedConnection);
+}
+
 bool PublishRun::ask(const std::function<bool()> &question) {
     if (QThread::currentThread() == thread())
         return question();

@@ -30,6 +30,7 @@ public:
 
     // Worker thread.
     void progress(const Publisher::Progress &progress);
+    void status(const QString &text);
     // Runs `question` on the GUI thread and waits for its answer.
     bool ask(const std::function<bool()> &question);
     // Set when the user pressed Cancel.

@@ -103,6 +103,8 @@ struct Session {
     QStringList asked; // labels of the secret prompts
     QList<std::optional<QString>> secretAnswers;
     bool needsPassphrase = false;
+    bool testFirst = false; // "Test Connection" before accepting
+    QStringList testMessages;
     std::function<void(PublishProgressDialog &)> onProgress;
 
     explicit Session(bool keyring = false)
@@ -131,6 +133,11 @@ struct Session {
             shown = dialog.choices();
             if (typed)
                 dialog.setChoices(*typed);
+            if (testFirst) {
+                dialog.testButton()->click();
+                testMessages = editor.messages.texts();
+                editor.messages.shown.clear();
+            }
             dialog.accept();
             return dialog.result();
         };
@@ -180,6 +187,8 @@ private Q_SLOTS:
     void sshHostKey_unknownAskedChangedRefused_data();
     void sshHostKey_unknownAskedChangedRefused();
     void sshKeyPassphrase_askedEachTime();
+    void testConnection_saysWhatHappened_data();
+    void testConnection_saysWhatHappened();
     void plainFtp_needsConfirmation_data();
     void plainFtp_needsConfirmation();
     void replaceMedia_needsConfirmation_data();
@@ -359,6 +368,30 @@ void tst_PublishFlow::sshKeyPassphrase_askedEachTime() {
     QCOMPARE(session.asked.size(), 2);
     QCOMPARE(session.server.storesMade, 1);
     QVERIFY(session.secrets->kept.isEmpty());
+}
+
+void tst_PublishFlow::testConnection_saysWhatHappened_data() {
+    QTest::addColumn<int>("hostKey");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("known host") << int(HostKey::Known) << u"Connected to sftp://me@host/pod/."_s;
+    QTest::newRow("changed host key")
+        << int(HostKey::Changed)
+        << u"The connection to sftp://me@host/pod/ failed: WARNING: the host key of host has "
+           "CHANGED; it is now SHA256:new."_s;
+}
+
+void tst_PublishFlow::testConnection_saysWhatHappened() {
+    QFETCH(int, hostKey);
+    QFETCH(QString, message);
+    Session session;
+    session.server.hostKey = HostKey(hostKey);
+    session.testFirst = true;
+    session.publish(u"sftp://me@host/pod/"_s);
+    QCOMPARE(session.testMessages, QStringList(message));
+    // Testing sends nothing; publishing afterwards opens again.
+    QCOMPARE(session.server.files.log.filter(u"put "_s).size(),
+             HostKey(hostKey) == HostKey::Known ? 3 : 0);
+    QCOMPARE(session.server.storesMade, 2);
 }
 
 void tst_PublishFlow::plainFtp_needsConfirmation_data() {
