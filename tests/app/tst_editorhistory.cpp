@@ -386,17 +386,27 @@ void tst_EditorHistory::menuBar_holdsEveryCommand() {
     }
     QCOMPARE(menus, (QStringList{QStringLiteral("&File"), QStringLiteral("&Edit"),
                                  QStringLiteral("E&pisode"), QStringLiteral("&Help")}));
-    QCOMPARE(entries,
-             (QStringList{QStringLiteral("NewAction"), QStringLiteral("OpenAction"),
-                          QString(), // Open Recent, a menu
-                          QStringLiteral("LoadAction"), QStringLiteral("LoadSampleAction"),
-                          QStringLiteral("SaveAction"), QStringLiteral("SaveAsAction"),
-                          QStringLiteral("AddMediaAction"), QStringLiteral("QuitAction"),
-                          QStringLiteral("UndoAction"), QStringLiteral("RedoAction"),
-                          QStringLiteral("MoreTagsAction"), QStringLiteral("CheckFeedAction"),
-                          QStringLiteral("AddEpisodeAction"), QStringLiteral("EditEpisodeAction"),
-                          QStringLiteral("DeleteEpisodeAction"), QStringLiteral("MoveUpAction"),
-                          QStringLiteral("MoveDownAction"), QStringLiteral("HelpAction")}));
+    QCOMPARE(entries, (QStringList{QStringLiteral("NewAction"),
+                                   QStringLiteral("OpenAction"),
+                                   QString(), // Open Recent, a menu
+                                   QStringLiteral("OpenWebAddressAction"),
+                                   QStringLiteral("LoadAction"),
+                                   QStringLiteral("LoadSampleAction"),
+                                   QStringLiteral("SaveAction"),
+                                   QStringLiteral("SaveAsAction"),
+                                   QStringLiteral("AddMediaAction"),
+                                   QStringLiteral("PublishAction"),
+                                   QStringLiteral("QuitAction"),
+                                   QStringLiteral("UndoAction"),
+                                   QStringLiteral("RedoAction"),
+                                   QStringLiteral("MoreTagsAction"),
+                                   QStringLiteral("CheckFeedAction"),
+                                   QStringLiteral("AddEpisodeAction"),
+                                   QStringLiteral("EditEpisodeAction"),
+                                   QStringLiteral("DeleteEpisodeAction"),
+                                   QStringLiteral("MoveUpAction"),
+                                   QStringLiteral("MoveDownAction"),
+                                   QStringLiteral("HelpAction")}));
     // Every button's command has its entry, which clicks that button.
     const std::pair<const char *, int> buttons[] = {
         {"AddEpisodeAction", 1}, {"NewAction", 5},  {"SaveAsAction", 3},
