@@ -59,12 +59,14 @@ PublishDialog::PublishDialog(QWidget *parent)
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("&Target:"), m_target);
     form->addRow(QStringLiteral("Public &address:"), m_publicUrl);
-    form->addRow(QStringLiteral("&Media folder:"), mediaRow);
-    form->addRow(QStringLiteral("SSH &key file:"), m_identity);
+    auto *mediaLabel = new QLabel(QStringLiteral("&Media folder:"), this);
+    mediaLabel->setBuddy(m_mediaFolder);
+    form->addRow(mediaLabel, mediaRow);
+    form->addRow(QStringLiteral("SSH ke&y file:"), m_identity);
     form->addRow(QStringLiteral("S3 &endpoint:"), m_endpoint);
     form->addRow(QStringLiteral("S3 re&gion:"), m_region);
     form->addRow(QStringLiteral("S3 access &key ID:"), m_accessKey);
-    form->addRow(QStringLiteral("&CA certificates:"), m_caFile);
+    form->addRow(QStringLiteral("CA certi&ficates:"), m_caFile);
     form->addRow(m_secretLabel, m_secret);
     form->addRow(QString(), m_remember);
     form->addRow(QString(), m_verify);
@@ -140,6 +142,8 @@ void PublishDialog::setKeyringAvailable(bool available) {
     m_remember->setText(available ? QStringLiteral("&Remember it in the keyring")
                                   : QStringLiteral("No keyring is available: it is asked for "
                                                    "each time"));
+    m_secret->setPlaceholderText(available ? QStringLiteral("Empty: the one kept in the keyring")
+                                           : QStringLiteral("Empty: asked for when publishing"));
     if (!available)
         m_remember->setChecked(false);
     updateFields();
