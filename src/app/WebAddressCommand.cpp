@@ -4,6 +4,7 @@
 #include "FeedFileCommands.h"
 #include "feed/LoadPodcast.h"
 #include "feed/MessageService.h"
+#include "feed/RepairPodcast.h"
 #include "model/PodcastDocument.h"
 
 #include <QEventLoop>
@@ -89,7 +90,9 @@ bool WebAddressCommand::openAddress(const QString &url) {
     }
     file.close();
     PodcastDocument loaded;
-    if (!loadPodcastFile(file.fileName(), loaded, m_services.messages, m_services.errors))
+    // A feed that is almost XML is offered mended, as Open offers it.
+    if (!loadPodcastFile(file.fileName(), loaded, m_services.messages, m_services.errors) &&
+        !RepairPodcast::offer(file.fileName(), loaded, m_services.messages, m_services.errors))
         return false;
     m_document.replaceContent(loaded.content());
     // Like a new document: nothing to undo, and nothing saved yet, so Save

@@ -501,6 +501,8 @@ void tst_PublishFlow::openWebAddress_opensUnsavedDocument_data() {
     QTest::addColumn<QString>("error");
     QTest::addColumn<QString>("message");
     QTest::newRow("fetched") << u"https://old.example.org/feed.xml"_s << QString() << QString();
+    QTest::newRow("almost XML, mended")
+        << u"https://old.example.org/broken.xml"_s << QString() << QString();
     QTest::newRow("HTTP failure") << u"https://old.example.org/gone.xml"_s
                                   << u"https://old.example.org/gone.xml: HTTP 404 Not Found"_s
                                   << u"https://old.example.org/gone.xml: HTTP 404 Not Found"_s;
@@ -526,12 +528,21 @@ void tst_PublishFlow::openWebAddress_opensUnsavedDocument() {
         if (error.isEmpty())
             result.bytes = "<rss version=\"2.0\"><channel><title>Moved</title><item><title>"
                            "Old one</title></item></channel></rss>";
+        // An unescaped ampersand, which the repair mends once asked.
+        if (address.endsWith(u"broken.xml"_s))
+            result.bytes.replace("Old one", "Old & new");
         return result;
     });
     session.editor.messages.shown.clear();
+    session.editor.messages.answers = {MessageService::Answer::Yes};
     session.editor.window->findChild<QAction *>(u"OpenWebAddressAction"_s)->trigger();
     const bool opened = message.isEmpty();
-    QCOMPARE(session.lastMessage(), message);
+    if (url.endsWith(u"broken.xml"_s)) {
+        QCOMPARE(session.editor.messages.shown.size(), 2); // "Fail to load", then the offer
+        QCOMPARE(session.editor.titles().size(), 1);
+    } else {
+        QCOMPARE(session.lastMessage(), message);
+    }
     QCOMPARE(fetched.size(), url.startsWith(u"http"_s) ? 1 : 0);
     QCOMPARE(session.editor.document().field(ChannelField::Title), opened ? u"Moved"_s : u"T"_s);
     // Not the file it was: Save asks where to keep it.
