@@ -85,7 +85,8 @@ void PublishFlow::publish() {
     PublishDialog dialog(&m_window);
     dialog.setKeyringAvailable(secrets().isAvailable());
     dialog.setChoices(PublishMemory::recall(feed));
-    dialog.setTestConnection([this](const PublishChoices &choices) { testConnection(choices); });
+    dialog.setTestConnection(
+        [this, &dialog](const PublishChoices &choices) { testConnection(dialog, choices); });
     const int result = m_services.showDialog ? m_services.showDialog(dialog) : dialog.exec();
     if (result != QDialog::Accepted)
         return;
@@ -143,7 +144,7 @@ void PublishFlow::publish() {
     showOutcome(target, plan, report, checks, checksPassed);
 }
 
-void PublishFlow::testConnection(const PublishChoices &choices) {
+void PublishFlow::testConnection(QWidget &dialog, const PublishChoices &choices) {
     QString error;
     const PublishTarget target = PublishTarget::parse(choices.target, &error);
     if (!confirmPlainFtp(target))
@@ -152,7 +153,8 @@ void PublishFlow::testConnection(const PublishChoices &choices) {
     if (!settingsFor(target, choices, &settings))
         return;
     RemoteStore::Failure failure;
-    PublishRun run(m_window, m_services.progressShown);
+    // Above the publish dialog, which stays open.
+    PublishRun run(dialog, m_services.progressShown);
     run.run(QStringLiteral("Connecting to %1…").arg(target.text()), [&] {
         std::unique_ptr<RemoteStore> store = createStore(target, settings, run);
         failure = store->open();

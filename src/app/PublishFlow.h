@@ -53,7 +53,7 @@ public:
 
 private:
     bool ensureSaved();
-    void testConnection(const PublishChoices &choices);
+    void testConnection(QWidget &dialog, const PublishChoices &choices);
     bool confirmPlainFtp(const PublishTarget &target);
     // The settings for the target, with the secrets it needs; false when
     // the user cancelled a question for one.
