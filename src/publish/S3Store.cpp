@@ -4,6 +4,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QIODevice>
+#include <QMap>
 #include <QUrl>
 #include <QXmlStreamReader>
 
@@ -199,6 +200,96 @@ RemoteStore::Failure S3Store::startMultipart(const Upload &upload, const QString
     return {};
 }
 
+bool S3Store::takeUpUnfinished(QIODevice &data, const Upload &upload, const QString &key) {
+    QByteArray listing = m_bucketUrl;
+    if (!m_settings.endpoint.isEmpty())
+        listing.chop(1);
+    prepare(listing + "?prefix=" + QUrl::toPercentEncoding(key) + "&uploads=", EmptyHash);
+    if (m_request.perform() != CURLE_OK || m_request.responseCode() != 200)
+        return false;
+    // The newest upload of exactly this key.
+    QByteArray uploadId;
+    QString newest;
+    {
+        QXmlStreamReader xml(m_request.body());
+        QString uploadKey, id, initiated;
+        while (!xml.atEnd()) {
+            const QXmlStreamReader::TokenType token = xml.readNext();
+            if (token == QXmlStreamReader::StartElement) {
+                if (xml.name() == u"Key")
+                    uploadKey = xml.readElementText();
+                else if (xml.name() == u"UploadId")
+                    id = xml.readElementText();
+                else if (xml.name() == u"Initiated")
+                    initiated = xml.readElementText();
+            } else if (token == QXmlStreamReader::EndElement && xml.name() == u"Upload") {
+                if (uploadKey == key && !id.isEmpty() && initiated >= newest) {
+                    uploadId = id.toUtf8();
+                    newest = initiated;
+                }
+                uploadKey.clear();
+                id.clear();
+                initiated.clear();
+            }
+        }
+    }
+    if (uploadId.isEmpty())
+        return false;
+    m_multipart = {key, upload.size, uploadId, {}};
+    prepare(multipartUrl("uploadId=" + QUrl::toPercentEncoding(QString::fromUtf8(uploadId))),
+            EmptyHash);
+    if (m_request.perform() != CURLE_OK || m_request.responseCode() != 200) {
+        m_multipart = {};
+        return false;
+    }
+    QMap<qint64, std::pair<QByteArray, qint64>> parts; // number: ETag, size
+    {
+        QXmlStreamReader xml(m_request.body());
+        qint64 number = 0;
+        qint64 size = -1;
+        QByteArray etag;
+        while (!xml.atEnd()) {
+            const QXmlStreamReader::TokenType token = xml.readNext();
+            if (token == QXmlStreamReader::StartElement) {
+                if (xml.name() == u"PartNumber")
+                    number = xml.readElementText().toLongLong();
+                else if (xml.name() == u"ETag")
+                    etag = xml.readElementText().toUtf8();
+                else if (xml.name() == u"Size")
+                    size = xml.readElementText().toLongLong();
+            } else if (token == QXmlStreamReader::EndElement && xml.name() == u"Part") {
+                parts.insert(number, {etag, size});
+                number = 0;
+                size = -1;
+                etag.clear();
+            }
+        }
+    }
+    // A stored part is kept only while it holds what the local file holds
+    // there: its ETag is the MD5 of its bytes.
+    const qint64 partSize = std::max<qint64>(1, m_settings.s3PartSize);
+    for (qint64 part = 1; parts.contains(part); ++part) {
+        const qint64 offset = (part - 1) * partSize;
+        const qint64 length = std::min(partSize, upload.size - offset);
+        const auto &[etag, size] = parts.value(part);
+        if (length <= 0 || size != length || !data.seek(offset))
+            break;
+        const QByteArray md5 =
+            QCryptographicHash::hash(data.read(length), QCryptographicHash::Md5).toHex();
+        QByteArray stored = etag;
+        stored.replace('"', QByteArray());
+        if (stored.toLower() != md5)
+            break;
+        m_multipart.etags.append(etag);
+    }
+    // Nothing of it is worth keeping: a fresh upload replaces it.
+    if (m_multipart.etags.isEmpty()) {
+        abortMultipart();
+        return false;
+    }
+    return true;
+}
+
 void S3Store::abortMultipart() {
     if (m_multipart.uploadId.isEmpty())
         return;
@@ -219,8 +310,10 @@ RemoteStore::Failure S3Store::putMultipart(QIODevice &data, const Upload &upload
     if (!upload.resumable || m_multipart.key != key || m_multipart.size != upload.size ||
         m_multipart.uploadId.isEmpty()) {
         abortMultipart();
-        if (Failure failed = startMultipart(upload, key))
-            return failed;
+        if (!upload.resumable || !takeUpUnfinished(data, upload, key)) {
+            if (Failure failed = startMultipart(upload, key))
+                return failed;
+        }
     }
     const QByteArray uploadId = QUrl::toPercentEncoding(QString::fromUtf8(m_multipart.uploadId));
     const qint64 parts = (upload.size + partSize - 1) / partSize;

@@ -34,6 +34,10 @@ private:
     Failure putMultipart(QIODevice &data, const Upload &upload, const Progress &progress,
                          const std::atomic<bool> &cancel);
     Failure startMultipart(const Upload &upload, const QString &key);
+    // Takes up an upload of `key` that an earlier run left, with the parts
+    // of it that hold what the local file holds there; false when there is
+    // none (or the service cannot list them).
+    bool takeUpUnfinished(QIODevice &data, const Upload &upload, const QString &key);
     Failure completeMultipart(const Upload &upload);
     // Drops the stored parts of an upload that will not go on.
     void abortMultipart();
