@@ -88,7 +88,7 @@ if(BRINDLEWOOD_DPKG_SHLIBDEPS)
     set(BRINDLEWOOD_DEB_LIBRARIES "")
 else()
     set(BRINDLEWOOD_DEB_LIBRARIES
-        "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libtag1v5, libssh-4, libcurl4, libc6, libstdc++6, libgcc-s1, ")
+        "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6concurrent6 (>= 6.4), libqt6keychain1, libtag1v5, libssh-4, libcurl4, libc6, libstdc++6, libgcc-s1, ")
 endif()
 # Qt loads its window-system plugin at run time, which dpkg-shlibdeps cannot see.
 # The windows are laid out for Arial's metrics, which Liberation Sans shares;

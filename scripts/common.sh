@@ -10,7 +10,7 @@ APP_PACKAGES=(
     qt6-qpa-plugins
     tzdata
     fonts-liberation fonts-dejavu-core
-    libssh-dev libcurl4-openssl-dev
+    libssh-dev libcurl4-openssl-dev qtkeychain-qt6-dev
 )
 # and, beside it, what the tests and benchmarks need.
 PACKAGES=(

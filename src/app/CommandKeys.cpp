@@ -54,6 +54,8 @@ QList<QKeySequence> allKeys(EditorCommand command) {
         return QKeySequence::keyBindings(QKeySequence::Delete);
     case EditorCommand::EditInLargerBox:
         return {LargerBoxAction::key()};
+    case EditorCommand::Publish:
+        return {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)};
     }
     return {};
 }
@@ -63,7 +65,7 @@ QList<EditorCommand> all() {
             EditorCommand::OpenDocument, EditorCommand::SaveDocument, EditorCommand::SaveAs,
             EditorCommand::Help,         EditorCommand::CheckFeed,    EditorCommand::Undo,
             EditorCommand::Redo,         EditorCommand::Quit,         EditorCommand::MoveUp,
-            EditorCommand::MoveDown};
+            EditorCommand::MoveDown,     EditorCommand::Publish};
 }
 
 QString toolTip(const QString &caption, EditorCommand command) {

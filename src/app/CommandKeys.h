@@ -25,6 +25,7 @@ enum class EditorCommand {
     DeleteEpisode,
     // Only in the boxes of long texts (Description, Summary).
     EditInLargerBox,
+    Publish, // File ▸ Publish…
 };
 
 namespace CommandKeys {

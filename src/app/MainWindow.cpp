@@ -15,6 +15,8 @@
 #include "SetFieldCommand.h"
 #include "SetKeptContentCommand.h"
 #include "SetNamespacesCommand.h"
+#include "PublishFlow.h"
+#include "WebAddressCommand.h"
 #include "dialogs/FeedCheckDialog.h"
 #include "dialogs/LargerBoxAction.h"
 #include "dialogs/MoreTagsDialog.h"
@@ -217,6 +219,11 @@ void MainWindow::buildFileMenu() {
     m_recentMenu->setObjectName(QStringLiteral("RecentMenu"));
     connect(m_files, &FeedFileCommands::recentFilesChanged, this, &MainWindow::fillRecentMenu);
     fillRecentMenu();
+    QAction *web = file->addAction(QStringLiteral("Open &Web Address…"));
+    web->setObjectName(QStringLiteral("OpenWebAddressAction"));
+    connect(web, &QAction::triggered,
+            new WebAddressCommand(*this, *m_document, *m_undoStack, *m_files, m_services),
+            &WebAddressCommand::open);
     file->addSeparator();
     clicks(addCommand(*file, QStringLiteral("A&dd from Podcast.xml…"), "LoadAction",
                       EditorCommand::LoadFeed),
@@ -233,6 +240,10 @@ void MainWindow::buildFileMenu() {
     QAction *media = file->addAction(QStringLiteral("Add Episodes from &Media Files…"));
     media->setObjectName(QStringLiteral("AddMediaAction"));
     connect(media, &QAction::triggered, m_episodes, &EpisodeCommands::addMediaFromDialog);
+    file->addSeparator();
+    connect(addCommand(*file, QStringLiteral("&Publish…"), "PublishAction", EditorCommand::Publish),
+            &QAction::triggered, new PublishFlow(*this, *m_document, *m_files, m_services.messages),
+            &PublishFlow::publish);
     file->addSeparator();
     QAction *quit = addCommand(*file, QStringLiteral("&Quit"), "QuitAction", EditorCommand::Quit);
     connect(quit, &QAction::triggered, this, &QWidget::close);

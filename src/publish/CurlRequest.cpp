@@ -42,6 +42,8 @@ void CurlRequest::reset() {
     curl_easy_setopt(m_handle, CURLOPT_LOW_SPEED_TIME, 60L);
     curl_easy_setopt(m_handle, CURLOPT_WRITEFUNCTION, &CurlRequest::writeData);
     curl_easy_setopt(m_handle, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(m_handle, CURLOPT_HEADERFUNCTION, &CurlRequest::headerData);
+    curl_easy_setopt(m_handle, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(m_handle, CURLOPT_XFERINFOFUNCTION, &CurlRequest::onProgress);
     curl_easy_setopt(m_handle, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(m_handle, CURLOPT_NOPROGRESS, 0L);
@@ -63,12 +65,29 @@ void CurlRequest::setUpload(QIODevice *data, qint64 size, const RemoteStore::Pro
     curl_easy_setopt(m_handle, CURLOPT_INFILESIZE_LARGE, curl_off_t(size));
 }
 
+void CurlRequest::setPostBody(const QByteArray &body) {
+    curl_easy_setopt(m_handle, CURLOPT_POST, 1L);
+    curl_easy_setopt(m_handle, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
+    curl_easy_setopt(m_handle, CURLOPT_COPYPOSTFIELDS, body.constData());
+}
+
+QByteArray CurlRequest::responseHeader(const QByteArray &name) const {
+    QByteArray value;
+    for (const QByteArray &line : m_responseHeaders) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
+            value = line.mid(colon + 1).trimmed();
+    }
+    return value;
+}
+
 void CurlRequest::keepBody(qint64 limit) {
     m_bodyLimit = limit;
 }
 
 CURLcode CurlRequest::perform() {
     m_body.clear();
+    m_responseHeaders.clear();
     m_bodyTooLarge = false;
     m_aborted = false;
     m_error[0] = '\0';
@@ -129,6 +148,14 @@ size_t CurlRequest::writeData(char *buffer, size_t size, size_t count, void *sel
         return 0;
     }
     request->m_body.append(buffer, bytes);
+    return size * count;
+}
+
+size_t CurlRequest::headerData(char *buffer, size_t size, size_t count, void *self) {
+    auto *request = static_cast<CurlRequest *>(self);
+    // A few dozen lines at most; a flood is cut off.
+    if (request->m_responseHeaders.size() < 200)
+        request->m_responseHeaders.append(QByteArray(buffer, qsizetype(size * count)));
     return size * count;
 }
 

@@ -27,6 +27,8 @@ public:
     // Sends size bytes of data as the request body (PUT, FTP STOR).
     void setUpload(QIODevice *data, qint64 size, const RemoteStore::Progress *progress,
                    const std::atomic<bool> *cancel);
+    // Sends `body` as the body of a POST.
+    void setPostBody(const QByteArray &body);
     // Keeps at most limit bytes of the response body.
     void keepBody(qint64 limit);
 
@@ -35,6 +37,8 @@ public:
     const QByteArray &body() const { return m_body; }
     bool bodyTooLarge() const { return m_bodyTooLarge; }
     bool aborted() const { return m_aborted; }
+    // The value of a response header (the last one of that name), or empty.
+    QByteArray responseHeader(const QByteArray &name) const;
     // libcurl's own words for the last failure.
     QString errorText(CURLcode code) const;
     // Whether another try may succeed: a dropped or refused connection, a
@@ -44,6 +48,7 @@ public:
 private:
     static size_t readData(char *buffer, size_t size, size_t count, void *self);
     static size_t writeData(char *buffer, size_t size, size_t count, void *self);
+    static size_t headerData(char *buffer, size_t size, size_t count, void *self);
     static int onProgress(void *self, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent);
 
     CURL *m_handle = nullptr;
@@ -53,6 +58,7 @@ private:
     const RemoteStore::Progress *m_progress = nullptr;
     const std::atomic<bool> *m_cancel = nullptr;
     QByteArray m_body;
+    QList<QByteArray> m_responseHeaders;
     qint64 m_bodyLimit = 0;
     bool m_bodyTooLarge = false;
     bool m_aborted = false;

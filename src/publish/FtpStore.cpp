@@ -1,9 +1,14 @@
 #include "FtpStore.h"
 
 #include <QFile>
+#include <QIODevice>
 #include <QUrl>
 
 namespace {
+// How much of a cut upload's end is compared with the local file before
+// going on from there.
+constexpr qint64 ResumeCheck = 64 * 1024;
+
 QString temporaryName(const QString &name) {
     return u'.' + name + QStringLiteral(".brindlewood-part");
 }
@@ -52,6 +57,12 @@ void FtpStore::prepare(const QByteArray &url) {
     curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
     if (m_target.kind == PublishTarget::Kind::Ftps) {
         curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+        // Before 8.9, libcurl closes a TLS 1.3 upload's data connection so
+        // early that servers such as vsftpd answer a complete upload with
+        // 426; TLS 1.2 ends it cleanly.
+        if (curl_version_info(CURLVERSION_NOW)->version_num < 0x080900)
+            curl_easy_setopt(curl, CURLOPT_SSLVERSION,
+                             long(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
         if (!m_settings.caFile.isEmpty())
             curl_easy_setopt(curl, CURLOPT_CAINFO,
                              QFile::encodeName(m_settings.caFile).constData());
@@ -96,6 +107,23 @@ RemoteStore::Failure FtpStore::size(const QString &relative, qint64 *bytes) {
     return {};
 }
 
+qint64 FtpStore::resumeOffset(QIODevice &data, const QString &temporary, qint64 size) {
+    qint64 have = -1;
+    if (this->size(temporary, &have) || have <= 0 || have >= size)
+        return 0;
+    // Only a part that ends as the local file does at that point goes on.
+    const qint64 start = std::max<qint64>(0, have - ResumeCheck);
+    prepare(urlOf(temporary));
+    const QByteArray range = QByteArray::number(start) + '-' + QByteArray::number(have - 1);
+    curl_easy_setopt(m_request.handle(), CURLOPT_RANGE, range.constData());
+    m_request.keepBody(have - start);
+    if (m_request.perform() != CURLE_OK || m_request.body().size() != have - start)
+        return 0;
+    if (!data.seek(start) || data.read(have - start) != m_request.body())
+        return 0;
+    return have;
+}
+
 RemoteStore::Failure FtpStore::put(QIODevice &data, const Upload &upload, const Progress &progress,
                                    const std::atomic<bool> &cancel) {
     const qsizetype slash = upload.relative.lastIndexOf(u'/');
@@ -103,10 +131,20 @@ RemoteStore::Failure FtpStore::put(QIODevice &data, const Upload &upload, const 
     const QString name = upload.relative.mid(slash + 1);
     const QString temporary = folder + temporaryName(name);
 
+    const qint64 offset = upload.resumable ? resumeOffset(data, temporary, upload.size) : 0;
     prepare(urlOf(temporary));
     curl_easy_setopt(m_request.handle(), CURLOPT_FTP_CREATE_MISSING_DIRS,
                      long(CURLFTP_CREATE_DIR_RETRY));
-    m_request.setUpload(&data, upload.size, &progress, &cancel);
+    // A cut upload goes on where it stopped (APPE), its part kept.
+    const Progress shifted = [&](qint64 sent) {
+        if (progress)
+            progress(offset + sent);
+    };
+    if (offset > 0)
+        curl_easy_setopt(m_request.handle(), CURLOPT_APPEND, 1L);
+    if (!data.seek(offset))
+        return {QStringLiteral("%1: %2").arg(upload.relative, data.errorString()), false};
+    m_request.setUpload(&data, upload.size - offset, &shifted, &cancel);
     CURLcode code = m_request.perform();
     if (m_request.aborted() && cancel.load())
         return {QStringLiteral("cancelled"), false};

@@ -16,6 +16,10 @@ struct PublishSettings {
     QString accessKeyId;
     QString secretAccessKey;
     QString sessionToken;
+    // Media larger than this go up in parts of s3PartSize bytes, so that a
+    // cut upload goes on with the parts already stored.
+    qint64 s3MultipartAbove = 64 * 1024 * 1024;
+    qint64 s3PartSize = 16 * 1024 * 1024;
     // FTPS
     QString ftpPassword;
     QString caFile; // also for an https endpoint

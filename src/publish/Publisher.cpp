@@ -62,6 +62,7 @@ Publisher::Report Publisher::run() {
     // Every check before any byte goes out: a refusal leaves the server as it was.
     QList<const PublishPlan::Media *> toSend;
     QList<bool> replacing;
+    QList<Skipped> toReplace; // the server's size, as "reason"
     for (const PublishPlan::Media &media : m_plan.media()) {
         const QFileInfo local(media.localPath);
         const bool here = local.isFile();
@@ -91,6 +92,10 @@ Publisher::Report Publisher::run() {
                           .arg(media.episodeText(), QDir::toNativeSeparators(media.localPath))
                           .arg(remote)
                           .arg(media.length));
+        } else if (remote >= 0 && !m_replaceMedia && m_confirmReplace) {
+            toReplace.append({media.relative, QString::number(remote)});
+            toSend.append(&media);
+            replacing.append(true);
         } else if (remote >= 0 && !m_replaceMedia) {
             report.refusals.append(QStringLiteral("%1: the server already has %2 with %3 bytes, "
                                                   "not %4; published media are replaced only "
@@ -105,6 +110,8 @@ Publisher::Report Publisher::run() {
     }
     if (!report.refusals.isEmpty())
         return report;
+    if (!toReplace.isEmpty() && !m_confirmReplace(toReplace))
+        return refuse(QStringLiteral("The published media were not replaced; nothing was sent."));
 
     Progress progress;
     progress.fileCount = int(toSend.size()) + 1;

@@ -49,6 +49,11 @@ public:
     Publisher(const PublishPlan &plan, RemoteStore &store);
 
     void setReplaceMedia(bool replace) { m_replaceMedia = replace; }
+    // Asked, once all checks pass, whether the server's copies of other
+    // sizes may be replaced; without it they are refused.
+    void setConfirmReplace(std::function<bool(const QList<Skipped> &)> confirm) {
+        m_confirmReplace = std::move(confirm);
+    }
     void setDryRun(bool dryRun) { m_dryRun = dryRun; }
     // Waits between tries of a failed request; one more try than delays.
     void setRetryDelays(const QList<int> &milliseconds) { m_retryDelays = milliseconds; }
@@ -77,6 +82,7 @@ private:
     bool m_dryRun = false;
     QList<int> m_retryDelays{1000, 2000, 4000};
     std::function<void(const Progress &)> m_progress;
+    std::function<bool(const QList<Skipped> &)> m_confirmReplace;
     const std::atomic<bool> *m_cancel = nullptr;
     std::atomic<bool> m_neverCancelled{false};
 };

@@ -91,6 +91,8 @@ QString actionOf(EditorCommand command) {
         return QStringLiteral("DeleteEpisodeAction");
     case EditorCommand::EditInLargerBox:
         return QStringLiteral("LargerBoxAction");
+    case EditorCommand::Publish:
+        return QStringLiteral("PublishAction");
     }
     return {};
 }

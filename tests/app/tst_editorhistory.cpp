@@ -398,11 +398,13 @@ void tst_EditorHistory::menuBar_holdsEveryCommand() {
     QCOMPARE(entries, (QStringList{QStringLiteral("NewAction"),
                                    QStringLiteral("OpenAction"),
                                    QString(), // Open Recent, a menu
+                                   QStringLiteral("OpenWebAddressAction"),
                                    QStringLiteral("LoadAction"),
                                    QStringLiteral("LoadSampleAction"),
                                    QStringLiteral("SaveAction"),
                                    QStringLiteral("SaveAsAction"),
                                    QStringLiteral("AddMediaAction"),
+                                   QStringLiteral("PublishAction"),
                                    QStringLiteral("QuitAction"),
                                    QStringLiteral("UndoAction"),
                                    QStringLiteral("RedoAction"),

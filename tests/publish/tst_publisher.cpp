@@ -18,6 +18,8 @@ private Q_SLOTS:
     void run_retriesOpening();
     void run_dryRunSendsNothing();
     void run_cancelKeepsOldFeed();
+    void run_confirmsReplacingMedia_data();
+    void run_confirmsReplacingMedia();
 };
 
 namespace {
@@ -229,6 +231,39 @@ void tst_Publisher::run_cancelKeepsOldFeed() {
     QCOMPARE(puts(store), QStringList(u"put a.mp3"_qs));
     QCOMPARE(report.refusals,
              QStringList(u"Cancelled; the feed on the server was not changed."_qs));
+}
+
+void tst_Publisher::run_confirmsReplacingMedia_data() {
+    QTest::addColumn<bool>("confirmed");
+    QTest::newRow("confirmed") << true;
+    QTest::newRow("declined") << false;
+}
+
+void tst_Publisher::run_confirmsReplacingMedia() {
+    QFETCH(bool, confirmed);
+    Folder folder;
+    MemoryStore store;
+    store.files.insert(u"a.mp3"_qs, "older");
+    store.files.insert(u"Podcast.xml"_qs, "old feed");
+    Publisher publisher(folder.plan, store);
+    QList<Publisher::Skipped> asked;
+    publisher.setConfirmReplace([&](const QList<Publisher::Skipped> &replaced) {
+        asked = replaced;
+        // Asked before any byte goes out.
+        return puts(store).isEmpty() && confirmed;
+    });
+    const Publisher::Report report = publisher.run();
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked.first().relative, u"a.mp3"_qs);
+    QCOMPARE(asked.first().reason, u"5"_qs);
+    QCOMPARE(report.published, confirmed);
+    QCOMPARE(store.files.value(u"a.mp3"_qs), confirmed ? QByteArray("aaa") : QByteArray("older"));
+    if (confirmed) {
+        QVERIFY(report.sent.first().replaced);
+    } else {
+        QVERIFY(puts(store).isEmpty());
+        QCOMPARE(store.files.value(u"Podcast.xml"_qs), QByteArray("old feed"));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Publisher)
