@@ -94,11 +94,9 @@ void PublishFlow::publish() {
     PublishMemory::remember(feed, choices);
 
     QString error;
-    const PublishTarget target = PublishTarget::parse(choices.target, &error);
-    if (!confirmPlainFtp(target))
-        return;
+    PublishTarget target;
     PublishSettings settings;
-    if (!settingsFor(target, choices, &settings))
+    if (!prepare(choices, &target, &settings))
         return;
     PublishPlan plan;
     if (!plan.read(feed, choices.publicUrl, choices.mediaFolder, &error)) {
@@ -145,12 +143,9 @@ void PublishFlow::publish() {
 }
 
 void PublishFlow::testConnection(QWidget &dialog, const PublishChoices &choices) {
-    QString error;
-    const PublishTarget target = PublishTarget::parse(choices.target, &error);
-    if (!confirmPlainFtp(target))
-        return;
+    PublishTarget target;
     PublishSettings settings;
-    if (!settingsFor(target, choices, &settings))
+    if (!prepare(choices, &target, &settings))
         return;
     RemoteStore::Failure failure;
     // Above the publish dialog, which stays open.
@@ -166,6 +161,15 @@ void PublishFlow::testConnection(QWidget &dialog, const PublishChoices &choices)
     }
     keepTypedSecret();
     m_messages.notice(QStringLiteral("Connected to %1.").arg(target.text()));
+}
+
+// The target read, plain FTP confirmed and the settings with their secrets;
+// false when the user stopped on the way.
+bool PublishFlow::prepare(const PublishChoices &choices, PublishTarget *target,
+                          PublishSettings *settings) {
+    QString error;
+    *target = PublishTarget::parse(choices.target, &error);
+    return confirmPlainFtp(*target) && settingsFor(*target, choices, settings);
 }
 
 bool PublishFlow::confirmPlainFtp(const PublishTarget &target) {

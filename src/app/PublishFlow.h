@@ -54,6 +54,7 @@ public:
 private:
     bool ensureSaved();
     void testConnection(QWidget &dialog, const PublishChoices &choices);
+    bool prepare(const PublishChoices &choices, PublishTarget *target, PublishSettings *settings);
     bool confirmPlainFtp(const PublishTarget &target);
     // The settings for the target, with the secrets it needs; false when
     // the user cancelled a question for one.

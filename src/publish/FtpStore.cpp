@@ -155,11 +155,7 @@ RemoteStore::Failure FtpStore::put(QIODevice &data, const Upload &upload, const 
     if (Failure failed = size(temporary, &stored))
         return failed;
     if (stored != upload.size)
-        return {QStringLiteral("%1: the server holds %2 bytes after the upload, not %3")
-                    .arg(upload.relative)
-                    .arg(stored)
-                    .arg(upload.size),
-                true};
+        return sizeMismatch(upload, stored, "upload");
 
     // The rename runs in the file's folder, after libcurl has changed to it.
     prepare(urlOf(temporary));
@@ -177,10 +173,6 @@ RemoteStore::Failure FtpStore::put(QIODevice &data, const Upload &upload, const 
     if (Failure failed = size(upload.relative, &stored))
         return failed;
     if (stored != upload.size)
-        return {QStringLiteral("%1: the server holds %2 bytes after the rename, not %3")
-                    .arg(upload.relative)
-                    .arg(stored)
-                    .arg(upload.size),
-                true};
+        return sizeMismatch(upload, stored, "rename");
     return {};
 }

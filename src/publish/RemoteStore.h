@@ -45,4 +45,16 @@ public:
     // which is atomic by itself). Stops early when *cancel becomes true.
     virtual Failure put(QIODevice &data, const Upload &upload, const Progress &progress,
                         const std::atomic<bool> &cancel) = 0;
+
+protected:
+    // The server holds another size than was sent, after `step` ("upload",
+    // "rename"): worth another try.
+    static Failure sizeMismatch(const Upload &upload, qint64 stored, const char *step) {
+        return {QStringLiteral("%1: the server holds %2 bytes after the %3, not %4")
+                    .arg(upload.relative)
+                    .arg(stored)
+                    .arg(QLatin1StringView(step))
+                    .arg(upload.size),
+                true};
+    }
 };

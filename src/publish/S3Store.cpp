@@ -141,11 +141,7 @@ RemoteStore::Failure S3Store::put(QIODevice &data, const Upload &upload, const P
     if (Failure failed = size(upload.relative, &stored))
         return failed;
     if (stored != upload.size)
-        return {QStringLiteral("%1: the server holds %2 bytes after the upload, not %3")
-                    .arg(upload.relative)
-                    .arg(stored)
-                    .arg(upload.size),
-                true};
+        return sizeMismatch(upload, stored, "upload");
     return {};
 }
 

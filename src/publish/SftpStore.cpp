@@ -408,21 +408,13 @@ RemoteStore::Failure SftpStore::put(QIODevice &data, const Upload &upload, const
         return failure;
     if (stored != upload.size) {
         sftp_unlink(m_sftp, temporary.constData());
-        return {QStringLiteral("%1: the server holds %2 bytes after the upload, not %3")
-                    .arg(upload.relative)
-                    .arg(stored)
-                    .arg(upload.size),
-                true};
+        return sizeMismatch(upload, stored, "upload");
     }
     if (Failure failure = rename(temporary, target))
         return failure;
     if (Failure failure = stat(target, &stored))
         return failure;
     if (stored != upload.size)
-        return {QStringLiteral("%1: the server holds %2 bytes after the rename, not %3")
-                    .arg(upload.relative)
-                    .arg(stored)
-                    .arg(upload.size),
-                true};
+        return sizeMismatch(upload, stored, "rename");
     return {};
 }
