@@ -10,6 +10,7 @@
 #include "RepairPodcast.h"
 #include "StepGuard.h"
 #include "model/PodcastDocument.h"
+#include "xml/LargePages.h"
 #include "xml/XmlDocument.h"
 
 #include <QBuffer>
@@ -197,10 +198,17 @@ struct ItemChildren {
 
     // The column whose element this is (the enclosure's under Url), or -1.
     static int columnOf(QByteArrayView name) {
+        // Sized once: asked twice for every child of every item.
+        static const std::array<QByteArrayView, EpisodeColumn::Count> elements = [] {
+            std::array<QByteArrayView, EpisodeColumn::Count> made;
+            for (int column = 0; column < EpisodeColumn::Count; ++column)
+                made[size_t(column)] = QByteArrayView(FeedSchema::Item[size_t(column)].element);
+            return made;
+        }();
         if (name.isEmpty())
             return -1;
         for (int column = 0; column < EpisodeColumn::Count; ++column) {
-            if (name == FeedSchema::Item[size_t(column)].element)
+            if (name == elements[size_t(column)])
                 return column;
         }
         return -1;
@@ -397,8 +405,14 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
             guard.step(at(194), [&] {
                 Episode episode;
                 episode[EpisodeColumn::Title] = title.heldText();
+                const qsizetype capacity = staged.episodes.capacity();
                 staged.episodes.append(std::move(episode));
                 appended = true;
+                // The list of a long feed's episodes is megabytes, most of
+                // it touched for the first time after each growth.
+                if (staged.episodes.capacity() != capacity)
+                    LargePages::advise(staged.episodes.data(),
+                                       staged.episodes.capacity() * qsizetype(sizeof(Episode)));
             });
             guard.enter(at(196));
             if (!appended)

@@ -1,5 +1,7 @@
 #include "XmlOutline.h"
 
+#include "LargePages.h"
+
 #include <cstring>
 #include <limits>
 
@@ -77,6 +79,8 @@ std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth) {
     // the list is not copied as it grows, and pages never used are never
     // touched.
     outline.m_elements.reserve(size_t(text.size() / 64) + 16);
+    LargePages::advise(outline.m_elements.data(),
+                       qsizetype(outline.m_elements.capacity() * sizeof(Element)));
     std::vector<qint32> open;      // recorded elements still open
     std::vector<qint32> lastChild; // per open recorded element, and one for the top
     lastChild.push_back(-1);
