@@ -35,10 +35,11 @@ bool FindingFixes::apply(const FeedFinding &finding, bool all) {
             : FeedFix::fix(m_document, finding, m_context);
     if (!fixed)
         return false;
-    m_undoStack.push(new FixFindingsCommand(m_document,
-                                            all ? QStringLiteral("Fix All: %1").arg(finding.rule)
-                                                : QStringLiteral("Fix: %1").arg(finding.rule),
-                                            m_document.content(), *fixed));
+    m_undoStack.push(
+        new FixFindingsCommand(m_document,
+                               all ? QStringLiteral("Fix All Like This")
+                                   : QStringLiteral("Fix %1").arg(finding.place.text()),
+                               m_document.content(), *fixed));
     return true;
 }
 
@@ -46,7 +47,7 @@ bool FindingFixes::applyRefusalFix() {
     const std::optional<PodcastContent> fixed = FeedFix::fixRefusal(m_document);
     if (!fixed)
         return false;
-    m_undoStack.push(new FixFindingsCommand(m_document, QStringLiteral("Fix: save-refused"),
+    m_undoStack.push(new FixFindingsCommand(m_document, QStringLiteral("Escape Markup Characters"),
                                             m_document.content(), *fixed));
     return true;
 }
