@@ -57,9 +57,18 @@ BackgroundWork::~BackgroundWork() {
 // and progress the work shows are windows of their own and take it.
 bool BackgroundWork::eventFilter(QObject *watched, QEvent *event) {
     switch (event->type()) {
+    case QEvent::ShortcutOverride: {
+        // Taken as the box's own key, so that no shortcut of the window
+        // fires; the key itself is then held back below.
+        const auto *widget = qobject_cast<const QWidget *>(watched);
+        if (widget && widget->window() == &m_window) {
+            event->accept();
+            return true;
+        }
+        break;
+    }
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
     case QEvent::Shortcut:
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
@@ -87,6 +96,9 @@ void BackgroundWork::cancel() {
 
 bool BackgroundWork::wait(const QString &label, const std::shared_ptr<State> &state,
                           std::function<void()> body) {
+    // One piece of work at a time: the window takes no commands meanwhile.
+    if (m_running)
+        return false;
     // The thread holds the state: a work the window stopped waiting for
     // finishes on its own, and says nothing more.
     QThread *thread = QThread::create([state, body = std::move(body)] { body(); });

@@ -7,6 +7,7 @@
 #include <QDir>
 
 #include <QAction>
+#include <QLineEdit>
 #include <QTest>
 #include <QThread>
 
@@ -71,6 +72,7 @@ private Q_SLOTS:
     void reports_arriveInOrderOnWindowThread();
     void reports_afterCancel_notShown();
     void failure_inWork_reachesCaller();
+    void input_whileWorking_heldBack();
 };
 
 void tst_BackgroundWork::open_cancelled_changesNothing_data() {
@@ -202,6 +204,34 @@ void tst_BackgroundWork::failure_inWork_reachesCaller() {
         throw std::runtime_error("disk on fire");
     }));
     QVERIFY(!work.isBusy());
+}
+
+// Keys and shortcuts reach no command while the work runs.
+void tst_BackgroundWork::input_whileWorking_heldBack() {
+    EditorHarness editor;
+    editor.window->show();
+    QVERIFY(QTest::qWaitForWindowActive(editor.window.get()));
+    const QString path = editor.filePath(u"big.xml"_s);
+    QVERIFY(FeedFiles::writeAll(path, bigFeed(4000)));
+    QLineEdit *title = editor.window->fieldBox(ChannelField::Title);
+    title->setFocus();
+    bool pressed = false;
+    editor.window->backgroundWork().whileWaiting = [&](BackgroundWork &) {
+        if (pressed)
+            return;
+        pressed = true;
+        QTest::keyClick(title, Qt::Key_F7);
+        QTest::keyClicks(title, u"typed"_s);
+    };
+    QVERIFY(editor.window->fileCommands().openPath(path));
+    QVERIFY(pressed);
+    QCOMPARE(editor.checksShown, 0);
+    QCOMPARE(editor.document().field(ChannelField::Title), u"Big Orchard"_s);
+    QVERIFY(!editor.document().DocumentChanged());
+    // Afterwards the window takes them again.
+    editor.window->backgroundWork().whileWaiting = {};
+    QTest::keyClick(title, Qt::Key_F7);
+    QCOMPARE(editor.checksShown, 1);
 }
 
 QTEST_MAIN(tst_BackgroundWork)
