@@ -210,6 +210,7 @@ void tst_BackgroundWork::failure_inWork_reachesCaller() {
 void tst_BackgroundWork::input_whileWorking_heldBack() {
     EditorHarness editor;
     editor.window->show();
+    editor.window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(editor.window.get()));
     const QString path = editor.filePath(u"big.xml"_s);
     QVERIFY(FeedFiles::writeAll(path, bigFeed(4000)));

@@ -4,6 +4,7 @@
 #include "dialogs/LargerTextDialog.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -172,7 +173,9 @@ void tst_GrowingWindow::largerBox_textGoesBackAsOneStep() {
     QFETCH(int, field);
     EditorHarness editor;
     editor.window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(editor.window.get()));
+    // The key is the box's own: it needs the focus, in the active window.
+    editor.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(editor.window.get()));
     QLineEdit *box = editor.window->fieldBox(field);
     QTest::keyClicks(box, u"One line"_s);
     editor.window->undoStack().markSaved();
@@ -183,6 +186,7 @@ void tst_GrowingWindow::largerBox_textGoesBackAsOneStep() {
         dialog.accept();
     };
     box->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), box);
     QTest::keyClick(box, Qt::Key_F2, Qt::ShiftModifier);
     QCOMPARE(shown, u"One line"_s);
     QCOMPARE(editor.document().field(field), u"One line\n\nand a second paragraph"_s);
