@@ -94,7 +94,11 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     load();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The list's behaviour watches the list's events; it goes before the
+    // list does, which is half taken down while its last events come.
+    delete m_list;
+}
 
 bool MainWindow::SaveSucceeded() const {
     return m_flows->saveSucceeded();
