@@ -1,7 +1,7 @@
 #include "FindingFixes.h"
 
 #include "DocumentUndoStack.h"
-#include "FixFindingsCommand.h"
+#include "ReplaceDocumentCommand.h"
 #include "dialogs/FeedCheckDialog.h"
 #include "feed/FeedCheck.h"
 #include "model/PodcastDocument.h"
@@ -35,11 +35,11 @@ bool FindingFixes::apply(const FeedFinding &finding, bool all) {
             : FeedFix::fix(m_document, finding, m_context);
     if (!fixed)
         return false;
-    m_undoStack.push(
-        new FixFindingsCommand(m_document,
-                               all ? QStringLiteral("Fix All Like This")
-                                   : QStringLiteral("Fix %1").arg(finding.place.text()),
-                               m_document.content(), *fixed));
+    m_undoStack.push(new ReplaceDocumentCommand(
+        m_document,
+        all ? QStringLiteral("Fix All Like This")
+            : QStringLiteral("Fix %1").arg(finding.place.text()),
+        m_document.content(), *fixed, ReplaceDocumentCommand::Applied::No));
     return true;
 }
 
@@ -47,7 +47,8 @@ bool FindingFixes::applyRefusalFix() {
     const std::optional<PodcastContent> fixed = FeedFix::fixRefusal(m_document);
     if (!fixed)
         return false;
-    m_undoStack.push(new FixFindingsCommand(m_document, QStringLiteral("Escape Markup Characters"),
-                                            m_document.content(), *fixed));
+    m_undoStack.push(new ReplaceDocumentCommand(
+        m_document, QStringLiteral("Escape Markup Characters"), m_document.content(), *fixed,
+        ReplaceDocumentCommand::Applied::No));
     return true;
 }
