@@ -14,7 +14,9 @@ EpisodeKeptElements::EpisodeKeptElements(const PodcastDocument &document)
     : m_document(document)
     , m_prefixes(document.namespaces()) {
     const QList<Episode> &episodes = document.episodes();
+    m_firstCandidate.reserve(size_t(episodes.size()) + 1);
     for (qsizetype i = 0; i < episodes.size(); ++i) {
+        m_firstCandidate.push_back(qint32(m_candidates.size()));
         const QByteArray &block = episodes[i].extra;
         if (block.isEmpty())
             continue;
@@ -23,6 +25,20 @@ EpisodeKeptElements::EpisodeKeptElements(const PodcastDocument &document)
                 m_candidates.push_back({qint32(i), localPart(node.name), node.xml});
         }
     }
+    m_firstCandidate.push_back(qint32(m_candidates.size()));
+}
+
+bool EpisodeKeptElements::keepsTwice(qsizetype index, QByteArrayView localName) const {
+    const qint32 end = m_firstCandidate[size_t(index) + 1];
+    bool once = false;
+    for (qint32 i = m_firstCandidate[size_t(index)]; i < end; ++i) {
+        if (m_candidates[size_t(i)].local != localName)
+            continue;
+        if (once)
+            return true;
+        once = true;
+    }
+    return false;
 }
 
 EpisodeKeptElements::~EpisodeKeptElements() = default;

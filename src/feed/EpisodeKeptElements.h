@@ -28,6 +28,10 @@ public:
     // namespace name (empty: none) and local name, in document order.
     QList<XmlNode> elements(qsizetype index, const QString &namespaceName,
                             const QString &localName) const;
+    // Whether the episode at `index` keeps two or more top-level elements of
+    // this local name, whatever their prefix: found without parsing anything,
+    // so a rule can skip the episodes where elements() cannot find a repeat.
+    bool keepsTwice(qsizetype index, QByteArrayView localName) const;
 
 private:
     struct Candidate {
@@ -46,6 +50,8 @@ private:
     const PodcastDocument &m_document;
     PrefixIndex m_prefixes;
     std::vector<Candidate> m_candidates; // in episode order
+    // Where each episode's candidates begin; one more for the end.
+    std::vector<qint32> m_firstCandidate;
     mutable QHash<QString, std::shared_ptr<Read>> m_reads;
     mutable QHash<qsizetype, std::shared_ptr<KeptContentReader>> m_alone;
 };

@@ -20,6 +20,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -65,6 +66,29 @@ private:
     qsizetype m_index;
 };
 
+// The kept elements of the channel, or of each episode, that hold an address.
+struct KeptAddress {
+    const QString *namespaceName;
+    const char *localName;
+    const char *attribute;
+    bool episode;
+};
+const std::initializer_list<KeptAddress> KeptAddresses{
+    {&KeptContentReader::Atom, "link", "href", false},
+    {&KeptContentReader::PodcastIndex, "funding", "url", false},
+    {&KeptContentReader::PodcastIndex, "transcript", "url", true},
+    {&KeptContentReader::PodcastIndex, "chapters", "url", true},
+    {&KeptContentReader::Itunes, "image", "href", true},
+};
+
+QString tagName(const KeptAddress &kept) {
+    const QString prefix =
+        kept.namespaceName == &KeptContentReader::Atom
+            ? u"atom:"_qs
+            : (kept.namespaceName == &KeptContentReader::Itunes ? u"itunes:"_qs : u"podcast:"_qs);
+    return prefix + QLatin1StringView(kept.localName);
+}
+
 // What the rules look at, read once.
 struct Scan {
     const PodcastDocument &document;
@@ -75,10 +99,61 @@ struct Scan {
     EpisodeContent episode(qsizetype number) const { return {*episodes, number - 1}; }
     QString field(int index) const { return document.field(index); }
     QString column(qsizetype number, int column) const { return document.episode(number)[column]; }
+    // Every kept address, kind by kind and in feed order within a kind,
+    // read once for all the rules that look at them.
+    struct FoundAddress {
+        const KeptAddress *kept;
+        Place place;
+        QString address;
+    };
+    const std::vector<FoundAddress> &keptAddresses() const {
+        if (!m_keptAddresses)
+            m_keptAddresses = findKeptAddresses();
+        return *m_keptAddresses;
+    }
     bool isSerial() const {
         const XmlNode type = channel->first(KeptContentReader::Itunes, u"type"_qs);
         return !type.isNull() && type.text() == u"serial";
     }
+
+    std::vector<FoundAddress> findKeptAddresses() const {
+        std::vector<FoundAddress> found;
+        for (const KeptAddress &kept : KeptAddresses) {
+            const QString local = QLatin1StringView(kept.localName);
+            const QString attribute = QLatin1StringView(kept.attribute);
+            const QString tag = tagName(kept);
+            const auto add = [&](const QList<XmlNode> &nodes, qsizetype number) {
+                for (const XmlNode &node : nodes) {
+                    for (const XmlAttribute &a : node.attributes()) {
+                        if (a.baseName == attribute) {
+                            found.push_back({&kept, Place::ofTag(tag, number), a.text});
+                            break;
+                        }
+                    }
+                }
+            };
+            if (!kept.episode) {
+                add(channel->elements(*kept.namespaceName, local), 0);
+                continue;
+            }
+            for (qsizetype number = 1; number <= document.episodeCount(); ++number)
+                add(episode(number).elements(*kept.namespaceName, local), number);
+        }
+        return found;
+    }
+
+    QDateTime publicationDate(qsizetype number) const {
+        if (m_dates.empty()) {
+            m_dates.reserve(size_t(document.episodeCount()));
+            for (const Episode &episode : document.episodes())
+                m_dates.push_back(parseRfc2822(episode[EpisodeColumn::PubDate]));
+        }
+        return m_dates[size_t(number - 1)];
+    }
+
+    // Filled on first use.
+    mutable std::optional<std::vector<FoundAddress>> m_keptAddresses = std::nullopt;
+    mutable std::vector<QDateTime> m_dates = {};
 };
 
 // Keeps each rule's first findings in feed order and counts the rest, so
@@ -156,54 +231,16 @@ void requireField(const Scan &scan, Findings &out, int index, const QString &mes
         out.add(Place::ofField(index), message);
 }
 
-// The kept elements of the channel, or of each episode, that hold an address.
-struct KeptAddress {
-    const QString *namespaceName;
-    const char *localName;
-    const char *attribute;
-    bool episode;
-};
-const std::initializer_list<KeptAddress> KeptAddresses{
-    {&KeptContentReader::Atom, "link", "href", false},
-    {&KeptContentReader::PodcastIndex, "funding", "url", false},
-    {&KeptContentReader::PodcastIndex, "transcript", "url", true},
-    {&KeptContentReader::PodcastIndex, "chapters", "url", true},
-    {&KeptContentReader::Itunes, "image", "href", true},
-};
 using KeptFilter = bool (*)(const KeptAddress &);
 
-QString tagName(const KeptAddress &kept) {
-    const QString prefix =
-        kept.namespaceName == &KeptContentReader::Atom
-            ? u"atom:"_qs
-            : (kept.namespaceName == &KeptContentReader::Itunes ? u"itunes:"_qs : u"podcast:"_qs);
-    return prefix + QLatin1StringView(kept.localName);
-}
 
 template<typename Function>
 void forEachKeptAddress(
     const Scan &scan, Function function,
     KeptFilter filter = [](const KeptAddress &) { return true; }) {
-    for (const KeptAddress &kept : KeptAddresses) {
-        if (!filter(kept))
-            continue;
-        const QString local = QLatin1StringView(kept.localName);
-        const QString attribute = QLatin1StringView(kept.attribute);
-        if (!kept.episode) {
-            for (const XmlNode &node : scan.channel->elements(*kept.namespaceName, local)) {
-                if (KeptContentReader::hasAttribute(node, attribute))
-                    function(Place::ofTag(tagName(kept)),
-                             KeptContentReader::attribute(node, attribute));
-            }
-            continue;
-        }
-        forEachEpisode(scan, [&](qsizetype number) {
-            for (const XmlNode &node : scan.episode(number).elements(*kept.namespaceName, local)) {
-                if (KeptContentReader::hasAttribute(node, attribute))
-                    function(Place::ofTag(tagName(kept), number),
-                             KeptContentReader::attribute(node, attribute));
-            }
-        });
+    for (const Scan::FoundAddress &found : scan.keptAddresses()) {
+        if (filter(*found.kept))
+            function(found.place, found.address);
     }
 }
 
@@ -414,6 +451,10 @@ template<void (*Rule)(const FeedCheckInput &)> void external(const Scan &scan, F
                                  : scan.episode(number).elements(namespaceName, localName);
           },
           [&out](const Place &place, const QString &message) { out.add(place, message); }, scan.now,
+          [&scan](qsizetype number) { return scan.publicationDate(number); },
+          [&scan](qsizetype number, QByteArrayView localName) {
+              return scan.episodes->keepsTwice(number - 1, localName);
+          },
           [&scan](const XmlNode &parent, const QString &namespaceName, const QString &localName) {
               return scan.channel->children(parent, namespaceName, localName);
           }});

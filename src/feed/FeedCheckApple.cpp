@@ -22,33 +22,45 @@ std::pair<QString, QString> nameOf(const QString &tag) {
     return {QString(), QString()};
 }
 
-void reportRepeated(const FeedCheckInput &input, qsizetype number, const QStringList &tags) {
-    const QByteArray &block =
-        number == 0 ? input.document.channelExtra() : input.document.episode(number).extra;
-    for (const QString &tag : tags) {
-        // Read only where the name is written twice: a feed's thousands of
-        // blocks are not each searched for a dozen tags.
-        const QByteArray opening = '<' + tag.toUtf8();
-        const qsizetype first = block.indexOf(opening);
-        if (first < 0 || block.indexOf(opening, first + opening.size()) < 0)
-            continue;
+// A tag that may stand only once, its name taken apart once for all.
+struct SingleTag {
+    QString tag;
+    QString namespaceName;
+    QString local;
+    QByteArray localUtf8;
+};
+
+QList<SingleTag> onceOnlyTags(TagTemplates::Scope scope) {
+    QList<SingleTag> made;
+    for (const QString &tag : TagTemplates::singleTags(scope)) {
         const auto [namespaceName, local] = nameOf(tag);
-        if (local.isEmpty())
+        if (!local.isEmpty())
+            made.append({tag, namespaceName, local, local.toUtf8()});
+    }
+    return made;
+}
+
+void reportRepeated(const FeedCheckInput &input, qsizetype number, const QList<SingleTag> &tags) {
+    for (const SingleTag &single : tags) {
+        // Read only where the name stands twice: a feed's thousands of
+        // blocks are not each parsed, nor searched, for a dozen tags.
+        if (number == 0 ? input.document.channelExtra().isEmpty()
+                        : !input.keepsTwice(number, single.localUtf8))
             continue;
-        const qsizetype count = input.elements(number, namespaceName, local).size();
+        const qsizetype count = input.elements(number, single.namespaceName, single.local).size();
         if (count > 1)
-            input.report(Place::ofTag(tag, number),
+            input.report(Place::ofTag(single.tag, number),
                          QStringLiteral("%1 stands %2 times; it may stand only once, and "
                                         "directories read only one of them.")
-                             .arg(tag)
+                             .arg(single.tag)
                              .arg(count));
     }
 }
 } // namespace
 
 void repeatedTags(const FeedCheckInput &input) {
-    reportRepeated(input, 0, TagTemplates::singleTags(TagTemplates::Scope::Podcast));
-    const QStringList episodeTags = TagTemplates::singleTags(TagTemplates::Scope::Episode);
+    reportRepeated(input, 0, onceOnlyTags(TagTemplates::Scope::Podcast));
+    const QList<SingleTag> episodeTags = onceOnlyTags(TagTemplates::Scope::Episode);
     for (qsizetype number = 1; number <= input.document.episodeCount(); ++number)
         reportRepeated(input, number, episodeTags);
 }

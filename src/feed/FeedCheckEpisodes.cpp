@@ -203,7 +203,7 @@ void pubDateFormat(const FeedCheckInput &input) {
 void pubDateExact(const FeedCheckInput &input) {
     forEachEpisode(input, [&](qsizetype number) {
         const QString date = input.document.episode(number)[EpisodeColumn::PubDate].trimmed();
-        if (hasRfc822Form(date) && !parseRfc2822(date).isValid())
+        if (hasRfc822Form(date) && !input.publicationDate(number).isValid())
             input.report(
                 Place::ofColumn(number, EpisodeColumn::PubDate),
                 QStringLiteral("\"%1\" is not a day that exists, has the wrong weekday or a "
@@ -214,7 +214,7 @@ void pubDateExact(const FeedCheckInput &input) {
 
 void pubDateFuture(const FeedCheckInput &input) {
     forEachEpisode(input, [&](qsizetype number) {
-        const QDateTime date = parseRfc2822(input.document.episode(number)[EpisodeColumn::PubDate]);
+        const QDateTime date = input.publicationDate(number);
         if (date.isValid() && date > input.now)
             input.report(Place::ofColumn(number, EpisodeColumn::PubDate),
                          u"The publication date lies in the future."_qs);

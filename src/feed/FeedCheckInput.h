@@ -3,6 +3,7 @@
 #include "FeedFinding.h"
 #include "xml/XmlNode.h"
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -23,6 +24,12 @@ struct FeedCheckInput {
     Report report;
     // Which publication dates lie in the future.
     QDateTime now;
+    // Episode `number`'s publication date as parseRfc2822 reads it, read
+    // once for every rule that asks.
+    std::function<QDateTime(qsizetype number)> publicationDate;
+    // Whether episode `number` keeps two or more top-level elements of this
+    // local name, whatever their prefix: a quick look before elements().
+    std::function<bool(qsizetype number, QByteArrayView localName)> keepsTwice;
     // The children of a kept element of the channel.
     std::function<QList<XmlNode>(const XmlNode &parent, const QString &namespaceName,
                                  const QString &localName)>

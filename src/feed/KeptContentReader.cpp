@@ -33,12 +33,17 @@ QStringList KeptContentReader::qualifiedNames(const QString &namespaceName,
                                               const QString &localName) const {
     if (namespaceName.isEmpty())
         return {localName};
+    for (const Names &known : std::as_const(m_names)) {
+        if (known.localName == localName && known.namespaceName == namespaceName)
+            return known.qualified;
+    }
     QStringList names;
     for (const auto &[prefix, name] : m_declared) {
         if (name == namespaceName && !prefix.isEmpty())
             names.append(prefix + u':' + localName);
     }
     names.removeDuplicates();
+    m_names.append({namespaceName, localName, names});
     return names;
 }
 

@@ -38,6 +38,13 @@ private:
 
     XmlDocument m_document;
     PodcastDocument::Namespaces m_declared;
+    // The rules ask for a handful of names, each once per episode.
+    struct Names {
+        QString namespaceName;
+        QString localName;
+        QStringList qualified;
+    };
+    mutable QList<Names> m_names;
     bool m_readable = false;
     bool m_empty = true;
 };

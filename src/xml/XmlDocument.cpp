@@ -1155,7 +1155,9 @@ bool XmlDocument::load(const QString &path, QByteArray *bytes) {
     const qint64 size = file.size();
     QByteArray text;
     if (size > 0) {
-        text.resize(qsizetype(size));
+        // Sized exactly: resize() would round a large file up to the next
+        // power of two.
+        text = QByteArray(qsizetype(size), Qt::Uninitialized);
         LargePages::advise(text);
         const qint64 n = file.read(text.data(), size);
         if (n < 0) {

@@ -22,6 +22,8 @@ private Q_SLOTS:
     void findings_carryTheirRulesSeverityAndSource();
     void keptContent_readByNamespaceNotPrefix_data();
     void keptContent_readByNamespaceNotPrefix();
+    void repeatedTag_countedByNamespace_data();
+    void repeatedTag_countedByNamespace();
     void place_readsAsTheWindowNamesIt_data();
     void place_readsAsTheWindowNamesIt();
     void loadedFeed_judgedAsItWillBeWritten_data();
@@ -475,6 +477,39 @@ void tst_FeedCheck::keptContent_readByNamespaceNotPrefix() {
     document.setNamespaces(namespaces);
     document.setChannelExtra(extra);
     QCOMPARE(describe(FeedCheck::check(document, Now)), expected);
+}
+
+void tst_FeedCheck::repeatedTag_countedByNamespace_data() {
+    QTest::addColumn<QByteArray>("extra");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList repeated{u"tag-repeated @ Episode 1, itunes:episode"_qs};
+    QTest::newRow("twice under another prefix")
+        << QByteArray("<it:episode>1</it:episode><it:episode>2</it:episode>") << repeated;
+    QTest::newRow("once under each prefix")
+        << QByteArray("<itunes:episode>1</itunes:episode><it:episode>2</it:episode>") << repeated;
+    QTest::newRow("same local name, other namespace")
+        << QByteArray("<itunes:episode>1</itunes:episode><o:episode>2</o:episode>")
+        << QStringList();
+    QTest::newRow("nested, not top-level")
+        << QByteArray("<o:list><itunes:episode>1</itunes:episode></o:list>"
+                      "<itunes:episode>2</itunes:episode>")
+        << QStringList();
+}
+
+void tst_FeedCheck::repeatedTag_countedByNamespace() {
+    QFETCH(QByteArray, extra);
+    QFETCH(QStringList, expected);
+    PodcastDocument document;
+    build(document, cases().first());
+    const QString itunes = u"http://www.itunes.com/dtds/podcast-1.0.dtd"_qs;
+    document.setNamespaces({{u"it"_qs, itunes}, {u"o"_qs, u"urn:other"_qs}});
+    document.setEpisodeExtra(1, extra);
+    QStringList found;
+    for (const QString &finding : describe(FeedCheck::check(document, Now))) {
+        if (finding.startsWith(u"tag-repeated"))
+            found.append(finding);
+    }
+    QCOMPARE(found, expected);
 }
 
 void tst_FeedCheck::place_readsAsTheWindowNamesIt_data() {
