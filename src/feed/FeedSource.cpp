@@ -105,6 +105,10 @@ std::optional<QByteArray> FeedSource::utf8Text(const QByteArray &bytes) {
 }
 
 std::shared_ptr<const FeedSource> FeedSource::make(const QByteArray &bytes, Loaded loaded) {
+    return finish(prepare(bytes), std::move(loaded));
+}
+
+std::shared_ptr<FeedSource> FeedSource::prepare(const QByteArray &bytes) {
     std::optional<QByteArray> text = utf8Text(bytes);
     if (!text)
         return nullptr;
@@ -132,10 +136,15 @@ std::shared_ptr<const FeedSource> FeedSource::make(const QByteArray &bytes, Load
         if (o.name(i) == FeedSchema::ItemElement && o.child(i, "title") >= 0)
             source->m_items.push_back(i);
     }
-    if (qsizetype(source->m_items.size()) != loaded.episodes.size())
-        return nullptr;
     const qsizetype lf = source->m_text.indexOf('\n');
     source->m_eol = lf > 0 && source->m_text.at(lf - 1) == '\r' ? QByteArray("\r\n") : "\n";
+    return source;
+}
+
+std::shared_ptr<const FeedSource> FeedSource::finish(std::shared_ptr<FeedSource> source,
+                                                     Loaded loaded) {
+    if (!source || qsizetype(source->m_items.size()) != loaded.episodes.size())
+        return nullptr;
     source->m_loaded = std::move(loaded);
     return source;
 }

@@ -30,6 +30,12 @@ public:
     // The source of a file just loaded from `bytes`, or null when its text
     // cannot be followed (the document is then saved in the fixed layout).
     static std::shared_ptr<const FeedSource> make(const QByteArray &bytes, Loaded loaded);
+    // The same in two steps: the text and where things stand in it, before
+    // the parse (so that the load can share the text); then what the load
+    // read. Each answers null when the text cannot be followed.
+    static std::shared_ptr<FeedSource> prepare(const QByteArray &bytes);
+    static std::shared_ptr<const FeedSource> finish(std::shared_ptr<FeedSource> source,
+                                                    Loaded loaded);
 
     // The file's text in UTF-8, its declaration saying so.
     const QByteArray &text() const { return m_text; }

@@ -265,11 +265,12 @@ void item(Sink &out, const Episode &episode, QLatin1StringView indent,
     text("itunes:author", E::Author);
     text("itunes:subtitle", E::Subtitle);
     text("itunes:summary", E::Summary);
+    const QString url = episode[E::Url];
+    const QString type = episode[E::Type];
+    const QString length = episode[E::Length];
     attributeElement(out, childIndent, L("enclosure"),
-                     {{L("url"), &episode[E::Url]},
-                      {L("type"), &episode[E::Type]},
-                      {L("length"), &episode[E::Length]}},
-                     item, layout, E::Url);
+                     {{L("url"), &url}, {L("type"), &type}, {L("length"), &length}}, item, layout,
+                     E::Url);
     text("guid", E::Guid);
     text("pubDate", E::PubDate);
     text("itunes:duration", E::Duration);
@@ -293,8 +294,9 @@ template<typename Sink> Sink write(const PodcastDocument &document, const QStrin
     for (int i = 0; i < ChannelField::Count; ++i)
         valueUnits += document.field(i).size();
     for (const Episode &episode : document.episodes()) {
-        for (const QString &column : episode.columns)
-            valueUnits += column.size();
+        // UTF-8 bytes: never fewer than the UTF-16 units they make.
+        for (int column = 0; column < EpisodeColumn::Count; ++column)
+            valueUnits += episode.view(column).size();
         keptBytes += episode.extra.size();
     }
     // The fixed markup: about 1 KB for the channel, under 600 units per item,
@@ -386,8 +388,8 @@ QByteArray itemUtf8(const Episode &episode, const ItemLayout &itemLayout) {
     const QLatin1StringView step(itemLayout.step);
     Layout layout{eol, step, &itemLayout.writeEmpty};
     qsizetype size = episode.extra.size() + 600;
-    for (const QString &column : episode.columns)
-        size += column.size();
+    for (int column = 0; column < EpisodeColumn::Count; ++column)
+        size += episode.view(column).size();
     Utf8Sink out(size, 0);
     item(out, episode, QLatin1StringView(itemLayout.indent),
          QLatin1StringView(itemLayout.childIndent), layout);

@@ -12,6 +12,8 @@
 #include "model/PodcastDocument.h"
 #include "xml/LargePages.h"
 #include "xml/XmlDocument.h"
+#include "xml/XmlEscape.h"
+#include "xml/XmlOutline.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -215,14 +217,91 @@ struct ItemChildren {
     }
 };
 
+// Where the values of one item may stand in the loaded file's own text: an
+// episode whose values are all found there shares the text instead of
+// holding a copy. Any span of the same bytes will do, so a value is only
+// ever taken from the text after a comparison.
+class FileSpans {
+public:
+    FileSpans() = default;
+    FileSpans(const FeedSource &source, qsizetype index) {
+        if (index >= qsizetype(source.items().size()))
+            return;
+        m_outline = &source.outline();
+        m_text = source.text();
+        const qint32 item = source.items()[size_t(index)];
+        for (qint32 i = m_outline->at(item).firstChild; i >= 0; i = m_outline->at(i).nextSibling) {
+            m_children.append(i);
+            const int column = ItemChildren::columnOf(m_outline->name(i));
+            if (column >= 0 && m_elements[size_t(column)] < 0)
+                m_elements[size_t(column)] = i;
+        }
+    }
+
+    // `held` itself, or the same bytes in the file's text: first where an
+    // element of the column's name stands, else in any child (a file may
+    // use another prefix).
+    QByteArrayView element(int column, QByteArrayView held) const {
+        if (!m_outline || held.isEmpty())
+            return held;
+        const qint32 named = m_elements[size_t(column)];
+        if (named >= 0 && content(named) == held)
+            return content(named);
+        for (const qint32 child : m_children) {
+            if (child != named && content(child) == held)
+                return content(child);
+        }
+        return held;
+    }
+    QByteArrayView attribute(QByteArrayView held) const {
+        const qint32 at = m_outline ? m_elements[EpisodeColumn::Url] : -1;
+        if (at < 0 || held.isEmpty())
+            return held;
+        for (const XmlOutline::Attribute &a : m_outline->attributes(at)) {
+            const QByteArrayView value = m_text.sliced(a.valueBegin, a.valueEnd - a.valueBegin);
+            if (value == held)
+                return value;
+        }
+        return held;
+    }
+
+private:
+    QByteArrayView content(qint32 element) const {
+        const XmlOutline::Element &e = m_outline->at(element);
+        return XmlEscape::trimmed(m_text.sliced(e.contentBegin, e.contentEnd - e.contentBegin));
+    }
+
+    const XmlOutline *m_outline = nullptr;
+    QByteArrayView m_text;
+    QVarLengthArray<qint32, 24> m_children;
+    std::array<qint32, EpisodeColumn::Count> m_elements{-1, -1, -1, -1, -1, -1, -1,
+                                                        -1, -1, -1, -1, -1, -1};
+};
+
 template<typename At>
-void readEpisode(const ItemChildren &children, Episode &episode, StepGuard &guard, At at) {
+void readEpisode(const ItemChildren &children, Episode &episode, StepGuard &guard, At at,
+                 const FileSpans &spans, const QByteArray &shared) {
+    std::array<QByteArrayView, EpisodeColumn::Count> values;
+    // Texts made for CDATA sections, which the values then point into.
+    QVarLengthArray<QByteArray, 4> made;
+    const auto held = [&](int column, const XmlNode &element) {
+        QByteArray text;
+        const QByteArrayView view = element.heldTextView(&text);
+        if (!text.isNull()) {
+            made.append(std::move(text));
+            values[size_t(column)] = spans.element(column, made.back());
+        } else {
+            values[size_t(column)] = spans.element(column, view);
+        }
+    };
+    held(EpisodeColumn::Title, children.first[EpisodeColumn::Title]);
+
     int step = at(198);
     for (const int column : BeforeEnclosure) {
         XmlNode element;
         guard.step(step, [&] { element = children.first[size_t(column)]; });
         if (!element.isNull())
-            guard.step(step + 2, [&] { episode[column] = element.heldText(); });
+            guard.step(step + 2, [&] { held(column, element); });
         step += 4;
     }
 
@@ -244,15 +323,18 @@ void readEpisode(const ItemChildren &children, Episode &episode, StepGuard &guar
             consumed[i] = name == u"url" || name == u"type" || name == u"length" ||
                           isOneOf(attribute.qualifiedName, u"url", u"type") ||
                           attribute.qualifiedName == u"length";
+            const auto take = [&](int column) {
+                values[size_t(column)] = spans.attribute(enclosure.attributeHeldView(i));
+            };
             guard.enter(at(214));
             if (name == u"url")
-                guard.step(at(216), [&] { episode[EpisodeColumn::Url] = attribute.heldText; });
+                guard.step(at(216), [&] { take(EpisodeColumn::Url); });
             guard.enter(at(218));
             if (name == u"type")
-                guard.step(at(220), [&] { episode[EpisodeColumn::Type] = attribute.heldText; });
+                guard.step(at(220), [&] { take(EpisodeColumn::Type); });
             guard.enter(at(222));
             if (name == u"length")
-                guard.step(at(224), [&] { episode[EpisodeColumn::Length] = attribute.heldText; });
+                guard.step(at(224), [&] { take(EpisodeColumn::Length); });
             guard.enter(at(226));
         }
     }
@@ -262,9 +344,10 @@ void readEpisode(const ItemChildren &children, Episode &episode, StepGuard &guar
         XmlNode element;
         guard.step(step, [&] { element = children.first[size_t(column)]; });
         if (!element.isNull())
-            guard.step(step + 2, [&] { episode[column] = element.heldText(); });
+            guard.step(step + 2, [&] { held(column, element); });
         step += 4;
     }
+    episode.setValues(values, shared);
 
     KeptBlock kept(KeptContent::itemElement);
     for (const XmlNode &child : children.all) {
@@ -322,8 +405,10 @@ QByteArray channelExtra(const XmlNode &channel) {
 }
 // The file's text for a format-keeping save, its episodes numbered to match;
 // null (and no episode numbered) when the text cannot be followed.
-std::shared_ptr<const FeedSource> keepSource(const QByteArray &bytes, Staged &staged,
+std::shared_ptr<const FeedSource> keepSource(std::shared_ptr<FeedSource> prepared, Staged &staged,
                                              const PodcastContent::Namespaces &namespaces) {
+    if (!prepared)
+        return nullptr;
     FeedSource::Loaded loaded;
     for (int k = 0; k < ChannelField::Count; ++k) {
         loaded.fieldRead[size_t(k)] = staged.fields[size_t(k)].has_value();
@@ -336,7 +421,8 @@ std::shared_ptr<const FeedSource> keepSource(const QByteArray &bytes, Staged &st
     loaded.hiddenItems = staged.hiddenItems;
     loaded.prolog = staged.prolog;
     loaded.namespaces = namespaces;
-    std::shared_ptr<const FeedSource> source = FeedSource::make(bytes, std::move(loaded));
+    std::shared_ptr<const FeedSource> source =
+        FeedSource::finish(std::move(prepared), std::move(loaded));
     if (!source) {
         for (Episode &episode : staged.episodes)
             episode.source = -1;
@@ -349,18 +435,22 @@ struct FeedInput {
     QString path;
     const QByteArray *text = nullptr;
 
-    // Parses the input; `bytes`, when given, gets its text, read only once.
-    bool load(XmlDocument &xml, std::optional<QByteArray> *bytes) const {
+    // Parses the input; `bytes`, when given, gets its text, read only once,
+    // and `beforeParse` sees it before the parse begins.
+    bool load(XmlDocument &xml, std::optional<QByteArray> *bytes,
+              const std::function<void(const QByteArray &)> &beforeParse) const {
         if (!text) {
             if (!bytes)
                 return xml.load(path);
             QByteArray read;
-            const bool loaded = xml.load(path, &read);
+            const bool loaded = xml.load(path, &read, beforeParse);
             *bytes = std::move(read);
             return loaded;
         }
-        if (bytes)
+        if (bytes) {
             *bytes = *text;
+            beforeParse(*text);
+        }
         QByteArray shared = *text;
         QBuffer buffer(&shared);
         buffer.open(QIODevice::ReadOnly);
@@ -390,6 +480,7 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
     Staged staged;
     try {
         XmlDocument xml;
+        std::shared_ptr<FeedSource> prepared;
         // Items are read as the parser closes each one and then forgotten.
         const auto readItem = [&](const XmlNode &item) {
             guard.enter(at(190));
@@ -404,7 +495,6 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
             bool appended = false;
             guard.step(at(194), [&] {
                 Episode episode;
-                episode[EpisodeColumn::Title] = title.heldText();
                 const qsizetype capacity = staged.episodes.capacity();
                 staged.episodes.append(std::move(episode));
                 appended = true;
@@ -418,7 +508,10 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
             if (!appended)
                 return;
             Episode &episode = staged.episodes.last();
-            readEpisode(children, episode, guard, at);
+            const qsizetype index = staged.episodes.size() - 1;
+            readEpisode(children, episode, guard, at,
+                        prepared ? FileSpans(*prepared, index) : FileSpans(),
+                        prepared ? prepared->text() : QByteArray());
         };
         guard.step(at(112), [&] {
             xml.setRetainedPaths({QStringLiteral("rss/channel")});
@@ -427,7 +520,10 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
         });
         bool loaded = true;
         std::optional<QByteArray> bytes;
-        guard.step(at(114), [&] { loaded = input.load(xml, becomesText ? &bytes : nullptr); });
+        // The text is followed before the parse, so that episodes can share it.
+        const auto follow = [&](const QByteArray &text) { prepared = FeedSource::prepare(text); };
+        guard.step(at(114),
+                   [&] { loaded = input.load(xml, becomesText ? &bytes : nullptr, follow); });
         if (!loaded)
             return fail(xml.errorString());
 
@@ -453,7 +549,7 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
 
         std::shared_ptr<const FeedSource> source;
         if (becomesText && bytes)
-            source = keepSource(*bytes, staged, xml.namespaces());
+            source = keepSource(std::move(prepared), staged, xml.namespaces());
 
         // Nothing above touched the document; now it all goes in at once.
         for (int k = 0; k < ChannelField::Count; ++k) {

@@ -358,7 +358,7 @@ private:
 
     bool unchanged(const Episode &episode, qint32 source) const {
         const Episode &loaded = m_source.loaded().episodes[source];
-        return episode.columns == loaded.columns && episode.extra == loaded.extra;
+        return episode.sameValues(loaded) && episode.extra == loaded.extra;
     }
 
     QByteArray itemText(const Episode &episode, qint32 source) {

@@ -3,25 +3,79 @@
 #include "EpisodeColumn.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <array>
 
 // One Episode record: thirteen plain texts, held exactly as entered or read,
 // and the item's kept content: what a loaded item held that no column holds,
 // as UTF-8 XML text (see PodcastDocument::channelExtra for its form).
-struct Episode {
-    std::array<QString, EpisodeColumn::Count> columns;
+//
+// The texts are UTF-8 in one buffer. A record read from a file shares the
+// file's own text and holds only where each value stands in it, so a long
+// feed is not held twice; a record given a value of its own copies its
+// values into a small buffer of its own first.
+class Episode {
+public:
+    Episode() = default;
+
+    QString operator[](int column) const { return QString::fromUtf8(view(column)); }
+    // The value's UTF-8 bytes; valid while the record is neither changed nor
+    // destroyed.
+    QByteArrayView view(int column) const {
+        const Span span = m_spans[size_t(column)];
+        return QByteArrayView(m_text.constData() + span.begin, span.size);
+    }
+    void setValue(int column, const QString &text);
+    void setValue(int column, QByteArrayView utf8);
+    // Every value at once, as UTF-8. When each one lies inside `shared`, the
+    // record shares that buffer and keeps where they stand; otherwise it
+    // copies them.
+    void setValues(const std::array<QByteArrayView, EpisodeColumn::Count> &values,
+                   const QByteArray &shared = QByteArray());
+    std::array<QString, EpisodeColumn::Count> columns() const;
+
+    // `episode[column] = text` sets a value, as it always did.
+    class Value {
+    public:
+        Value &operator=(const QString &text) {
+            m_episode.setValue(m_column, text);
+            return *this;
+        }
+        Value &operator=(const Value &other) { return *this = QString(other); }
+        operator QString() const { return std::as_const(m_episode)[m_column]; }
+        bool isEmpty() const { return m_episode.view(m_column).isEmpty(); }
+
+    private:
+        friend class Episode;
+        Value(Episode &episode, int column)
+            : m_episode(episode)
+            , m_column(column) {}
+        Episode &m_episode;
+        int m_column;
+    };
+    Value operator[](int column) { return Value(*this, column); }
+
+    // The same thirteen texts, wherever each record holds them.
+    bool sameValues(const Episode &other) const;
+    // The same record whichever file, if any, it came from.
+    bool operator==(const Episode &other) const {
+        return sameValues(other) && extra == other.extra;
+    }
+
     QByteArray extra;
     // The item of the loaded file this record came from (see
     // PodcastDocument::source), or -1 for a record the file did not have.
     qint32 source = -1;
 
-    const QString &operator[](int column) const { return columns[column]; }
-    QString &operator[](int column) { return columns[column]; }
-    // The same record whichever file, if any, it came from.
-    bool operator==(const Episode &other) const {
-        return columns == other.columns && extra == other.extra;
-    }
+private:
+    // 32 bits: a text of 4 GB or more is never shared (see setValues).
+    struct Span {
+        quint32 begin = 0;
+        quint32 size = 0;
+    };
+    QByteArray m_text;
+    std::array<Span, EpisodeColumn::Count> m_spans{};
 };
 // Its members move by their bytes: a list of many episodes grows without
 // copying each one.

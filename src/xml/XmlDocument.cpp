@@ -5,9 +5,9 @@
 #include "XmlEscape.h"
 #include "XmlInputGuard.h"
 
+#include "WorkProgress.h"
 #include <QBuffer>
 #include <QFile>
-#include "WorkProgress.h"
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
@@ -1148,7 +1148,8 @@ bool XmlDocument::load(const QString &path) {
     return openFile(path, file) && load(&file);
 }
 
-bool XmlDocument::load(const QString &path, QByteArray *bytes) {
+bool XmlDocument::load(const QString &path, QByteArray *bytes,
+                       const std::function<void(const QByteArray &)> &beforeParse) {
     QFile file;
     if (!openFile(path, file))
         return false;
@@ -1169,6 +1170,8 @@ bool XmlDocument::load(const QString &path, QByteArray *bytes) {
     // A file that grew meanwhile is read to its end all the same.
     if (!file.atEnd())
         text += file.readAll();
+    if (beforeParse)
+        beforeParse(text);
     QBuffer buffer(&text);
     buffer.open(QIODevice::ReadOnly);
     const bool ok = loadFrom(&buffer, QFile::encodeName(path));
@@ -1411,6 +1414,26 @@ QString XmlNode::heldText() const {
         return QString::fromUtf8(inner);
     const QByteArray text = XmlEscape::cdataAsText(inner);
     return QString::fromUtf8(XmlEscape::trimmed(QByteArrayView(text)));
+}
+
+QByteArrayView XmlNode::heldTextView(QByteArray *made) const {
+    if (isNull())
+        return {};
+    const auto &d = *m_document->d;
+    const Node &node = d.nodes[size_t(m_index)];
+    const QByteArrayView inner = XmlEscape::trimmed(d.range(node.innerBegin, node.innerEnd));
+    if (!(node.flags & HasCdata))
+        return inner;
+    *made = XmlEscape::cdataAsText(inner);
+    return XmlEscape::trimmed(QByteArrayView(*made));
+}
+
+QByteArrayView XmlNode::attributeHeldView(qsizetype i) const {
+    if (isNull() || i < 0 || i >= attributeCount())
+        return {};
+    const auto &d = *m_document->d;
+    const Attribute &a = d.attributes[size_t(d.nodes[size_t(m_index)].attributeBegin + i)];
+    return d.range(a.valueBegin, a.valueEnd);
 }
 
 bool XmlNode::hasOwnText() const {

@@ -70,7 +70,9 @@ public:
     bool load(const QString &path);
     // The same, reading the file into `bytes` first and parsing that: for a
     // caller that keeps the file's text, which is then read only once.
-    bool load(const QString &path, QByteArray *bytes);
+    // `beforeParse`, when given, sees the text once it is read.
+    bool load(const QString &path, QByteArray *bytes,
+              const std::function<void(const QByteArray &)> &beforeParse = {});
     bool load(QIODevice *device);
     // The reason, with line and column when the XML is at fault.
     QString errorString() const { return m_errorString; }

@@ -31,6 +31,9 @@ public:
     // The content as it is written back, trimmed: text with & < > escaped,
     // CDATA sections as escaped text, child elements and comments as markup.
     QString heldText() const;
+    // heldText() as UTF-8: a view into the document, or into `made` when
+    // the text had to be made (CDATA written as text). Valid as long as both.
+    QByteArrayView heldTextView(QByteArray *made) const;
     // True when the element holds character data of its own (not only
     // white space and not only inside child elements).
     bool hasOwnText() const;
@@ -50,6 +53,8 @@ public:
     // while its handler runs). They spare a copy on the loader's hot path.
     QByteArrayView outerXmlView() const;
     QByteArrayView outputNameView() const;
+    // The held text of attribute i (see XmlAttribute::heldText), UTF-8.
+    QByteArrayView attributeHeldView(qsizetype i) const;
     // ` name="value"` of attribute i, as written back.
     QByteArrayView attributeXml(qsizetype i) const;
 

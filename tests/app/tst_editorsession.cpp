@@ -80,7 +80,7 @@ void tst_EditorSession::typeAddEditDeleteSaveNewLoad_roundTrip() {
 
     Episode edited = first;
     edited[EpisodeColumn::Title] = QStringLiteral("first, retitled");
-    edited[EpisodeColumn::Keywords].clear();
+    edited[EpisodeColumn::Keywords] = QString();
     window.selectEpisode(1);
     inEpisodeDialog(button(editor, 4), [&](EpisodeDialog &dialog) {
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Edit Episode"));

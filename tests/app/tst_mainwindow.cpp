@@ -441,7 +441,7 @@ void tst_MainWindow::editEpisode_copiesRowAndRewritesInPlace() {
     Episode full;
     for (int column = 0; column < EpisodeColumn::Count; ++column)
         full[column] = QStringLiteral("c%1").arg(column);
-    full[EpisodeColumn::Summary].clear();
+    full[EpisodeColumn::Summary] = QString();
     editor.document().setEpisode(2, full);
     editor.document().setDocumentChanged(false);
     editor.window->selectEpisode(2);
@@ -459,7 +459,7 @@ void tst_MainWindow::editEpisode_copiesRowAndRewritesInPlace() {
         copied.append(full[column]);
     QCOMPARE(editor.lastDialogFields, copied);
     Episode expected = full;
-    expected[EpisodeColumn::Author].clear();
+    expected[EpisodeColumn::Author] = QString();
     expected[EpisodeColumn::Summary] = QStringLiteral("Now summarised");
     QCOMPARE(editor.document().episode(2), expected);
     QCOMPARE(editor.titles(), (names({"One", "c0", "Three"})));

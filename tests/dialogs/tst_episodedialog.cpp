@@ -216,7 +216,7 @@ void tst_EpisodeDialog::save_editMode_rewritesSelectedRowInPlace() {
 
     Episode expected = before;
     expected[EpisodeColumn::Title] = QStringLiteral("Renamed");
-    expected[EpisodeColumn::Summary].clear();
+    expected[EpisodeColumn::Summary] = QString();
     QVERIFY(dialog->saved());
     QCOMPARE(dialog->saved()->episode, expected);
     QCOMPARE(dialog->saved()->number, 1);

@@ -554,7 +554,7 @@ void tst_FeedCheck::manyFindings_firstOfEachRuleThenACount() {
         const QString url = u"https://example.org/audio/"_qs + QString::number(n) + u".mp3"_qs;
         episode[EpisodeColumn::Url] = url;
         if (!mixed)
-            episode[EpisodeColumn::Duration].clear();
+            episode[EpisodeColumn::Duration] = QString();
         else if (n % 2 == 1)
             episode[EpisodeColumn::Guid] = episode[EpisodeColumn::Guid] + u' ';
         else

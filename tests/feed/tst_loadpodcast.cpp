@@ -1,4 +1,5 @@
 #include "feed/ApplicationFolder.h"
+#include "feed/FeedSource.h"
 #include "feed/LoadPodcast.h"
 #include "feed/Locations.h"
 #include "feed/SavePodcast.h"
@@ -23,6 +24,8 @@ class tst_LoadPodcast : public QObject {
 private Q_SLOTS:
     void readingRules_data();
     void readingRules();
+    void sharedText_sameValuesAsCopied_data();
+    void sharedText_sameValuesAsCopied();
     void notLoadable_showsMessageAndChangesNothing_data();
     void notLoadable_showsMessageAndChangesNothing();
     void attributelessElement_reportedWithCommandsStep_data();
@@ -229,7 +232,69 @@ void tst_LoadPodcast::readingRules() {
     QCOMPARE(document.episodeCount(), 1 + episodes.size());
     QCOMPARE(document.episode(1)[EpisodeColumn::Title], QStringLiteral("Existing"));
     for (qsizetype n = 0; n < episodes.size(); ++n)
-        QCOMPARE(document.episode(n + 2).columns, episodes[n].columns);
+        QCOMPARE(document.episode(n + 2).columns(), episodes[n].columns());
+}
+
+// A file loaded into a blank document becomes its text, and values found
+// in it byte for byte are held as places in it; any other value is copied.
+// Either way the episode holds what a load into a filled document holds.
+void tst_LoadPodcast::sharedText_sameValuesAsCopied_data() {
+    QTest::addColumn<QByteArray>("item");
+    QTest::addColumn<bool>("shared"); // every value found in the file's text
+    QTest::newRow("plain values, white space around")
+        << QByteArray("<title>  Zürich — één  </title><itunes:author>Zoë</itunes:author>"
+                      "<guid>g-1</guid>")
+        << true;
+    QTest::newRow("escaped ampersand stays as written")
+        << QByteArray("<title>Q &amp; A</title><itunes:summary>1 &lt; 2</itunes:summary>") << true;
+    QTest::newRow("character reference") << QByteArray("<title>Tom&#8217;s</title>") << false;
+    QTest::newRow("raw '>'") << QByteArray("<title>t</title><itunes:summary>a > b</itunes:summary>")
+                             << false;
+    QTest::newRow("CDATA") << QByteArray("<title><![CDATA[<b>x</b>]]></title>") << false;
+    QTest::newRow("CRLF") << QByteArray(
+                                 "<title>t</title><itunes:summary>one\r\ntwo</itunes:summary>")
+                          << false;
+    QTest::newRow("enclosure attributes")
+        << QByteArray(R"(<title>t</title><enclosure url="https://e.org/a.mp3?x=1&amp;y=2" )"
+                      R"(type="audio/mpeg" length="10" />)")
+        << true;
+    QTest::newRow("reference in an attribute")
+        << QByteArray(R"(<title>t</title><enclosure url="u" length="1&#48;" />)") << false;
+    QTest::newRow("only the first title, another prefix")
+        << QByteArray(R"(<title>one</title><title>two</title>)"
+                      R"(<it:author xmlns:it="http://www.itunes.com/dtds/podcast-1.0.dtd">A)"
+                      "</it:author>")
+        << true;
+    QTest::newRow("markup in a summary")
+        << QByteArray("<title>t</title><itunes:summary><p>One <b>two</b></p></itunes:summary>")
+        << true;
+}
+
+void tst_LoadPodcast::sharedText_sameValuesAsCopied() {
+    QFETCH(QByteArray, item);
+    QFETCH(bool, shared);
+    // Twice, so the second item's places are not the first one's.
+    const QByteArray xml =
+        feed("<title>T</title><item>" + item + "</item><item>" + item + "</item>");
+    QTemporaryDir dir;
+    const QString path = writeTemp(dir, xml);
+    PodcastDocument blank;
+    PodcastDocument filled;
+    prefill(filled);
+    Run run;
+    QVERIFY(run.load(path, blank));
+    QVERIFY(run.load(path, filled));
+    QVERIFY(blank.source());
+    QCOMPARE(blank.episodeCount(), 2);
+    const QByteArray &text = blank.source()->text();
+    for (qsizetype n = 1; n <= 2; ++n) {
+        const Episode &episode = blank.episode(n);
+        QCOMPARE(episode.columns(), filled.episode(n + 1).columns());
+        const QByteArrayView title = episode.view(EpisodeColumn::Title);
+        QCOMPARE(title.data() >= text.constData() && title.data() < text.constEnd(), shared);
+    }
+    QVERIFY(blank.episode(1).view(EpisodeColumn::Title).data() !=
+            blank.episode(2).view(EpisodeColumn::Title).data());
 }
 
 void tst_LoadPodcast::notLoadable_showsMessageAndChangesNothing_data() {
@@ -432,7 +497,7 @@ void tst_LoadPodcast::sample_loadsAndResavesSameText() {
     for (int i = 0; i < ChannelField::Count; ++i)
         QVERIFY2(!document.field(i).isEmpty(), qPrintable(ChannelField::caption(i)));
     for (const Episode &episode : document.episodes()) {
-        for (const QString &column : episode.columns)
+        for (const QString &column : episode.columns())
             QVERIFY(!column.isEmpty());
     }
     QVERIFY(

@@ -116,7 +116,7 @@ bool writeFile(const QString &path, const QByteArray &bytes) {
 QByteArray fingerprint(const PodcastDocument &document) {
     QCryptographicHash hash(QCryptographicHash::Sha1);
     for (const Episode &episode : document.episodes()) {
-        for (const QString &column : episode.columns)
+        for (const QString &column : episode.columns())
             hash.addData(column.toUtf8() + '\0');
         hash.addData(episode.extra + '\0');
     }

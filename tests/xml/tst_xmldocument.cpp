@@ -563,7 +563,10 @@ void tst_XmlDocument::checkWellFormed_agreesWithXmllint_data() {
     row("DOCTYPE after the root", "<a/><!DOCTYPE a>", false);
     row("attribute name starting with a digit", "<a 1b=\"x\"/>", false);
     row("attribute name with '!'", "<a b!c=\"x\"/>", false);
-    row("attribute name with a no-break space", "<a b\xC2\xA0c=\"x\"/>", false);
+    row("attribute name with a no-break space",
+        "<a b\xC2\xA0"
+        "c=\"x\"/>",
+        false);
     row("attribute name with a non-ASCII letter", "<a caf\xC3\xA9=\"x\"/>", true);
     row("attribute with two colons", "<a xmlns:b=\"u\" b:c:d=\"x\"/>", false);
     row("undeclared attribute prefix", "<a b:c=\"1\"/>", false);

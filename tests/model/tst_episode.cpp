@@ -1,0 +1,112 @@
+#include "model/Episode.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+namespace E = EpisodeColumn;
+
+namespace {
+bool pointsInto(QByteArrayView value, const QByteArray &text) {
+    return value.isEmpty() ||
+           (value.data() >= text.constData() && value.data() + value.size() <= text.constEnd());
+}
+
+std::array<QByteArrayView, E::Count> valuesFrom(const QByteArray &text,
+                                                const QList<std::pair<int, QByteArray>> &spans) {
+    std::array<QByteArrayView, E::Count> values;
+    for (const auto &[column, bytes] : spans) {
+        const qsizetype at = text.indexOf(bytes);
+        values[size_t(column)] = QByteArrayView(text).sliced(at, bytes.size());
+    }
+    return values;
+}
+} // namespace
+
+class tst_Episode : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void setValues_sharesOnlyWhenEveryValueIsInside_data();
+    void setValues_sharesOnlyWhenEveryValueIsInside();
+    void setValue_leavesTheOthersAndTheSharedText();
+    void setValue_fromItsOwnValue();
+    void sameValues_whereverHeld();
+};
+
+void tst_Episode::setValues_sharesOnlyWhenEveryValueIsInside_data() {
+    QTest::addColumn<bool>("oneOutside");
+    QTest::addColumn<bool>("shares");
+    QTest::newRow("all inside") << false << true;
+    QTest::newRow("one made elsewhere") << true << false;
+}
+
+void tst_Episode::setValues_sharesOnlyWhenEveryValueIsInside() {
+    QFETCH(bool, oneOutside);
+    QFETCH(bool, shares);
+    const QByteArray text("<item><title>Zürich — one</title><guid>g-1</guid></item>");
+    std::array<QByteArrayView, E::Count> values =
+        valuesFrom(text, {{E::Title, "Zürich — one"}, {E::Guid, "g-1"}});
+    const QByteArray made("made");
+    if (oneOutside)
+        values[E::Summary] = made;
+    Episode episode;
+    episode.setValues(values, text);
+    QCOMPARE(episode[E::Title], u"Zürich — one"_s);
+    QCOMPARE(episode[E::Guid], u"g-1"_s);
+    QCOMPARE(episode[E::Summary], oneOutside ? u"made"_s : QString());
+    QCOMPARE(episode[E::Author], QString());
+    QCOMPARE(pointsInto(episode.view(E::Title), text), shares);
+    QVERIFY(!pointsInto(episode.view(E::Summary), made) || !oneOutside);
+}
+
+void tst_Episode::setValue_leavesTheOthersAndTheSharedText() {
+    const QByteArray text("<title>One</title><guid>g-1</guid>");
+    const QByteArray before = text;
+    Episode episode;
+    episode.setValues(valuesFrom(text, {{E::Title, "One"}, {E::Guid, "g-1"}}), text);
+    const Episode copy = episode;
+    episode[E::Title] = u"Two & more"_s;
+    QCOMPARE(episode[E::Title], u"Two & more"_s);
+    QCOMPARE(episode[E::Guid], u"g-1"_s);
+    QVERIFY(!pointsInto(episode.view(E::Guid), text));
+    // The copy and the text it shares are untouched.
+    QCOMPARE(copy[E::Title], u"One"_s);
+    QVERIFY(pointsInto(copy.view(E::Title), text));
+    QCOMPARE(text, before);
+}
+
+void tst_Episode::setValue_fromItsOwnValue() {
+    Episode episode;
+    episode[E::Title] = u"Title"_s;
+    episode[E::Summary] = u"Summary"_s;
+    episode.setValue(E::Guid, episode.view(E::Summary));
+    episode.setValue(E::Summary, episode.view(E::Title));
+    QCOMPARE(episode[E::Guid], u"Summary"_s);
+    QCOMPARE(episode[E::Summary], u"Title"_s);
+    QCOMPARE(episode[E::Title], u"Title"_s);
+}
+
+void tst_Episode::sameValues_whereverHeld() {
+    const QByteArray text("<title>One</title><author>Zoë</author>");
+    Episode shared;
+    shared.setValues(valuesFrom(text, {{E::Title, "One"}, {E::Author, "Zoë"}}), text);
+    Episode own;
+    own[E::Title] = u"One"_s;
+    own[E::Author] = u"Zoë"_s;
+    QVERIFY(shared.sameValues(own));
+    QVERIFY(shared == own);
+    own.extra = "<a/>";
+    QVERIFY(shared.sameValues(own));
+    QVERIFY(!(shared == own));
+    own[E::Author] = u"Zoe"_s;
+    QVERIFY(!shared.sameValues(own));
+    // Empty and never set are the same text.
+    Episode blank;
+    Episode emptied;
+    emptied[E::Title] = u"x"_s;
+    emptied[E::Title] = QString();
+    QVERIFY(blank.sameValues(emptied));
+}
+
+QTEST_APPLESS_MAIN(tst_Episode)
+#include "tst_episode.moc"
