@@ -5,10 +5,10 @@
 #include "CollectedReports.h"
 #include "FixedPathDialogs.h"
 #include "JsonOutput.h"
-#include "feed/EpisodeOrder.h"
 #include "PublishCommand.h"
 #include "TerminalProgress.h"
 #include "WebFeed.h"
+#include "feed/EpisodeOrder.h"
 #include "feed/FeedCheck.h"
 #include "feed/FeedLock.h"
 #include "feed/LoadPodcast.h"
@@ -190,7 +190,7 @@ int dump(const QString &path, const QString &shown, Repairs *repairs) {
         for (int c = 0; c < EpisodeColumn::Count; ++c) {
             if (c > 0)
                 out.raw(", ");
-            out.string(episode[c]);
+            out.utf8String(episode.view(c));
         }
         out.raw("]");
     }
