@@ -25,7 +25,7 @@ void refusedValues(const FeedCheckInput &input) {
         ++number;
         for (int column = 0; column < EpisodeColumn::Count; ++column) {
             const QString reason =
-                FeedFault::problem(episode[column], FeedFault::isAttributeColumn(column));
+                FeedFault::problem(episode.view(column), FeedFault::isAttributeColumn(column));
             if (!reason.isEmpty())
                 input.report(Place::ofColumn(number, column), refusal(reason));
         }

@@ -99,6 +99,18 @@ QString problem(const QString &value, bool attribute) {
     return {};
 }
 
+QString problem(QByteArrayView utf8, bool attribute) {
+    for (const char byte : utf8) {
+        const auto c = uchar(byte);
+        // '&', '<', ']' (of "]]>"), '"' in an attribute, control characters,
+        // and 0xEF, which starts U+FFFE and U+FFFF: the long way.
+        if (c == '&' || c == '<' || c == ']' || (attribute && c == '"') || c == 0xEF ||
+            (c < 0x20 && c != '\t' && c != '\n' && c != '\r'))
+            return problem(QString::fromUtf8(utf8), attribute);
+    }
+    return {};
+}
+
 bool isAttributeField(int index) {
     return index == ChannelField::Category || index == ChannelField::ImageLink;
 }
@@ -131,7 +143,7 @@ QString locate(const PodcastDocument &document) {
     for (const Episode &episode : document.episodes()) {
         ++number;
         for (int c = 0; c < EpisodeColumn::Count; ++c) {
-            const QString reason = problem(episode[c], isAttributeColumn(c));
+            const QString reason = problem(episode.view(c), isAttributeColumn(c));
             if (!reason.isEmpty())
                 return QStringLiteral("Episode %1, %2: %3.")
                     .arg(number)

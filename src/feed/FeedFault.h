@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 class PodcastDocument;
@@ -14,6 +15,9 @@ QString locate(const PodcastDocument &document);
 // Why one value is not XML as element text (or as an attribute value in
 // double quotes); empty when it is.
 QString problem(const QString &value, bool attribute);
+// The same for a value held as UTF-8, read without making a QString of it
+// unless it holds a byte that may be at fault.
+QString problem(QByteArrayView utf8, bool attribute);
 // Whether the save writes the value into an attribute.
 bool isAttributeField(int index);
 bool isAttributeColumn(int column);

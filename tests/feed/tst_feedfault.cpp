@@ -6,6 +6,8 @@
 #include <QTest>
 
 // A refused save names the value that broke the feed and how to write it.
+using namespace Qt::StringLiterals;
+
 class tst_FeedFault : public QObject {
     Q_OBJECT
 
@@ -16,6 +18,8 @@ private Q_SLOTS:
     void locate_agreesWithTheCheck();
     void locate_manyPrefixes_blamesTheRootPastItsLimit_data();
     void locate_manyPrefixes_blamesTheRootPastItsLimit();
+    void problem_sameFromUtf8_data();
+    void problem_sameFromUtf8();
 };
 
 namespace {
@@ -115,6 +119,29 @@ void tst_FeedFault::locate_agreesWithTheCheck() {
 
 // The root declares every prefix; only when they are more than one element
 // may hold is the root at fault, never the blocks that use them.
+void tst_FeedFault::problem_sameFromUtf8_data() {
+    QTest::addColumn<QString>("value");
+    QTest::newRow("plain") << u"Zürich — 東京, \"quoted\""_s;
+    QTest::newRow("bare ampersand") << u"Q & A"_s;
+    QTest::newRow("reference") << u"Q &amp; A &#8217;"_s;
+    QTest::newRow("HTML name") << u"caf&eacute;"_s;
+    QTest::newRow("whole markup") << u"<p>one</p>"_s;
+    QTest::newRow("broken markup") << u"1 < 2"_s;
+    QTest::newRow("end of CDATA") << u"a]]>b"_s;
+    QTest::newRow("control character") << u"a\u0001b"_s;
+    QTest::newRow("tab and line ends") << u"a\tb\r\nc"_s;
+    QTest::newRow("U+FFFE") << u"a\uFFFEb"_s;
+    QTest::newRow("full-width letter") << u"\uFF21"_s;
+    QTest::newRow("beyond the BMP") << u"\U0001F399"_s;
+}
+
+void tst_FeedFault::problem_sameFromUtf8() {
+    QFETCH(QString, value);
+    for (const bool attribute : {false, true})
+        QCOMPARE(FeedFault::problem(QByteArrayView(value.toUtf8()), attribute),
+                 FeedFault::problem(value, attribute));
+}
+
 void tst_FeedFault::locate_manyPrefixes_blamesTheRootPastItsLimit_data() {
     QTest::addColumn<int>("prefixes");
     QTest::addColumn<QString>("expected");
