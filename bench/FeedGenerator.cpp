@@ -152,7 +152,7 @@ QByteArray richFeedBytes(int episodes) {
                            ".vtt\" type=\"text/vtt\" />\n"
                            "<podcast:chapters url=\"https://brindlewood.example.org/c/" +
                            number + ".json\" type=\"application/json+chapters\" />";
-        episodesWithNotes[n].extra = std::move(extra);
+        episodesWithNotes[n].setExtra(extra);
     }
     PodcastDocument rich;
     for (int i = 0; i < ChannelField::Count; ++i)

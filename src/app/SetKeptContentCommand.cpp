@@ -14,7 +14,7 @@ SetKeptContentCommand::SetKeptContentCommand(PodcastDocument &document, qsizetyp
                                              const QByteArray &after)
     : DocumentCommand(document, QStringLiteral("More Tags"))
     , m_number(number)
-    , m_before(document.episode(number).extra)
+    , m_before(document.episode(number).extra())
     , m_after(after) {
     setObsolete(m_before == m_after);
 }
@@ -24,7 +24,7 @@ void SetKeptContentCommand::put(const QByteArray &extra) {
         document().setChannelExtra(extra); // sets DocumentChanged as a field does
         return;
     }
-    if (document().episode(m_number).extra == extra)
+    if (document().episode(m_number).extra() == extra)
         return;
     document().setEpisodeExtra(m_number, extra);
 }

@@ -248,7 +248,7 @@ QByteArray EpisodeDialog::extra() const {
     if (m_extraEdited || isAddMode())
         return m_extra;
     if (m_selectedEpisode >= 1 && m_selectedEpisode <= m_document.episodeCount())
-        return m_document.episode(m_selectedEpisode).extra;
+        return m_document.episode(m_selectedEpisode).extra();
     return QByteArray();
 }
 
@@ -332,7 +332,7 @@ void EpisodeDialog::save() {
     PodcastDocument::Namespaces namespaces = m_document.namespaces();
     if (target > 0 && m_extraEdited) {
         guard.step(116, [&] {
-            episode.extra = m_extra;
+            episode.setExtra(m_extra);
             for (const auto &binding : m_addedNamespaces) {
                 const bool bound =
                     std::any_of(namespaces.begin(), namespaces.end(),

@@ -17,12 +17,12 @@ EpisodeKeptElements::EpisodeKeptElements(const PodcastDocument &document)
     m_firstCandidate.reserve(size_t(episodes.size()) + 1);
     for (qsizetype i = 0; i < episodes.size(); ++i) {
         m_firstCandidate.push_back(qint32(m_candidates.size()));
-        const QByteArray &block = episodes[i].extra;
-        if (block.isEmpty())
-            continue;
-        for (const KeptContent::Node &node : KeptContent::split(block)) {
-            if (!node.name.isEmpty())
-                m_candidates.push_back({qint32(i), localPart(node.name), node.xml});
+        // The pieces stand where the document keeps them, which outlives this.
+        for (const QByteArrayView piece : episodes[i].extraPieces()) {
+            for (const KeptContent::Node &node : KeptContent::split(piece)) {
+                if (!node.name.isEmpty())
+                    m_candidates.push_back({qint32(i), localPart(node.name), node.xml});
+            }
         }
     }
     m_firstCandidate.push_back(qint32(m_candidates.size()));
@@ -101,7 +101,7 @@ QList<XmlNode> EpisodeKeptElements::elements(qsizetype index, const QString &nam
         return {};
     std::shared_ptr<KeptContentReader> &alone = m_alone[index];
     if (!alone) {
-        const QByteArray &block = m_document.episodes()[index].extra;
+        const QByteArray block = m_document.episodes()[index].extra();
         alone = std::make_shared<KeptContentReader>(block, m_prefixes.usedBy(block));
     }
     return alone->elements(namespaceName, localName);

@@ -149,7 +149,7 @@ QString locate(const PodcastDocument &document) {
                     .arg(number)
                     .arg(EpisodeColumn::header(c), reason);
         }
-        if (const QString reason = blockProblem(episode.extra, namespaces); !reason.isEmpty())
+        if (const QString reason = blockProblem(episode.extra(), namespaces); !reason.isEmpty())
             return QStringLiteral("Episode %1, More Tags: %2.").arg(number).arg(reason);
     }
     if (const QString reason = blockProblem(document.hiddenItems(), namespaces); !reason.isEmpty())

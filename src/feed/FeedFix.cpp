@@ -82,7 +82,7 @@ bool titleFixable(const Episode &episode) {
     const QString title = episode[EpisodeColumn::Title];
     if (!FeedFault::problem(title, false).isEmpty())
         return false;
-    const QString block = QString::fromUtf8(episode.extra);
+    const QString block = QString::fromUtf8(episode.extra());
     const QRegularExpressionMatch match = itunesTitle().match(block);
     return match.hasMatch() && FeedCheckValues::unescaped(match.captured(2)).trimmed() !=
                                    FeedCheckValues::unescaped(title).trimmed();
@@ -91,10 +91,10 @@ bool titleFixable(const Episode &episode) {
 bool fixTitle(Episode &episode) {
     if (!titleFixable(episode))
         return false;
-    QString block = QString::fromUtf8(episode.extra);
+    QString block = QString::fromUtf8(episode.extra());
     const QRegularExpressionMatch match = itunesTitle().match(block);
     block.replace(match.capturedStart(2), match.capturedLength(2), episode[EpisodeColumn::Title]);
-    episode.extra = block.toUtf8();
+    episode.setExtra(block.toUtf8());
     return true;
 }
 

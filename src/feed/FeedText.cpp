@@ -254,7 +254,8 @@ void item(Sink &out, const Episode &episode, QLatin1StringView indent,
           QLatin1StringView childIndent, const Layout &layout = Fixed) {
     namespace E = EpisodeColumn;
     using L = QLatin1StringView;
-    const Kept item(episode.extra, KeptContent::itemElement);
+    const QByteArray extra = episode.extra();
+    const Kept item(extra, KeptContent::itemElement);
     out.literal(indent);
     out.literal(L("<item>"));
     out.literal(layout.eol);
@@ -297,7 +298,7 @@ template<typename Sink> Sink write(const PodcastDocument &document, const QStrin
         // UTF-8 bytes: never fewer than the UTF-16 units they make.
         for (int column = 0; column < EpisodeColumn::Count; ++column)
             valueUnits += episode.view(column).size();
-        keptBytes += episode.extra.size();
+        keptBytes += episode.extraSize();
     }
     // The fixed markup: about 1 KB for the channel, under 600 units per item,
     // and a little for the line ends and indentation kept content gains.
@@ -387,7 +388,7 @@ QByteArray itemUtf8(const Episode &episode, const ItemLayout &itemLayout) {
     const QLatin1StringView eol(itemLayout.eol);
     const QLatin1StringView step(itemLayout.step);
     Layout layout{eol, step, &itemLayout.writeEmpty};
-    qsizetype size = episode.extra.size() + 600;
+    qsizetype size = episode.extraSize() + 600;
     for (int column = 0; column < EpisodeColumn::Count; ++column)
         size += episode.view(column).size();
     Utf8Sink out(size, 0);

@@ -130,6 +130,10 @@ public:
         m_rest.append(xml);
     }
 
+    // Whether the block is the kept nodes alone, one a line.
+    bool isOnlyNodes() const { return !m_hasPieces; }
+    const QVarLengthArray<QByteArrayView, 8> &nodes() const { return m_rest; }
+
     // Joined once, at the end: appended node by node, a block of long show
     // notes was allocated anew for each of its elements.
     QByteArray take() {
@@ -253,6 +257,22 @@ public:
         }
         return held;
     }
+    // The same nodes in the file's text, in order, when each one is there
+    // byte for byte (an element written back as the file has it).
+    bool nodes(const QVarLengthArray<QByteArrayView, 8> &held, QList<QByteArrayView> *found) const {
+        if (!m_outline || held.isEmpty())
+            return false;
+        found->reserve(held.size());
+        qsizetype next = 0;
+        for (const QByteArrayView node : held) {
+            while (next < m_children.size() && outer(m_children[next]) != node)
+                ++next;
+            if (next == m_children.size())
+                return false;
+            found->append(outer(m_children[next++]));
+        }
+        return true;
+    }
     QByteArrayView attribute(QByteArrayView held) const {
         const qint32 at = m_outline ? m_elements[EpisodeColumn::Url] : -1;
         if (at < 0 || held.isEmpty())
@@ -266,6 +286,10 @@ public:
     }
 
 private:
+    QByteArrayView outer(qint32 element) const {
+        const XmlOutline::Element &e = m_outline->at(element);
+        return m_text.sliced(e.begin, e.end - e.begin);
+    }
     QByteArrayView content(qint32 element) const {
         const XmlOutline::Element &e = m_outline->at(element);
         return XmlEscape::trimmed(m_text.sliced(e.contentBegin, e.contentEnd - e.contentBegin));
@@ -360,7 +384,12 @@ void readEpisode(const ItemChildren &children, Episode &episode, StepGuard &guar
             kept.addWritten(child, [](int) { return false; });
         }
     }
-    episode.extra = kept.take();
+    // Kept nodes found byte for byte in the file's text stay there.
+    QList<QByteArrayView> nodes;
+    if (kept.isOnlyNodes() && spans.nodes(kept.nodes(), &nodes))
+        episode.setExtraNodes(nodes);
+    else
+        episode.setExtra(kept.take());
 }
 
 // The channel's kept content: everything but the fields, the build date

@@ -75,7 +75,7 @@ MediaEpisode MediaEpisode::fromSource(const MediaSource &source, const Episode *
     }
     episode[EpisodeColumn::PubDate] = BuildDate::text(now);
     episode[EpisodeColumn::Guid] = KeptContent::newGuid();
-    episode.extra = KeptContent::withGuidNotPermaLink({});
+    episode.setExtra(KeptContent::withGuidNotPermaLink({}));
 
     if (!urlBase.isEmpty())
         episode[EpisodeColumn::Url] = escapedAttribute(MediaFile::urlUnder(urlBase, fileName));

@@ -358,11 +358,11 @@ private:
 
     bool unchanged(const Episode &episode, qint32 source) const {
         const Episode &loaded = m_source.loaded().episodes[source];
-        return episode.sameValues(loaded) && episode.extra == loaded.extra;
+        return episode == loaded;
     }
 
     QByteArray itemText(const Episode &episode, qint32 source) {
-        if (source >= 0 && episode.extra == m_source.loaded().episodes[source].extra)
+        if (source >= 0 && episode.sameExtra(m_source.loaded().episodes[source]))
             return editedItem(episode, source);
         // New, or its kept content changed: written whole, in the file's layout.
         FeedText::ItemLayout layout{

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <array>
 
@@ -14,7 +15,8 @@
 // The texts are UTF-8 in one buffer. A record read from a file shares the
 // file's own text and holds only where each value stands in it, so a long
 // feed is not held twice; a record given a value of its own copies its
-// values into a small buffer of its own first.
+// values into a small buffer of its own first. Its kept content may stand
+// in the shared text as well, as the nodes it is made of.
 class Episode {
 public:
     Episode() = default;
@@ -56,14 +58,25 @@ public:
     };
     Value operator[](int column) { return Value(*this, column); }
 
+    // The item's kept content, one top-level node a line.
+    QByteArray extra() const;
+    void setExtra(const QByteArray &block);
+    // Kept content made of these nodes, one a line. Nodes that all lie in
+    // the text the values share are kept as places in it; otherwise the
+    // block is copied.
+    void setExtraNodes(const QList<QByteArrayView> &nodes);
+    qsizetype extraSize() const;
+    bool hasExtra() const { return !m_extra.isEmpty(); }
+    // The kept content in pieces, each one or more whole nodes, in order;
+    // valid while the record is neither changed nor destroyed.
+    QList<QByteArrayView> extraPieces() const;
+
     // The same thirteen texts, wherever each record holds them.
     bool sameValues(const Episode &other) const;
+    bool sameExtra(const Episode &other) const;
     // The same record whichever file, if any, it came from.
-    bool operator==(const Episode &other) const {
-        return sameValues(other) && extra == other.extra;
-    }
+    bool operator==(const Episode &other) const { return sameValues(other) && sameExtra(other); }
 
-    QByteArray extra;
     // The item of the loaded file this record came from (see
     // PodcastDocument::source), or -1 for a record the file did not have.
     qint32 source = -1;
@@ -74,8 +87,18 @@ private:
         quint32 begin = 0;
         quint32 size = 0;
     };
+    bool sharesText(const QByteArray &text) const {
+        return m_text.constData() == text.constData() && m_text.size() == text.size();
+    }
+    // Kept content standing in m_text: back to a block of its own.
+    void ownExtra();
+
     QByteArray m_text;
     std::array<Span, EpisodeColumn::Count> m_spans{};
+    // The kept content: the block itself, or, when m_extraInText, the Span
+    // of each of its nodes in m_text, one after the other.
+    QByteArray m_extra;
+    bool m_extraInText = false;
 };
 // Its members move by their bytes: a list of many episodes grows without
 // copying each one.

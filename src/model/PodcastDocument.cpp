@@ -133,7 +133,7 @@ bool PodcastDocument::moveEpisodes(qsizetype first, qsizetype count, qsizetype t
 
 void PodcastDocument::setEpisodeExtra(qsizetype number, const QByteArray &extra) {
     checkNumber(number);
-    m_episodes[number - 1].extra = extra;
+    m_episodes[number - 1].setExtra(extra);
 }
 
 PodcastContent PodcastDocument::content() const {

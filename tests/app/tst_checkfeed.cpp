@@ -147,7 +147,7 @@ void tst_CheckFeed::activatingFinding_goesToItsBox() {
                                       "<itunes:type>daily</itunes:type>");
     Episode second = goodEpisode(u"2"_qs);
     second[EpisodeColumn::Duration] = u"one minute"_qs;
-    second.extra = "<itunes:season>zero</itunes:season>";
+    second.setExtra("<itunes:season>zero</itunes:season>");
     editor.document().appendEpisodes({goodEpisode(u"1"_qs), second, goodEpisode(u"3"_qs)});
 
     editor.onFeedCheckDialog = [&](FeedCheckDialog &dialog) {

@@ -19,7 +19,7 @@ Episode episodeTitled(const QString &title) {
     Episode episode;
     episode[EpisodeColumn::Title] = title;
     episode[EpisodeColumn::Guid] = QStringLiteral("guid-") + title;
-    episode.extra = "<itunes:season>1</itunes:season>";
+    episode.setExtra("<itunes:season>1</itunes:season>");
     return episode;
 }
 

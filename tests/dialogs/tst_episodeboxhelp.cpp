@@ -63,7 +63,7 @@ void tst_EpisodeBoxHelp::init() {
     Episode first;
     first[E::Title] = u"One"_qs;
     first[E::Url] = u"https://cdn.example.org/show/audio/001.mp3?x=1"_qs;
-    first.extra = "<itunes:episode>1</itunes:episode>";
+    first.setExtra("<itunes:episode>1</itunes:episode>");
     m_document->appendEpisodes({first});
     m_messages = ScriptedMessageService();
     m_files = ScriptedFileDialogs();
@@ -302,7 +302,7 @@ void tst_EpisodeBoxHelp::moreTags_confirmedGoesWithSave() {
     const auto &saved = dialog->saved();
     QVERIFY(saved);
     QCOMPARE(saved->number, number);
-    QCOMPARE(saved->episode.extra, expected);
+    QCOMPARE(saved->episode.extra(), expected);
     QCOMPARE(saved->namespaces,
              PodcastDocument::Namespaces(
                  {{u"podcast"_qs, u"https://podcastindex.org/namespace/1.0"_qs}}));
@@ -326,7 +326,7 @@ void tst_EpisodeBoxHelp::moreTags_cancelledOrDialogCancelled_keepsExtra() {
     });
     dialog->moreTagsAction()->trigger();
     dialog->cancelButton()->click();
-    QCOMPARE(m_document->episode(1).extra, QByteArray("<itunes:episode>1</itunes:episode>"));
+    QCOMPARE(m_document->episode(1).extra(), QByteArray("<itunes:episode>1</itunes:episode>"));
     QVERIFY(!m_document->DocumentChanged());
 }
 

@@ -74,7 +74,7 @@ void tst_EpisodeKeptElements::elements_asEachBlockAloneHasThem() {
     for (const QByteArray &block : blocks) {
         Episode episode;
         episode[EpisodeColumn::Title] = u"Title"_s;
-        episode.extra = block;
+        episode.setExtra(block);
         episodes.append(episode);
     }
     document.appendEpisodes(episodes);

@@ -310,7 +310,7 @@ void build(PodcastDocument &document, const Case &c) {
         episodes[0][it.key()] = it.value();
     for (auto it = c.second.begin(); it != c.second.end(); ++it)
         episodes[1][it.key()] = it.value();
-    episodes[0].extra = c.firstExtra;
+    episodes[0].setExtra(c.firstExtra);
     document.appendEpisodes(episodes);
     document.setChannelExtra(c.channelExtra);
 }
@@ -558,8 +558,8 @@ void tst_FeedCheck::manyFindings_firstOfEachRuleThenACount() {
         else if (n % 2 == 1)
             episode[EpisodeColumn::Guid] = episode[EpisodeColumn::Guid] + u' ';
         else
-            episode.extra =
-                "<itunes:image href=\" https://example.org/" + QByteArray::number(n) + ".jpg\"/>";
+            episode.setExtra("<itunes:image href=\" https://example.org/" + QByteArray::number(n) +
+                             ".jpg\"/>");
         episodes.append(episode);
     }
     document.appendEpisodes(episodes);

@@ -41,7 +41,7 @@ void fill(PodcastDocument &document, const Setup &setup) {
         document.setEpisodeColumn(setup.episode, setup.column, setup.value);
     if (!setup.extra.isEmpty()) {
         Episode episode = document.episode(2);
-        episode.extra = setup.extra;
+        episode.setExtra(setup.extra);
         document.setEpisode(2, episode);
     }
 }
@@ -166,8 +166,8 @@ void tst_FeedFault::locate_manyPrefixes_blamesTheRootPastItsLimit() {
         QVERIFY(FeedFault::locate(document).startsWith(u"Episode 2, More Tags: "_qs));
 
     Episode episode = document.episode(2);
-    episode.extra = "<p" + QByteArray::number(prefixes - 1) + ":x>1</p" +
-                    QByteArray::number(prefixes - 1) + ":x>";
+    episode.setExtra("<p" + QByteArray::number(prefixes - 1) + ":x>1</p" +
+                     QByteArray::number(prefixes - 1) + ":x>");
     document.setEpisode(2, episode);
     QCOMPARE(FeedFault::locate(document), expected);
     const bool wellFormed =

@@ -134,8 +134,8 @@ void tst_FeedFix::fix_mendsItsFindingOnly() {
     }
     QCOMPARE(fixed->channelExtra, fixedChannelExtra);
     if (!broken.firstExtra.isEmpty()) {
-        QCOMPARE(fixed->episodes[0].extra, fixedFirstExtra);
-        QCOMPARE(fixed->episodes[1].extra, broken.firstExtra);
+        QCOMPARE(fixed->episodes[0].extra(), fixedFirstExtra);
+        QCOMPARE(fixed->episodes[1].extra(), broken.firstExtra);
     }
     // The fixed feed no longer has the finding there.
     PodcastDocument after;

@@ -240,39 +240,55 @@ void tst_LoadPodcast::readingRules() {
 // Either way the episode holds what a load into a filled document holds.
 void tst_LoadPodcast::sharedText_sameValuesAsCopied_data() {
     QTest::addColumn<QByteArray>("item");
-    QTest::addColumn<bool>("shared"); // every value found in the file's text
+    QTest::addColumn<bool>("shared");      // every value found in the file's text
+    QTest::addColumn<bool>("extraShared"); // and every kept node
     QTest::newRow("plain values, white space around")
         << QByteArray("<title>  Zürich — één  </title><itunes:author>Zoë</itunes:author>"
                       "<guid>g-1</guid>")
-        << true;
+        << true << false;
     QTest::newRow("escaped ampersand stays as written")
-        << QByteArray("<title>Q &amp; A</title><itunes:summary>1 &lt; 2</itunes:summary>") << true;
-    QTest::newRow("character reference") << QByteArray("<title>Tom&#8217;s</title>") << false;
+        << QByteArray("<title>Q &amp; A</title><itunes:summary>1 &lt; 2</itunes:summary>") << true
+        << false;
+    QTest::newRow("character reference")
+        << QByteArray("<title>Tom&#8217;s</title>") << false << false;
     QTest::newRow("raw '>'") << QByteArray("<title>t</title><itunes:summary>a > b</itunes:summary>")
-                             << false;
-    QTest::newRow("CDATA") << QByteArray("<title><![CDATA[<b>x</b>]]></title>") << false;
+                             << false << false;
+    QTest::newRow("CDATA") << QByteArray("<title><![CDATA[<b>x</b>]]></title>") << false << false;
     QTest::newRow("CRLF") << QByteArray(
                                  "<title>t</title><itunes:summary>one\r\ntwo</itunes:summary>")
-                          << false;
+                          << false << false;
     QTest::newRow("enclosure attributes")
         << QByteArray(R"(<title>t</title><enclosure url="https://e.org/a.mp3?x=1&amp;y=2" )"
                       R"(type="audio/mpeg" length="10" />)")
-        << true;
+        << true << false;
     QTest::newRow("reference in an attribute")
-        << QByteArray(R"(<title>t</title><enclosure url="u" length="1&#48;" />)") << false;
+        << QByteArray(R"(<title>t</title><enclosure url="u" length="1&#48;" />)") << false << false;
     QTest::newRow("only the first title, another prefix")
         << QByteArray(R"(<title>one</title><title>two</title>)"
                       R"(<it:author xmlns:it="http://www.itunes.com/dtds/podcast-1.0.dtd">A)"
                       "</it:author>")
-        << true;
+        << true << false;
     QTest::newRow("markup in a summary")
         << QByteArray("<title>t</title><itunes:summary><p>One <b>two</b></p></itunes:summary>")
-        << true;
+        << true << false;
+    QTest::newRow("kept elements")
+        << QByteArray("<title>t</title>\n  <description><![CDATA[<p>One & two</p>]]></description>"
+                      "\n  <comments>https://e.org/c</comments>"
+                      R"(<itunes:image href="https://e.org/1.jpg" />)")
+        << true << true;
+    QTest::newRow("kept comment is copied")
+        << QByteArray("<title>t</title><comments>c</comments><!-- note -->") << true << false;
+    QTest::newRow("kept elements of an episode with a copied value")
+        << QByteArray("<title>Tom&#8217;s</title><comments>c</comments>") << false << false;
+    QTest::newRow("addition to a written element is copied")
+        << QByteArray(R"(<title>t</title><guid isPermaLink="false">g</guid><comments>c</comments>)")
+        << true << false;
 }
 
 void tst_LoadPodcast::sharedText_sameValuesAsCopied() {
     QFETCH(QByteArray, item);
     QFETCH(bool, shared);
+    QFETCH(bool, extraShared);
     // Twice, so the second item's places are not the first one's.
     const QByteArray xml =
         feed("<title>T</title><item>" + item + "</item><item>" + item + "</item>");
@@ -292,6 +308,11 @@ void tst_LoadPodcast::sharedText_sameValuesAsCopied() {
         QCOMPARE(episode.columns(), filled.episode(n + 1).columns());
         const QByteArrayView title = episode.view(EpisodeColumn::Title);
         QCOMPARE(title.data() >= text.constData() && title.data() < text.constEnd(), shared);
+        QCOMPARE(episode.extra(), filled.episode(n + 1).extra());
+        const QList<QByteArrayView> pieces = episode.extraPieces();
+        QCOMPARE(!pieces.isEmpty() && pieces.first().data() >= text.constData() &&
+                     pieces.first().data() < text.constEnd(),
+                 extraShared);
     }
     QVERIFY(blank.episode(1).view(EpisodeColumn::Title).data() !=
             blank.episode(2).view(EpisodeColumn::Title).data());

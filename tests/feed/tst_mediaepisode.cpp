@@ -235,7 +235,7 @@ void tst_MediaEpisode::previousEpisode_givesFolderAndSharedColumns() {
     QCOMPARE(episode[EpisodeColumn::Summary], QString());
     // Nothing of the previous episode's kept content; only what the new
     // urn:uuid GUID needs, so the feed check has nothing to say of it.
-    QCOMPARE(episode.extra, QByteArray("<guid isPermaLink=\"false\" />"));
+    QCOMPARE(episode.extra(), QByteArray("<guid isPermaLink=\"false\" />"));
 }
 
 void tst_MediaEpisode::noPrevious_leavesUrlAndSharedColumnsEmpty() {

@@ -224,7 +224,7 @@ void tst_MoreTagsText::templates_eachPassesCheckAndSavesWellFormed() {
         document.setChannelExtra(result.block);
     } else {
         Episode episode = document.episode(1);
-        episode.extra = result.block;
+        episode.setExtra(result.block);
         document.setEpisode(1, episode);
     }
     document.setNamespaces(result.added);

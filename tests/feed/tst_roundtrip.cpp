@@ -670,7 +670,7 @@ void tst_RoundTrip::editorMadeFeed_keepsNothingAndSavesUnchanged() {
     QCOMPARE(loaded.episodeCount(), made.episodeCount());
     for (qsizetype n = 1; n <= made.episodeCount(); ++n) {
         QCOMPARE(loaded.episode(n).columns(), made.episode(n).columns());
-        QCOMPARE(loaded.episode(n).extra, QByteArray());
+        QCOMPARE(loaded.episode(n).extra(), QByteArray());
     }
     const QString second = dir.filePath(QStringLiteral("second.xml"));
     QVERIFY(save(loaded, second).isEmpty());
@@ -692,7 +692,7 @@ void tst_RoundTrip::sample_savesBackByteForByte() {
     QCOMPARE(document.namespaces(),
              (PodcastDocument::Namespaces{{u"atom"_qs, u"http://www.w3.org/2005/Atom"_qs}}));
     for (const Episode &episode : document.episodes())
-        QCOMPARE(episode.extra, QByteArray());
+        QCOMPARE(episode.extra(), QByteArray());
 
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("Podcast.xml"));

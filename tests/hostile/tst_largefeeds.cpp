@@ -118,7 +118,7 @@ QByteArray fingerprint(const PodcastDocument &document) {
     for (const Episode &episode : document.episodes()) {
         for (const QString &column : episode.columns())
             hash.addData(column.toUtf8() + '\0');
-        hash.addData(episode.extra + '\0');
+        hash.addData(episode.extra() + '\0');
     }
     for (const auto &[prefix, name] : document.namespaces())
         hash.addData((prefix + u'=' + name + u'\0').toUtf8());

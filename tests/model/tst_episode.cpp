@@ -31,6 +31,8 @@ private Q_SLOTS:
     void setValue_leavesTheOthersAndTheSharedText();
     void setValue_fromItsOwnValue();
     void sameValues_whereverHeld();
+    void extraNodes_keptInTheSharedTextUntilItGoes();
+    void extraNodes_elsewhereAreCopied();
 };
 
 void tst_Episode::setValues_sharesOnlyWhenEveryValueIsInside_data() {
@@ -95,7 +97,7 @@ void tst_Episode::sameValues_whereverHeld() {
     own[E::Author] = u"Zoë"_s;
     QVERIFY(shared.sameValues(own));
     QVERIFY(shared == own);
-    own.extra = "<a/>";
+    own.setExtra("<a/>");
     QVERIFY(shared.sameValues(own));
     QVERIFY(!(shared == own));
     own[E::Author] = u"Zoe"_s;
@@ -106,6 +108,49 @@ void tst_Episode::sameValues_whereverHeld() {
     emptied[E::Title] = u"x"_s;
     emptied[E::Title] = QString();
     QVERIFY(blank.sameValues(emptied));
+}
+
+void tst_Episode::extraNodes_keptInTheSharedTextUntilItGoes() {
+    const QByteArray text("<item><title>One</title>\n  <a>1</a>\n  <!-- c --><b x=\"2\" /></item>");
+    Episode episode;
+    episode.setValues(valuesFrom(text, {{E::Title, "One"}}), text);
+    const QByteArrayView a = QByteArrayView(text).sliced(text.indexOf("<a>"), 8);
+    const QByteArrayView b = QByteArrayView(text).sliced(text.indexOf("<b "), 11);
+    episode.setExtraNodes({a, b});
+    const QByteArray block("<a>1</a>\n<b x=\"2\" />");
+    QCOMPARE(episode.extra(), block);
+    QCOMPARE(episode.extraSize(), block.size());
+    QVERIFY(episode.hasExtra());
+    const QList<QByteArrayView> pieces = episode.extraPieces();
+    QCOMPARE(pieces.size(), 2);
+    QVERIFY(pointsInto(pieces[0], text) && pointsInto(pieces[1], text));
+
+    Episode owned;
+    owned.setExtra(block);
+    QVERIFY(episode.sameExtra(owned) && owned.sameExtra(episode));
+    const Episode copy = episode;
+    QVERIFY(copy.sameExtra(episode));
+
+    // A value of its own takes the kept content out of the text with it.
+    episode[E::Title] = u"Two"_s;
+    QCOMPARE(episode.extra(), block);
+    QVERIFY(!pointsInto(episode.extraPieces().first(), text));
+    QVERIFY(episode.sameExtra(copy));
+    episode.setExtra(QByteArray());
+    QVERIFY(!episode.hasExtra());
+    QCOMPARE(episode.extraSize(), 0);
+}
+
+void tst_Episode::extraNodes_elsewhereAreCopied() {
+    const QByteArray text("<title>One</title>");
+    const QByteArray other("<a>1</a>");
+    Episode episode;
+    episode.setValues(valuesFrom(text, {{E::Title, "One"}}), text);
+    episode.setExtraNodes({QByteArrayView(other), QByteArrayView(other)});
+    QCOMPARE(episode.extra(), QByteArray("<a>1</a>\n<a>1</a>"));
+    QVERIFY(!pointsInto(episode.extraPieces().first(), other));
+    episode.setExtraNodes({});
+    QVERIFY(!episode.hasExtra());
 }
 
 QTEST_APPLESS_MAIN(tst_Episode)

@@ -59,7 +59,7 @@ QList<Episode> episodesTitled(const QString &titles) {
         Episode episode;
         episode[EpisodeColumn::Title] = QString(title);
         episode[EpisodeColumn::Guid] = QStringLiteral("guid-") + title;
-        episode.extra = "<itunes:episode>1</itunes:episode>";
+        episode.setExtra("<itunes:episode>1</itunes:episode>");
         episodes.append(episode);
     }
     return episodes;
@@ -242,7 +242,7 @@ void tst_PodcastDocument::insertEpisodes_putsRecordsBack() {
     QCOMPARE(inserted.first().at(1).toInt(), number - 1);
     QCOMPARE(inserted.first().at(2).toInt(), number);
     // Kept content comes back with its record.
-    QCOMPARE(document.episode(number).extra, QByteArray("<itunes:episode>1</itunes:episode>"));
+    QCOMPARE(document.episode(number).extra(), QByteArray("<itunes:episode>1</itunes:episode>"));
     QCOMPARE(document.episode(number)[EpisodeColumn::Guid], QStringLiteral("guid-x"));
     QVERIFY(!document.DocumentChanged());
     QVERIFY_THROWS_EXCEPTION(std::out_of_range,
