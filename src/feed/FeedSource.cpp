@@ -124,7 +124,7 @@ std::shared_ptr<FeedSource> FeedSource::prepare(const QByteArray &bytes) {
     if (o.name(0) != "rss")
         return nullptr;
     source->m_channel = o.child(0, "channel");
-    if (source->m_channel < 0 || o.at(source->m_channel).selfClosing)
+    if (source->m_channel < 0 || o.at(source->m_channel).isSelfClosing())
         return nullptr;
     // The loader reads the first channel only; a second one would leave its
     // items where no episode says.

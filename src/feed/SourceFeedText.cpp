@@ -109,14 +109,14 @@ public:
     // The value of a text element: its content, or the whole of an empty tag.
     void setText(qint32 element, const QString &value) {
         const XmlOutline::Element &e = m_outline.at(element);
-        if (!e.selfClosing) {
+        if (!e.isSelfClosing()) {
             replace(e.contentBegin, e.contentEnd, textBytes(value));
             return;
         }
         if (value.isEmpty())
             return;
         qsizetype tagEnd = e.contentBegin - 2; // the '/' of "/>"
-        while (tagEnd > e.nameEnd && isSpace(m_text[tagEnd - 1]))
+        while (tagEnd > m_outline.nameEnd(element) && isSpace(m_text[tagEnd - 1]))
             --tagEnd;
         const QByteArrayView name = m_outline.name(element);
         replace(tagEnd, e.end, '>' + textBytes(value) + "</" + name.toByteArray() + '>');
@@ -133,7 +133,7 @@ public:
         if (value.isEmpty())
             return;
         const qsizetype at =
-            attributes.isEmpty() ? m_outline.at(element).nameEnd : attributes.last().valueEnd + 1;
+            attributes.isEmpty() ? m_outline.nameEnd(element) : attributes.last().valueEnd + 1;
         insert(at, ' ' + QByteArray(name) + "=\"" + attributeBytes(value, '"') + '"');
     }
 
@@ -284,7 +284,7 @@ private:
             m_outline.child(channel, FeedSchema::Channel[ChannelField::OwnerName].parent);
         const QByteArray eol = m_source.eol().toByteArray();
         m_usesItunes = true;
-        if (owner >= 0 && !m_outline.at(owner).selfClosing) {
+        if (owner >= 0 && !m_outline.at(owner).isSelfClosing()) {
             const QByteArray lead =
                 m_edits.leadOf(owner, m_edits.indentOf(m_outline.at(owner).begin) + m_step);
             static constexpr std::array<const char *, 2> Order{"itunes:name", "itunes:email"};
@@ -442,7 +442,7 @@ private:
         if (added.isEmpty())
             return;
         const qsizetype at =
-            attributes.isEmpty() ? m_outline.at(root).nameEnd : attributes.last().valueEnd + 1;
+            attributes.isEmpty() ? m_outline.nameEnd(root) : attributes.last().valueEnd + 1;
         m_edits.insert(at, added);
     }
 

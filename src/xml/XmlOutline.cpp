@@ -167,17 +167,15 @@ std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth) {
         if (depth <= maxDepth) {
             Element element;
             element.begin = qint32(lt);
-            element.nameEnd = qint32(nameEnd);
             element.contentBegin = qint32(after);
             element.contentEnd = qint32(after);
             element.end = qint32(after);
-            element.selfClosing = selfClosing;
-            element.parent = open.empty() ? -1 : open.back();
+            const qint32 parent = open.empty() ? -1 : open.back();
             const auto index = qint32(outline.m_elements.size());
             if (lastChild.back() >= 0)
                 outline.m_elements[size_t(lastChild.back())].nextSibling = index;
-            else if (element.parent >= 0)
-                outline.m_elements[size_t(element.parent)].firstChild = index;
+            else if (parent >= 0)
+                outline.m_elements[size_t(parent)].firstChild = index;
             lastChild.back() = index;
             outline.m_elements.push_back(element);
             if (!selfClosing) {
@@ -196,9 +194,17 @@ std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth) {
     return outline;
 }
 
+qsizetype XmlOutline::nameEnd(qint32 index) const {
+    const qsizetype end = at(index).contentBegin;
+    qsizetype i = at(index).begin + 1;
+    while (i < end && !isSpace(m_text[i]) && m_text[i] != '/' && m_text[i] != '>')
+        ++i;
+    return i;
+}
+
 QByteArrayView XmlOutline::name(qint32 index) const {
-    const Element &element = at(index);
-    return m_text.sliced(element.begin + 1, element.nameEnd - element.begin - 1);
+    const qsizetype begin = at(index).begin + 1;
+    return m_text.sliced(begin, nameEnd(index) - begin);
 }
 
 qint32 XmlOutline::child(qint32 parent, QByteArrayView name) const {
@@ -212,7 +218,7 @@ qint32 XmlOutline::child(qint32 parent, QByteArrayView name) const {
 QList<XmlOutline::Attribute> XmlOutline::attributes(qint32 index) const {
     const Element &element = at(index);
     QList<Attribute> list;
-    qsizetype i = element.nameEnd;
+    qsizetype i = nameEnd(index);
     const qsizetype end = element.contentBegin;
     while (i < end) {
         while (i < end && (isSpace(m_text[i]) || m_text[i] == '/' || m_text[i] == '>'))

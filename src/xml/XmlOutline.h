@@ -18,16 +18,17 @@ public:
     // Offsets in 32 bits: a feed has an element in every hundred bytes or
     // so, and these are most of what a load keeps beside the text. A text
     // of 2 GB or more is not outlined.
+    // Only what cannot be found again cheaply: the end of the name is
+    // found by reading it (see nameEnd()).
     struct Element {
         qint32 begin = 0;        // the '<' of the start tag
-        qint32 nameEnd = 0;      // after the qualified name
         qint32 contentBegin = 0; // after the start tag's '>'
         qint32 contentEnd = 0;   // the end tag's '<'; contentBegin for <a/>
         qint32 end = 0;          // after the element's last '>'
-        qint32 parent = -1;
         qint32 firstChild = -1;
         qint32 nextSibling = -1;
-        bool selfClosing = false;
+        // An end tag is never empty: only <a/> ends where its content begins.
+        bool isSelfClosing() const { return end == contentBegin; }
     };
     struct Attribute {
         QByteArrayView qualifiedName;
@@ -43,6 +44,8 @@ public:
     const std::vector<Element> &elements() const { return m_elements; }
     const Element &at(qint32 index) const { return m_elements[size_t(index)]; }
     QByteArrayView name(qint32 index) const;
+    // After the element's qualified name.
+    qsizetype nameEnd(qint32 index) const;
     // The first child named `name`, or -1.
     qint32 child(qint32 parent, QByteArrayView name) const;
     // The attributes of an element's start tag, in the order written.
