@@ -39,7 +39,7 @@ QStringList snapshot(const PodcastDocument &document) {
     for (int i = 0; i < ChannelField::Count; ++i)
         texts.append(document.field(i));
     for (const Episode &episode : document.episodes())
-        for (const QString &column : episode.columns)
+        for (const QString &column : episode.columns())
             texts.append(column);
     return texts;
 }

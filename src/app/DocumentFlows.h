@@ -11,7 +11,7 @@ class DocumentUndoStack;
 class ForwardedServices;
 class FeedFileCommands;
 class PodcastDocument;
-class PodcastContent;
+struct PodcastContent;
 class StepGuard;
 
 // What the form's document buttons do: Save This As, New, Load, the sample

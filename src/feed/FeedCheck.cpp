@@ -233,7 +233,6 @@ void requireField(const Scan &scan, Findings &out, int index, const QString &mes
 
 using KeptFilter = bool (*)(const KeptAddress &);
 
-
 template<typename Function>
 void forEachKeptAddress(
     const Scan &scan, Function function,
@@ -436,8 +435,11 @@ void emptyElements(const Scan &scan, Findings &out) {
                                          {EpisodeColumn::Explicit, "itunes:explicit"}};
     forEachEpisode(scan, [&](qsizetype number) {
         for (const Column &column : columns) {
-            if (written(scan.column(number, column.column),
-                        SourceFeedText::writesEmptyColumn(scan.document, number, column.column)))
+            // Whether the file had the element is asked only of an empty value.
+            const QString value = scan.column(number, column.column);
+            if (value.trimmed().isEmpty() &&
+                (!value.isEmpty() ||
+                 SourceFeedText::writesEmptyColumn(scan.document, number, column.column)))
                 out.add(Place::ofColumn(number, column.column), message(column.element));
         }
     });

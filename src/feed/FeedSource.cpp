@@ -104,10 +104,6 @@ std::optional<QByteArray> FeedSource::utf8Text(const QByteArray &bytes) {
     return text;
 }
 
-std::shared_ptr<const FeedSource> FeedSource::make(const QByteArray &bytes, Loaded loaded) {
-    return finish(prepare(bytes), std::move(loaded));
-}
-
 std::shared_ptr<FeedSource> FeedSource::prepare(const QByteArray &bytes) {
     std::optional<QByteArray> text = utf8Text(bytes);
     if (!text)
@@ -116,7 +112,10 @@ std::shared_ptr<FeedSource> FeedSource::prepare(const QByteArray &bytes) {
     // The outline points into this buffer: from here on it is only read,
     // never written through a non-const call that could copy it away.
     source->m_text = std::move(*text);
-    std::optional<XmlOutline> outline = XmlOutline::of(source->m_text, OutlineDepth);
+    // Items' children are outlined when wanted: held for every item of a
+    // long feed, they were a third of what a load kept beside the text.
+    std::optional<XmlOutline> outline =
+        XmlOutline::of(source->m_text, OutlineDepth, FeedSchema::ItemElement);
     if (!outline)
         return nullptr;
     source->m_outline = std::move(*outline);
@@ -133,8 +132,8 @@ std::shared_ptr<FeedSource> FeedSource::prepare(const QByteArray &bytes) {
             return nullptr;
     }
     for (qint32 i = o.at(source->m_channel).firstChild; i >= 0; i = o.at(i).nextSibling) {
-        if (o.name(i) == FeedSchema::ItemElement && o.child(i, "title") >= 0)
-            source->m_items.push_back(i);
+        if (o.name(i) == FeedSchema::ItemElement)
+            source->m_allItems.push_back(i);
     }
     const qsizetype lf = source->m_text.indexOf('\n');
     source->m_eol = lf > 0 && source->m_text.at(lf - 1) == '\r' ? QByteArray("\r\n") : "\n";
@@ -157,10 +156,16 @@ qint32 FeedSource::fieldElement(int index) const {
     return parent < 0 ? -1 : m_outline.child(parent, place.element);
 }
 
-qint32 FeedSource::columnElement(qint32 source, int column) const {
-    if (source < 0 || size_t(source) >= m_items.size())
+qint32 FeedSource::listItem(qsizetype ordinal) {
+    if (ordinal < 0 || size_t(ordinal) >= m_allItems.size())
         return -1;
-    return m_outline.child(m_items[size_t(source)], FeedSchema::Item[size_t(column)].element);
+    m_items.push_back(m_allItems[size_t(ordinal)]);
+    return m_items.back();
+}
+
+std::optional<XmlOutline> FeedSource::itemOutline(qint32 item) const {
+    const XmlOutline::Element &e = m_outline.at(item);
+    return XmlOutline::ofElement(m_text, e.begin, e.end);
 }
 
 bool FeedSource::hasField(int index) const {
@@ -168,13 +173,16 @@ bool FeedSource::hasField(int index) const {
 }
 
 bool FeedSource::hasColumn(qint32 source, int column) const {
-    const qint32 element = columnElement(source, column);
+    if (source < 0 || size_t(source) >= m_items.size())
+        return false;
+    const std::optional<XmlOutline> item = itemOutline(m_items[size_t(source)]);
+    const qint32 element = item ? item->child(0, FeedSchema::Item[size_t(column)].element) : -1;
     if (element < 0)
         return false;
     const char *attribute = FeedSchema::Item[size_t(column)].attribute;
     if (!attribute)
         return true;
-    for (const XmlOutline::Attribute &a : m_outline.attributes(element)) {
+    for (const XmlOutline::Attribute &a : item->attributes(element)) {
         if (a.qualifiedName.toByteArray().toLower() == attribute)
             return true;
     }

@@ -27,15 +27,20 @@ public:
         PodcastContent::Namespaces namespaces;
     };
 
-    // The source of a file just loaded from `bytes`, or null when its text
-    // cannot be followed (the document is then saved in the fixed layout).
-    static std::shared_ptr<const FeedSource> make(const QByteArray &bytes, Loaded loaded);
-    // The same in two steps: the text and where things stand in it, before
-    // the parse (so that the load can share the text); then what the load
-    // read. Each answers null when the text cannot be followed.
+    // The source of a file being loaded from `bytes`, in two steps: the
+    // text and where things stand in it, before the parse (so that the load
+    // can share the text); then what the load read, with the items it
+    // listed (see listItem). Each answers null when the text cannot be
+    // followed; the document is then saved in the fixed layout.
     static std::shared_ptr<FeedSource> prepare(const QByteArray &bytes);
     static std::shared_ptr<const FeedSource> finish(std::shared_ptr<FeedSource> source,
                                                     Loaded loaded);
+    // The load listed the channel's item number `ordinal` (from 0, all
+    // items counted) as its next episode; the element standing for it, or
+    // -1 when the text has no such item.
+    qint32 listItem(qsizetype ordinal);
+    // An item element and its children (element 0 and 1..), in the text.
+    std::optional<XmlOutline> itemOutline(qint32 item) const;
 
     // The file's text in UTF-8, its declaration saying so.
     const QByteArray &text() const { return m_text; }
@@ -43,6 +48,7 @@ public:
     qint32 root() const { return 0; }
     qint32 channel() const { return m_channel; }
     // The element of each listed item, by the source index of its episode.
+    // The outline leaves out the items' children: see itemOutline().
     const std::vector<qint32> &items() const { return m_items; }
     // The file's line end: the first one it has.
     QByteArrayView eol() const { return m_eol; }
@@ -56,7 +62,6 @@ public:
     // The element holding field `index` (its parent for an owner field when
     // the child is missing is not returned), or -1.
     qint32 fieldElement(int index) const;
-    qint32 columnElement(qint32 source, int column) const;
     // For a field read from an attribute (Category, Image Link) whose element
     // has no attribute but text: that text, trimmed; else a null string.
     QString valueAsText(int index) const;
@@ -71,7 +76,8 @@ private:
     QByteArray m_text;
     XmlOutline m_outline;
     qint32 m_channel = -1;
-    std::vector<qint32> m_items;
+    std::vector<qint32> m_allItems; // every item of the channel
+    std::vector<qint32> m_items;    // those listed
     QByteArray m_eol;
     Loaded m_loaded;
 };

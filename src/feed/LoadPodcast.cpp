@@ -228,13 +228,15 @@ struct ItemChildren {
 class FileSpans {
 public:
     FileSpans() = default;
-    FileSpans(const FeedSource &source, qsizetype index) {
-        if (index >= qsizetype(source.items().size()))
+    FileSpans(const FileSpans &) = delete;
+    FileSpans &operator=(const FileSpans &) = delete;
+    // `item` is the item's element in the source's outline, or -1.
+    FileSpans(const FeedSource &source, qint32 item) {
+        if (item < 0 || !(m_item = source.itemOutline(item)))
             return;
-        m_outline = &source.outline();
+        m_outline = &*m_item;
         m_text = source.text();
-        const qint32 item = source.items()[size_t(index)];
-        for (qint32 i = m_outline->at(item).firstChild; i >= 0; i = m_outline->at(i).nextSibling) {
+        for (qint32 i = m_outline->at(0).firstChild; i >= 0; i = m_outline->at(i).nextSibling) {
             m_children.append(i);
             const int column = ItemChildren::columnOf(m_outline->name(i));
             if (column >= 0 && m_elements[size_t(column)] < 0)
@@ -295,6 +297,7 @@ private:
         return XmlEscape::trimmed(m_text.sliced(e.contentBegin, e.contentEnd - e.contentBegin));
     }
 
+    std::optional<XmlOutline> m_item; // the item (element 0) and its children
     const XmlOutline *m_outline = nullptr;
     QByteArrayView m_text;
     QVarLengthArray<qint32, 24> m_children;
@@ -511,7 +514,10 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
         XmlDocument xml;
         std::shared_ptr<FeedSource> prepared;
         // Items are read as the parser closes each one and then forgotten.
+        qsizetype items = 0;
         const auto readItem = [&](const XmlNode &item) {
+            // Every item, listed or not, to find it again in the text.
+            const qsizetype ordinal = items++;
             guard.enter(at(190));
             const ItemChildren children(item);
             XmlNode title;
@@ -537,9 +543,8 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
             if (!appended)
                 return;
             Episode &episode = staged.episodes.last();
-            const qsizetype index = staged.episodes.size() - 1;
             readEpisode(children, episode, guard, at,
-                        prepared ? FileSpans(*prepared, index) : FileSpans(),
+                        prepared ? FileSpans(*prepared, prepared->listItem(ordinal)) : FileSpans(),
                         prepared ? prepared->text() : QByteArray());
         };
         guard.step(at(112), [&] {

@@ -67,9 +67,12 @@ struct Edit {
 class Editor {
 public:
     explicit Editor(const FeedSource &source)
+        : Editor(source, source.outline()) {}
+    // Edits within one part of the text, outlined on its own (an item).
+    Editor(const FeedSource &source, const XmlOutline &outline)
         : m_source(source)
         , m_text(source.text())
-        , m_outline(source.outline()) {}
+        , m_outline(outline) {}
 
     void replace(qsizetype begin, qsizetype end, QByteArray text) {
         m_edits.push_back({begin, end, std::move(text)});
@@ -210,9 +213,10 @@ public:
             const qint32 item = source.items().front();
             if (QByteArray indent = m_edits.indentOf(m_outline.at(item).begin); !indent.isEmpty())
                 m_itemIndent = indent;
-            const qint32 child = m_outline.at(item).firstChild;
+            const std::optional<XmlOutline> itemOutline = source.itemOutline(item);
+            const qint32 child = itemOutline ? itemOutline->at(0).firstChild : -1;
             QByteArray childIndent =
-                child >= 0 ? m_edits.indentOf(m_outline.at(child).begin) : QByteArray();
+                child >= 0 ? m_edits.indentOf(itemOutline->at(child).begin) : QByteArray();
             m_itemChildIndent = childIndent.isEmpty() ? m_itemIndent + m_step : childIndent;
         }
     }
@@ -362,8 +366,12 @@ private:
     }
 
     QByteArray itemText(const Episode &episode, qint32 source) {
-        if (source >= 0 && episode.sameExtra(m_source.loaded().episodes[source]))
-            return editedItem(episode, source);
+        if (source >= 0 && episode.sameExtra(m_source.loaded().episodes[source])) {
+            const std::optional<XmlOutline> outline =
+                m_source.itemOutline(m_source.items()[size_t(source)]);
+            if (outline)
+                return editedItem(episode, source, outline);
+        }
         // New, or its kept content changed: written whole, in the file's layout.
         FeedText::ItemLayout layout{
             m_source.eol().toByteArray(), m_itemIndent, m_itemChildIndent, m_step, {}};
@@ -377,20 +385,22 @@ private:
         return FeedText::itemUtf8(episode, layout);
     }
 
-    QByteArray editedItem(const Episode &episode, qint32 source) {
+    // `outline` is the item's own: the item is its element 0.
+    QByteArray editedItem(const Episode &episode, qint32 source,
+                          const std::optional<XmlOutline> &outline) {
         const Episode &loaded = m_source.loaded().episodes[source];
-        const qint32 item = m_source.items()[size_t(source)];
-        Editor edits(m_source);
+        const qint32 item = 0;
+        Editor edits(m_source, *outline);
         bool enclosureWanted = false;
         for (int c = 0; c < EpisodeColumn::Count; ++c) {
-            const QString &value = episode[c];
-            if (value == loaded[c])
+            if (episode.view(c) == loaded.view(c))
                 continue;
+            const QString value = episode[c];
             const FeedSchema::Place &place = FeedSchema::Item[size_t(c)];
-            const qint32 element = m_source.columnElement(source, c);
+            const qint32 element = outline->child(item, place.element);
             if (place.attribute) {
                 if (element >= 0) {
-                    const QList<Attribute> attributes = m_outline.attributes(element);
+                    const QList<Attribute> attributes = outline->attributes(element);
                     edits.setAttribute(element, attributes,
                                        enclosureValue(attributes, place.attribute), place.attribute,
                                        value);
@@ -417,7 +427,7 @@ private:
             edits.insertChild(item, FeedSchema::ItemOrder, "enclosure",
                               edits.leadOf(item, m_itemChildIndent), text);
         }
-        const XmlOutline::Element &e = m_outline.at(item);
+        const XmlOutline::Element &e = outline->at(item);
         return edits.apply(e.begin, e.end);
     }
 

@@ -85,24 +85,48 @@ qsizetype skipTag(QByteArrayView text, qsizetype from) {
 }
 } // namespace
 
-std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth) {
+std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth, QByteArrayView leaf) {
     if (text.size() >= std::numeric_limits<qint32>::max())
         return std::nullopt;
     XmlOutline outline;
     outline.m_text = text;
-    // A feed has an element in every hundred bytes or so: reserved ahead,
-    // the list is not copied as it grows, and pages never used are never
-    // touched.
-    outline.m_elements.reserve(size_t(text.size() / 64) + 16);
+    // Reserved ahead, the list is not copied as it grows, and pages never
+    // used are never touched. Without the children of leaves, a feed has
+    // an element in every kilobyte or so.
+    outline.m_elements.reserve(size_t(text.size() / (leaf.isEmpty() ? 64 : 512)) + 16);
     LargePages::advise(outline.m_elements.data(),
                        qsizetype(outline.m_elements.capacity() * sizeof(Element)));
+    if (!outline.scan(0, text.size(), maxDepth, leaf))
+        return std::nullopt;
+    return outline;
+}
+
+std::optional<XmlOutline> XmlOutline::ofElement(QByteArrayView text, qsizetype begin,
+                                                qsizetype end) {
+    if (text.size() >= std::numeric_limits<qint32>::max() || begin < 0 || end > text.size() ||
+        begin >= end)
+        return std::nullopt;
+    XmlOutline outline;
+    outline.m_text = text;
+    outline.m_elements.reserve(24);
+    if (!outline.scan(begin, end, 1, {}))
+        return std::nullopt;
+    return outline;
+}
+
+bool XmlOutline::scan(qsizetype from, qsizetype to, int maxDepth, QByteArrayView leaf) {
+    const QByteArrayView text = m_text;
+    XmlOutline &outline = *this;
     std::vector<qint32> open;      // recorded elements still open
     std::vector<qint32> lastChild; // per open recorded element, and one for the top
     lastChild.push_back(-1);
     int depth = 0;
-    const qsizetype size = text.size();
+    // Deeper than this nothing is recorded: maxDepth, or the depth of the
+    // leaf whose children are being passed over.
+    int recordMax = maxDepth;
+    const qsizetype size = to;
     const char *data = text.data();
-    qsizetype pos = 0;
+    qsizetype pos = from;
     bool rootClosed = false;
     while (pos < size && !rootClosed) {
         const void *hit = std::memchr(data + pos, '<', size_t(size - pos));
@@ -110,14 +134,15 @@ std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth) {
             break;
         const qsizetype lt = static_cast<const char *>(hit) - data;
         if (lt + 1 >= size)
-            return std::nullopt;
+            return false;
         const char next = data[lt + 1];
         if (next == '/') {
             const qsizetype gt = text.indexOf('>', lt);
             if (gt < 0 || depth == 0)
-                return std::nullopt;
+                return false;
             --depth;
-            if (depth <= maxDepth) {
+            if (depth <= recordMax) {
+                recordMax = maxDepth;
                 Element &element = outline.m_elements[size_t(open.back())];
                 element.contentEnd = qint32(lt);
                 element.end = qint32(gt + 1);
@@ -131,7 +156,7 @@ std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth) {
         if (next == '?') {
             const qsizetype close = find(text, "?>", lt + 2);
             if (close < 0)
-                return std::nullopt;
+                return false;
             pos = close + 2;
             continue;
         }
@@ -148,10 +173,10 @@ std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth) {
                 bool entities = false;
                 after = skipDoctype(text, lt, &entities);
                 if (entities)
-                    return std::nullopt;
+                    return false;
             }
             if (after < 0)
-                return std::nullopt;
+                return false;
             pos = after;
             continue;
         }
@@ -162,9 +187,9 @@ std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth) {
             ++nameEnd;
         const qsizetype after = skipTag(text, nameEnd);
         if (after < 0)
-            return std::nullopt;
+            return false;
         const bool selfClosing = data[after - 2] == '/';
-        if (depth <= maxDepth) {
+        if (depth <= recordMax) {
             Element element;
             element.begin = qint32(lt);
             element.contentBegin = qint32(after);
@@ -181,6 +206,8 @@ std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth) {
             if (!selfClosing) {
                 open.push_back(index);
                 lastChild.push_back(-1);
+                if (!leaf.isEmpty() && text.sliced(lt + 1, nameEnd - lt - 1) == leaf)
+                    recordMax = depth;
             }
         }
         if (!selfClosing)
@@ -189,9 +216,7 @@ std::optional<XmlOutline> XmlOutline::of(QByteArrayView text, int maxDepth) {
             rootClosed = depth == 0;
         pos = after;
     }
-    if (outline.m_elements.empty() || depth != 0)
-        return std::nullopt;
-    return outline;
+    return !outline.m_elements.empty() && depth == 0;
 }
 
 qsizetype XmlOutline::nameEnd(qint32 index) const {

@@ -39,7 +39,13 @@ public:
 
     // Elements down to `maxDepth` (the root is depth 0), in document order;
     // nullopt when the text cannot be outlined.
-    static std::optional<XmlOutline> of(QByteArrayView text, int maxDepth);
+    // Children of elements named `leaf` are left out: ofElement() finds
+    // them when they are wanted.
+    static std::optional<XmlOutline> of(QByteArrayView text, int maxDepth,
+                                        QByteArrayView leaf = {});
+    // The element that stands at begin..end of `text` (element 0) and its
+    // children, with places in the whole text.
+    static std::optional<XmlOutline> ofElement(QByteArrayView text, qsizetype begin, qsizetype end);
 
     const std::vector<Element> &elements() const { return m_elements; }
     const Element &at(qint32 index) const { return m_elements[size_t(index)]; }
@@ -54,6 +60,8 @@ public:
     bool hasContent(qint32 index) const;
 
 private:
+    bool scan(qsizetype from, qsizetype to, int maxDepth, QByteArrayView leaf);
+
     QByteArrayView m_text;
     std::vector<Element> m_elements;
 };

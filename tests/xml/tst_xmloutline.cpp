@@ -10,6 +10,7 @@ class tst_XmlOutline : public QObject {
 private Q_SLOTS:
     void sections_endAtTheirMarker_data();
     void sections_endAtTheirMarker();
+    void leaves_childrenOutlinedOnTheirOwn();
 };
 
 void tst_XmlOutline::sections_endAtTheirMarker_data() {
@@ -50,6 +51,46 @@ void tst_XmlOutline::sections_endAtTheirMarker() {
     QCOMPARE(found, names);
     const XmlOutline::Element &e = outline->elements().back();
     QCOMPARE(text.sliced(e.contentBegin, e.contentEnd - e.contentBegin), last);
+}
+
+void tst_XmlOutline::leaves_childrenOutlinedOnTheirOwn() {
+    const QByteArray text("<rss><channel><title>T</title><owner><name>N</name></owner>"
+                          "<item><title>a</title><enclosure url=\"u\"/></item><item/>"
+                          "<item><![CDATA[<title>x</title>]]><guid>g</guid></item>"
+                          "</channel></rss>");
+    const std::optional<XmlOutline> outline = XmlOutline::of(text, 3, "item");
+    QVERIFY(outline);
+    QByteArrayList names;
+    std::vector<qint32> items;
+    for (qint32 i = 0; i < qint32(outline->elements().size()); ++i) {
+        names.append(outline->name(i).toByteArray());
+        if (outline->name(i) == "item")
+            items.push_back(i);
+    }
+    // The owner's child is there, no item's child is.
+    QCOMPARE(names,
+             (QByteArrayList{"rss", "channel", "title", "owner", "name", "item", "item", "item"}));
+    QCOMPARE(outline->at(items[0]).firstChild, -1);
+    QVERIFY(outline->at(items[1]).isSelfClosing());
+    QVERIFY(!outline->at(items[0]).isSelfClosing());
+
+    const auto children = [&](qint32 item) {
+        const XmlOutline::Element &e = outline->at(item);
+        const std::optional<XmlOutline> own = XmlOutline::ofElement(text, e.begin, e.end);
+        QByteArrayList found;
+        if (!own)
+            return found;
+        found.append(own->name(0).toByteArray());
+        for (qint32 i = own->at(0).firstChild; i >= 0; i = own->at(i).nextSibling) {
+            const XmlOutline::Element &child = own->at(i);
+            found.append(own->name(i).toByteArray() + '=' +
+                         text.sliced(child.contentBegin, child.contentEnd - child.contentBegin));
+        }
+        return found;
+    };
+    QCOMPARE(children(items[0]), (QByteArrayList{"item", "title=a", "enclosure="}));
+    QCOMPARE(children(items[1]), QByteArrayList{"item"});
+    QCOMPARE(children(items[2]), (QByteArrayList{"item", "guid=g"}));
 }
 
 QTEST_APPLESS_MAIN(tst_XmlOutline)
