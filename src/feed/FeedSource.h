@@ -39,6 +39,8 @@ public:
     // items counted) as its next episode; the element standing for it, or
     // -1 when the text has no such item.
     qint32 listItem(qsizetype ordinal);
+    // How many items the channel has, listed or not.
+    qsizetype itemCount() const { return qsizetype(m_allItems.size()); }
     // An item element and its children (element 0 and 1..), in the text.
     std::optional<XmlOutline> itemOutline(qint32 item) const;
 

@@ -555,7 +555,16 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
         bool loaded = true;
         std::optional<QByteArray> bytes;
         // The text is followed before the parse, so that episodes can share it.
-        const auto follow = [&](const QByteArray &text) { prepared = FeedSource::prepare(text); };
+        const auto follow = [&](const QByteArray &text) {
+            prepared = FeedSource::prepare(text);
+            // Sized once: grown item by item, the list was copied each time,
+            // old and new copies side by side.
+            if (prepared && prepared->itemCount() > 0) {
+                staged.episodes.reserve(prepared->itemCount());
+                LargePages::advise(staged.episodes.data(),
+                                   staged.episodes.capacity() * qsizetype(sizeof(Episode)));
+            }
+        };
         guard.step(at(114),
                    [&] { loaded = input.load(xml, becomesText ? &bytes : nullptr, follow); });
         if (!loaded)

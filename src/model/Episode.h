@@ -25,8 +25,10 @@ public:
     // The value's UTF-8 bytes; valid while the record is neither changed nor
     // destroyed.
     QByteArrayView view(int column) const {
+        if (m_wide)
+            return wideView(column);
         const Span span = m_spans[size_t(column)];
-        return QByteArrayView(m_text.constData() + span.begin, span.size);
+        return QByteArrayView(m_text.constData() + m_base + span.offset, span.size);
     }
     void setValue(int column, const QString &text);
     void setValue(int column, QByteArrayView utf8);
@@ -82,11 +84,21 @@ public:
     qint32 source = -1;
 
 private:
-    // 32 bits: a text of 4 GB or more is never shared (see setValues).
+    // Where a value stands: 16 bits from m_base, which are enough for an
+    // item's values. A record with a value or a distance of 64 KB or more
+    // holds its values in a buffer of its own that starts with a table of
+    // TextSpans instead (m_wide).
     struct Span {
+        quint16 offset = 0;
+        quint16 size = 0;
+    };
+    // 32 bits: a text of 4 GB or more is never shared (see setValues).
+    struct TextSpan {
         quint32 begin = 0;
         quint32 size = 0;
     };
+    QByteArrayView wideView(int column) const;
+    static TextSpan textSpanAt(const QByteArray &table, qsizetype index);
     bool sharesText(const QByteArray &text) const {
         return m_text.constData() == text.constData() && m_text.size() == text.size();
     }
@@ -94,11 +106,13 @@ private:
     void ownExtra();
 
     QByteArray m_text;
+    quint32 m_base = 0;
     std::array<Span, EpisodeColumn::Count> m_spans{};
-    // The kept content: the block itself, or, when m_extraInText, the Span
-    // of each of its nodes in m_text, one after the other.
-    QByteArray m_extra;
+    bool m_wide = false;
     bool m_extraInText = false;
+    // The kept content: the block itself, or, when m_extraInText, the
+    // TextSpan of each of its nodes in m_text, one after the other.
+    QByteArray m_extra;
 };
 // Its members move by their bytes: a list of many episodes grows without
 // copying each one.

@@ -33,6 +33,8 @@ private Q_SLOTS:
     void sameValues_whereverHeld();
     void extraNodes_keptInTheSharedTextUntilItGoes();
     void extraNodes_elsewhereAreCopied();
+    void longValues_anySizeAnyDistance_data();
+    void longValues_anySizeAnyDistance();
 };
 
 void tst_Episode::setValues_sharesOnlyWhenEveryValueIsInside_data() {
@@ -151,6 +153,45 @@ void tst_Episode::extraNodes_elsewhereAreCopied() {
     QVERIFY(!pointsInto(episode.extraPieces().first(), other));
     episode.setExtraNodes({});
     QVERIFY(!episode.hasExtra());
+}
+
+void tst_Episode::longValues_anySizeAnyDistance_data() {
+    QTest::addColumn<qsizetype>("summary"); // bytes
+    QTest::addColumn<qsizetype>("between"); // bytes between the title and the guid
+    QTest::addColumn<bool>("shares");
+    QTest::newRow("short, close") << qsizetype(10) << qsizetype(10) << true;
+    QTest::newRow("just under 64 KB apart") << qsizetype(10) << qsizetype(65000) << true;
+    QTest::newRow("far apart") << qsizetype(10) << qsizetype(70000) << false;
+    QTest::newRow("a value of 70 KB") << qsizetype(70000) << qsizetype(10) << false;
+    QTest::newRow("a value of 64 KB exactly") << qsizetype(65535) << qsizetype(0) << true;
+}
+
+void tst_Episode::longValues_anySizeAnyDistance() {
+    QFETCH(qsizetype, summary);
+    QFETCH(qsizetype, between);
+    QFETCH(bool, shares);
+    const QByteArray long_(summary, 's');
+    const QByteArray text =
+        "<title>T</title>" + QByteArray(between, ' ') + "<guid>G</guid><s>" + long_ + "</s>";
+    std::array<QByteArrayView, E::Count> values;
+    values[E::Title] = QByteArrayView(text).sliced(text.indexOf("T<"), 1);
+    values[E::Guid] = QByteArrayView(text).sliced(text.indexOf("G<"), 1);
+    values[E::Summary] = QByteArrayView(text).sliced(text.indexOf("<s>") + 3, summary);
+    Episode episode;
+    episode.setValues(values, text);
+    QCOMPARE(pointsInto(episode.view(E::Title), text), shares);
+    QCOMPARE(episode.view(E::Title), QByteArrayView("T"));
+    QCOMPARE(episode.view(E::Guid), QByteArrayView("G"));
+    QCOMPARE(episode.view(E::Summary), QByteArrayView(long_));
+    QCOMPARE(episode.view(E::Author), QByteArrayView());
+    // And once a value is set, in the buffer of its own.
+    episode[E::Author] = u"Zoë"_s;
+    QCOMPARE(episode[E::Author], u"Zoë"_s);
+    QCOMPARE(episode.view(E::Summary), QByteArrayView(long_));
+    QCOMPARE(episode.view(E::Guid), QByteArrayView("G"));
+    episode[E::Summary] = QString();
+    QCOMPARE(episode.view(E::Summary), QByteArrayView());
+    QCOMPARE(episode[E::Author], u"Zoë"_s);
 }
 
 QTEST_APPLESS_MAIN(tst_Episode)
