@@ -79,10 +79,6 @@ public:
     // The same record whichever file, if any, it came from.
     bool operator==(const Episode &other) const { return sameValues(other) && sameExtra(other); }
 
-    // The item of the loaded file this record came from (see
-    // PodcastDocument::source), or -1 for a record the file did not have.
-    qint32 source = -1;
-
 private:
     // Where a value stands: 16 bits from m_base, which are enough for an
     // item's values. A record with a value or a distance of 64 KB or more
@@ -105,15 +101,22 @@ private:
     // Kept content standing in m_text: back to a block of its own.
     void ownExtra();
 
+    // In this order, with `source` last, a record takes 112 bytes.
     QByteArray m_text;
-    quint32 m_base = 0;
-    std::array<Span, EpisodeColumn::Count> m_spans{};
-    bool m_wide = false;
-    bool m_extraInText = false;
     // The kept content: the block itself, or, when m_extraInText, the
     // TextSpan of each of its nodes in m_text, one after the other.
     QByteArray m_extra;
+    std::array<Span, EpisodeColumn::Count> m_spans{};
+    quint32 m_base = 0;
+    bool m_wide = false;
+    bool m_extraInText = false;
+
+public:
+    // The item of the loaded file this record came from (see
+    // PodcastDocument::source), or -1 for a record the file did not have.
+    qint32 source = -1;
 };
+static_assert(sizeof(Episode) <= 112 || sizeof(void *) != 8);
 // Its members move by their bytes: a list of many episodes grows without
 // copying each one.
 Q_DECLARE_TYPEINFO(Episode, Q_RELOCATABLE_TYPE);

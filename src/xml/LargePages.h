@@ -11,9 +11,4 @@ namespace LargePages {
 void advise(QByteArray &buffer);
 // The same for any block of memory not yet touched.
 void advise(void *data, qsizetype size);
-// A load makes tens of thousands of small values, which malloc takes from
-// the heap: page faults were a third of a long feed's load. The first call
-// has the heap grow in steps of many megabytes; each call advises what it
-// grew by since the last. Call it often while memory is being filled.
-void followHeap();
 } // namespace LargePages

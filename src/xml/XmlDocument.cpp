@@ -458,7 +458,6 @@ int XmlDocument::Parser::read(void *context, char *buffer, int length) {
         return -1;
     }
     parser.m_bytesRead += n;
-    LargePages::followHeap();
     // A cancelled load stops at the next chunk, as a failed read does.
     if (WorkProgress *progress = WorkProgress::current()) {
         if (progress->isCancelled()) {

@@ -9,14 +9,12 @@
 
 #include <sys/mman.h>
 
-// Large-page advice must land on the memory a load fills: the heap it grows
-// in small pieces and the large blocks it reserves.
+// Large-page advice must land on the large blocks a load fills.
 class tst_LargePages : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
     void init();
-    void followHeap_advisesWhatTheHeapGrewBy();
     void advise_reachesTheWholeAlignedBlock_data();
     void advise_reachesTheWholeAlignedBlock();
 };
@@ -50,31 +48,6 @@ void tst_LargePages::init() {
     QFile setting(QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"));
     if (!setting.open(QIODevice::ReadOnly) || setting.readAll().contains("[never]"))
         QSKIP("This system has no large pages to advise");
-}
-
-void tst_LargePages::followHeap_advisesWhatTheHeapGrewBy() {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    QSKIP("The sanitizer's own allocator stands in for the C library's heap");
-#endif
-    LargePages::followHeap();
-    // Small blocks, as a load's values are, followed as the parser does
-    // between its chunks: well past one step of the heap's growth.
-    std::vector<void *> blocks;
-    const auto free = qScopeGuard([&] {
-        for (void *block : blocks)
-            std::free(block);
-    });
-    constexpr int Blocks = 48 * 1024;
-    for (int i = 0; i < Blocks; ++i) {
-        blocks.push_back(std::malloc(1000));
-        if (i % 64 == 0)
-            LargePages::followHeap();
-    }
-    LargePages::followHeap();
-    int advisedBlocks = 0;
-    for (int i = Blocks / 4; i < Blocks; i += Blocks / 16)
-        advisedBlocks += advised(blocks[size_t(i)]) ? 1 : 0;
-    QCOMPARE(advisedBlocks, 12);
 }
 
 void tst_LargePages::advise_reachesTheWholeAlignedBlock_data() {
