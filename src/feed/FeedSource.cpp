@@ -141,8 +141,11 @@ std::shared_ptr<FeedSource> FeedSource::prepare(const QByteArray &bytes) {
 }
 
 std::shared_ptr<const FeedSource> FeedSource::finish(std::shared_ptr<FeedSource> source,
-                                                     Loaded loaded) {
-    if (!source || qsizetype(source->m_items.size()) != loaded.episodes.size())
+                                                     Loaded loaded, qsizetype itemsRead) {
+    // Items are matched by their number: the parser and the outline must
+    // have seen the same ones.
+    if (!source || qsizetype(source->m_items.size()) != loaded.episodes.size() ||
+        itemsRead != source->itemCount())
         return nullptr;
     source->m_loaded = std::move(loaded);
     return source;

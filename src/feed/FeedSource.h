@@ -30,11 +30,11 @@ public:
     // The source of a file being loaded from `bytes`, in two steps: the
     // text and where things stand in it, before the parse (so that the load
     // can share the text); then what the load read, with the items it
-    // listed (see listItem). Each answers null when the text cannot be
+    // listed (see listItem) out of `itemsRead` in all. Each answers null when the text cannot be
     // followed; the document is then saved in the fixed layout.
     static std::shared_ptr<FeedSource> prepare(const QByteArray &bytes);
     static std::shared_ptr<const FeedSource> finish(std::shared_ptr<FeedSource> source,
-                                                    Loaded loaded);
+                                                    Loaded loaded, qsizetype itemsRead);
     // The load listed the channel's item number `ordinal` (from 0, all
     // items counted) as its next episode; the element standing for it, or
     // -1 when the text has no such item.

@@ -314,12 +314,10 @@ void readEpisode(const ItemChildren &children, Episode &episode, StepGuard &guar
     const auto held = [&](int column, const XmlNode &element) {
         QByteArray text;
         const QByteArrayView view = element.heldTextView(&text);
-        if (!text.isNull()) {
+        // Moved, the made text keeps its bytes where the (trimmed) view is.
+        if (!text.isNull())
             made.append(std::move(text));
-            values[size_t(column)] = spans.element(column, made.back());
-        } else {
-            values[size_t(column)] = spans.element(column, view);
-        }
+        values[size_t(column)] = spans.element(column, view);
     };
     held(EpisodeColumn::Title, children.first[EpisodeColumn::Title]);
 
@@ -438,7 +436,8 @@ QByteArray channelExtra(const XmlNode &channel) {
 // The file's text for a format-keeping save, its episodes numbered to match;
 // null (and no episode numbered) when the text cannot be followed.
 std::shared_ptr<const FeedSource> keepSource(std::shared_ptr<FeedSource> prepared, Staged &staged,
-                                             const PodcastContent::Namespaces &namespaces) {
+                                             const PodcastContent::Namespaces &namespaces,
+                                             qsizetype itemsRead) {
     if (!prepared)
         return nullptr;
     FeedSource::Loaded loaded;
@@ -454,7 +453,7 @@ std::shared_ptr<const FeedSource> keepSource(std::shared_ptr<FeedSource> prepare
     loaded.prolog = staged.prolog;
     loaded.namespaces = namespaces;
     std::shared_ptr<const FeedSource> source =
-        FeedSource::finish(std::move(prepared), std::move(loaded));
+        FeedSource::finish(std::move(prepared), std::move(loaded), itemsRead);
     if (!source) {
         for (Episode &episode : staged.episodes)
             episode.source = -1;
@@ -592,7 +591,7 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
 
         std::shared_ptr<const FeedSource> source;
         if (becomesText && bytes)
-            source = keepSource(std::move(prepared), staged, xml.namespaces());
+            source = keepSource(std::move(prepared), staged, xml.namespaces(), items);
 
         // Nothing above touched the document; now it all goes in at once.
         for (int k = 0; k < ChannelField::Count; ++k) {

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <array>
+#include <utility>
 
 // One Episode record: thirteen plain texts, held exactly as entered or read,
 // and the item's kept content: what a loaded item held that no column holds,
@@ -32,9 +33,9 @@ public:
     }
     void setValue(int column, const QString &text);
     void setValue(int column, QByteArrayView utf8);
-    // Every value at once, as UTF-8. When each one lies inside `shared`, the
-    // record shares that buffer and keeps where they stand; otherwise it
-    // copies them.
+    // Every value at once, as UTF-8. When each one lies inside `shared`,
+    // within 64 KB of the first (see Span), the record shares that buffer and
+    // keeps where they stand; otherwise it copies them.
     void setValues(const std::array<QByteArrayView, EpisodeColumn::Count> &values,
                    const QByteArray &shared = QByteArray());
     std::array<QString, EpisodeColumn::Count> columns() const;

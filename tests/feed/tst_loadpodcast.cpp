@@ -187,6 +187,13 @@ void tst_LoadPodcast::readingRules_data() {
                 "<item><title><![CDATA[<b>x</b>]]></title></item>")
         << FieldMap{{Title, u"Tom &amp; Jerry \u2019"_qs}, {Description, u"Deep"_qs}}
         << QList<Episode>{episode({{E::Title, "&lt;b&gt;x&lt;/b&gt;"}})} << QList<int>();
+    QTest::newRow("CDATA trimmed as text is")
+        << feed("<item><title><![CDATA[ Episode 1 ]]></title><itunes:summary><![CDATA[\n"
+                "<p>Hi</p>\n]]></itunes:summary><guid> <![CDATA[ g ]]> </guid></item>")
+        << FieldMap()
+        << QList<Episode>{episode(
+               {{E::Title, "Episode 1"}, {E::Summary, "&lt;p&gt;Hi&lt;/p&gt;"}, {E::Guid, "g"}})}
+        << QList<int>();
     QTest::newRow("other prefix: plain fields only")
         << QByteArray(R"(<rss xmlns:it="http://www.itunes.com/dtds/podcast-1.0.dtd"><channel>)"
                       "<title>T</title><it:author>A</it:author><item><title>a</title>"
@@ -253,6 +260,8 @@ void tst_LoadPodcast::sharedText_sameValuesAsCopied_data() {
         << QByteArray("<title>Tom&#8217;s</title>") << false << false;
     QTest::newRow("raw '>'") << QByteArray("<title>t</title><itunes:summary>a > b</itunes:summary>")
                              << false << false;
+    QTest::newRow("CDATA with white space around")
+        << QByteArray("<title><![CDATA[ <b>x</b>\n]]></title>") << false << false;
     QTest::newRow("CDATA") << QByteArray("<title><![CDATA[<b>x</b>]]></title>") << false << false;
     QTest::newRow("CRLF") << QByteArray(
                                  "<title>t</title><itunes:summary>one\r\ntwo</itunes:summary>")
