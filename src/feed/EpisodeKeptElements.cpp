@@ -1,7 +1,10 @@
 #include "EpisodeKeptElements.h"
 
 #include "KeptContent.h"
+#include "WellKnownNamespaces.h"
 #include "model/PodcastDocument.h"
+
+#include <QSet>
 
 namespace {
 QByteArrayView localPart(QByteArrayView qualified) {
@@ -21,11 +24,89 @@ EpisodeKeptElements::EpisodeKeptElements(const PodcastDocument &document)
         for (const QByteArrayView piece : episodes[i].extraPieces()) {
             for (const KeptContent::Node &node : KeptContent::split(piece)) {
                 if (!node.name.isEmpty())
-                    m_candidates.push_back({qint32(i), localPart(node.name), node.xml});
+                    m_candidates.push_back(
+                        {qint32(i), localPart(node.name), node.xml, node.name, node.attributes});
             }
         }
     }
     m_firstCandidate.push_back(qint32(m_candidates.size()));
+    for (const auto &[prefix, name] : WellKnownNamespaces::all())
+        m_bound.insert(prefix.toUtf8(), name);
+    QSet<QByteArray> own;
+    for (const auto &[prefix, name] : document.namespaces()) {
+        const QByteArray key = prefix.toUtf8();
+        m_bound.insert(key, own.contains(key) ? QString() : name);
+        own.insert(key);
+    }
+}
+
+std::optional<QStringList> EpisodeKeptElements::attributeValues(qsizetype index,
+                                                                const QString &namespaceName,
+                                                                QByteArrayView localName,
+                                                                QByteArrayView attribute) const {
+    QStringList values;
+    const qint32 end = m_firstCandidate[size_t(index) + 1];
+    for (qint32 i = m_firstCandidate[size_t(index)]; i < end; ++i) {
+        const Candidate &candidate = m_candidates[size_t(i)];
+        if (candidate.local != localName)
+            continue;
+        // Which elements a reader finds: by the prefix as written.
+        const qsizetype colon = candidate.name.indexOf(':');
+        if (colon < 0) {
+            if (!namespaceName.isEmpty())
+                continue;
+        } else {
+            const auto bound = m_bound.constFind(candidate.name.first(colon).toByteArray());
+            if (bound == m_bound.cend() || bound->isNull())
+                return std::nullopt;
+            if (*bound != namespaceName)
+                continue;
+        }
+        // ` name="value"` pairs; a value as the parser reads it when it has
+        // no reference and no white space it would turn into a space.
+        std::optional<QString> value;
+        const QByteArrayView a = candidate.attributes;
+        const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+        qsizetype at = 0;
+        while (at < a.size()) {
+            while (at < a.size() && isSpace(a[at]))
+                ++at;
+            if (at >= a.size() || a[at] == '/' || a[at] == '>')
+                break;
+            const qsizetype nameBegin = at;
+            while (at < a.size() && a[at] != '=' && !isSpace(a[at]))
+                ++at;
+            const QByteArrayView name = a.sliced(nameBegin, at - nameBegin);
+            while (at < a.size() && a[at] != '"' && a[at] != '\'')
+                ++at;
+            if (at >= a.size())
+                return std::nullopt;
+            const qsizetype close = a.indexOf(a[at], at + 1);
+            if (close < 0)
+                return std::nullopt;
+            const QByteArrayView text = a.sliced(at + 1, close - at - 1);
+            at = close + 1;
+            if (name == "xmlns" || name.startsWith("xmlns:"))
+                return std::nullopt;
+            // An attribute's prefix must be bound too, or no reader reads the element.
+            if (const qsizetype colon = name.indexOf(':');
+                colon >= 0 && name.first(colon) != "xml") {
+                const auto bound = m_bound.constFind(name.first(colon).toByteArray());
+                if (bound == m_bound.cend() || bound->isNull())
+                    return std::nullopt;
+            }
+            if (value || localPart(name) != attribute)
+                continue;
+            for (const char c : text) {
+                if (c == '&' || c == '<' || (c != ' ' && isSpace(c)))
+                    return std::nullopt;
+            }
+            value = QString::fromUtf8(text);
+        }
+        if (value)
+            values.append(*value);
+    }
+    return values;
 }
 
 bool EpisodeKeptElements::keepsTwice(qsizetype index, QByteArrayView localName) const {

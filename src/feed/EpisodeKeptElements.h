@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class PodcastDocument;
@@ -32,12 +33,23 @@ public:
     // this local name, whatever their prefix: found without parsing anything,
     // so a rule can skip the episodes where elements() cannot find a repeat.
     bool keepsTwice(qsizetype index, QByteArrayView localName) const;
+    // The value of the first attribute named `attribute` (by its local name)
+    // of each element elements() finds, in order, skipping those without
+    // one: read from the kept text itself, which spares parsing every
+    // episode's block. nullopt when some such element is not written
+    // plainly (a prefix the document does not bind, a declaration, a value
+    // with references or line ends): elements() answers then.
+    std::optional<QStringList> attributeValues(qsizetype index, const QString &namespaceName,
+                                               QByteArrayView localName,
+                                               QByteArrayView attribute) const;
 
 private:
     struct Candidate {
         qint32 episode;
         QByteArrayView local;
         QByteArrayView xml;
+        QByteArrayView name;       // qualified, as written
+        QByteArrayView attributes; // the start tag after the name
     };
     struct Read {
         std::unique_ptr<KeptContentReader> reader;
@@ -54,4 +66,7 @@ private:
     std::vector<qint32> m_firstCandidate;
     mutable QHash<QString, std::shared_ptr<Read>> m_reads;
     mutable QHash<qsizetype, std::shared_ptr<KeptContentReader>> m_alone;
+    // The namespace of each prefix as a block is read (see
+    // KeptContentReader); a null string for one the document binds twice.
+    QHash<QByteArray, QString> m_bound;
 };

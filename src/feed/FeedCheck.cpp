@@ -136,8 +136,16 @@ struct Scan {
                 add(channel->elements(*kept.namespaceName, local), 0);
                 continue;
             }
-            for (qsizetype number = 1; number <= document.episodeCount(); ++number)
-                add(episode(number).elements(*kept.namespaceName, local), number);
+            for (qsizetype number = 1; number <= document.episodeCount(); ++number) {
+                const std::optional<QStringList> values = episodes->attributeValues(
+                    number - 1, *kept.namespaceName, kept.localName, kept.attribute);
+                if (!values) {
+                    add(episode(number).elements(*kept.namespaceName, local), number);
+                    continue;
+                }
+                for (const QString &value : *values)
+                    found.push_back({&kept, Place::ofTag(tag, number), value});
+            }
         }
         return found;
     }

@@ -25,7 +25,8 @@ bool isSerial(const FeedCheckInput &input) {
 }
 
 QString bareType(const QString &type) {
-    return type.section(u';', 0, 0).trimmed();
+    const qsizetype semicolon = type.indexOf(u';');
+    return (semicolon < 0 ? type : type.first(semicolon)).trimmed();
 }
 
 bool guidIsPermaLink(const FeedCheckInput &input, qsizetype number) {

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <initializer_list>
+#include <optional>
 
 // What a feed's values have to look like, as the feed check judges them:
 // the forms the directories take and the forms the W3C feed validator takes.
@@ -25,6 +26,15 @@ bool hasInnerBlank(const QString &text);
 bool hasOuterBlank(const QString &text);
 // An absolute http or https address with a host and nothing blank inside.
 bool isHttpAddress(const QString &text);
+// An address of the plainest http or https form, which QUrl takes as it
+// stands: its host and path (views into the address), and whether it has
+// percent-encodings.
+struct PlainAddress {
+    QStringView host;
+    QStringView path;
+    bool encoded = false;
+};
+std::optional<PlainAddress> plainAddress(QStringView address);
 // Why an address is not a full http or https address, as a sentence.
 QString addressProblem(const QString &address);
 // The last path segment's extension, without query or fragment.

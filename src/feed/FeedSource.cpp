@@ -166,6 +166,15 @@ qint32 FeedSource::listItem(qsizetype ordinal) {
     return m_items.back();
 }
 
+std::optional<std::pair<qsizetype, qsizetype>> FeedSource::itemContent(qsizetype ordinal) const {
+    if (ordinal < 0 || size_t(ordinal) >= m_allItems.size())
+        return std::nullopt;
+    const XmlOutline::Element &e = m_outline.at(m_allItems[size_t(ordinal)]);
+    if (e.isSelfClosing())
+        return std::nullopt;
+    return std::make_pair(qsizetype(e.contentBegin), qsizetype(e.contentEnd));
+}
+
 std::optional<XmlOutline> FeedSource::itemOutline(qint32 item) const {
     const XmlOutline::Element &e = m_outline.at(item);
     return XmlOutline::ofElement(m_text, e.begin, e.end);

@@ -41,6 +41,9 @@ public:
     qint32 listItem(qsizetype ordinal);
     // How many items the channel has, listed or not.
     qsizetype itemCount() const { return qsizetype(m_allItems.size()); }
+    // Where the content of the channel's item number `ordinal` stands in
+    // the text, as begin and end; nullopt for an empty one or none.
+    std::optional<std::pair<qsizetype, qsizetype>> itemContent(qsizetype ordinal) const;
     // An item element and its children (element 0 and 1..), in the text.
     std::optional<XmlOutline> itemOutline(qint32 item) const;
 

@@ -19,6 +19,8 @@
 #include <QDir>
 #include <QVarLengthArray>
 #include <array>
+#include <cctype>
+#include <cstring>
 #include <functional>
 #include <optional>
 
@@ -111,6 +113,9 @@ public:
         m_hasPieces = true;
     }
 
+    // A written element with no attributes and nothing inside.
+    void addBare(QByteArrayView name) { m_pieces.append({name, QByteArray()}); }
+
     void keep(const XmlNode &node) {
         const QByteArrayView xml = node.outerXmlView();
         const QByteArrayView name = node.outputNameView();
@@ -181,8 +186,39 @@ struct Staged {
     QByteArray prolog;
 };
 
-bool isOneOf(const QString &name, QStringView a, QStringView b) {
+bool isOneOf(QLatin1StringView name, QStringView a, QStringView b) {
     return name == a || name == b;
+}
+
+// An attribute's local name in lower case and its qualified name, for the
+// names the loader asks about: those are ASCII, and a name that is not
+// cannot lower to one of them (the only such characters, U+0130 and U+212A,
+// lower to i and k), so it is compared as an empty name.
+struct AttributeName {
+    QLatin1StringView qualified;
+    char lowered[8] = {};
+    qsizetype localSize = 0;
+    QLatin1StringView local() const { return QLatin1StringView(lowered, localSize); }
+};
+AttributeName attributeName(const XmlNode &element, qsizetype i) {
+    AttributeName name;
+    const auto ascii = [](QByteArrayView bytes) {
+        for (const char c : bytes) {
+            if (uchar(c) >= 0x80)
+                return false;
+        }
+        return true;
+    };
+    const QByteArrayView local = element.attributeLocalNameView(i);
+    const QByteArrayView qualified = element.attributeQualifiedNameView(i);
+    if (ascii(qualified))
+        name.qualified = QLatin1StringView(qualified);
+    if (local.size() < qsizetype(sizeof name.lowered) && ascii(local)) {
+        for (qsizetype k = 0; k < local.size(); ++k)
+            name.lowered[k] = char(std::tolower(uchar(local[k])));
+        name.localSize = local.size();
+    }
+    return name;
 }
 
 // One listed item's columns, read as the table of columns says, and its kept
@@ -191,12 +227,16 @@ bool isOneOf(const QString &name, QStringView a, QStringView b) {
 // one pass: the loader asks this for every item of a long feed.
 struct ItemChildren {
     QList<XmlNode> all;
+    QVarLengthArray<QByteArrayView, 24> names;       // of `all`, as written back
+    QVarLengthArray<qint8, 24> columns;              // of `all`: a column's, or -1
     std::array<XmlNode, EpisodeColumn::Count> first; // the enclosure under Url
 
     explicit ItemChildren(const XmlNode &item)
         : all(item.childNodes()) {
         for (const XmlNode &child : std::as_const(all)) {
-            const int column = columnOf(child.outputNameView());
+            names.append(child.outputNameView());
+            const int column = columnOf(names.back());
+            columns.append(qint8(column));
             if (column >= 0 && first[size_t(column)].isNull())
                 first[size_t(column)] = child;
         }
@@ -214,7 +254,9 @@ struct ItemChildren {
         if (name.isEmpty())
             return -1;
         for (int column = 0; column < EpisodeColumn::Count; ++column) {
-            if (name == elements[size_t(column)])
+            const QByteArrayView element = elements[size_t(column)];
+            if (name.size() == element.size() &&
+                std::memcmp(name.data(), element.data(), size_t(name.size())) == 0)
                 return column;
         }
         return -1;
@@ -230,25 +272,23 @@ public:
     FileSpans() = default;
     FileSpans(const FileSpans &) = delete;
     FileSpans &operator=(const FileSpans &) = delete;
-    // `item` is the item's element in the source's outline, or -1.
-    FileSpans(const FeedSource &source, qint32 item) {
-        if (item < 0 || !(m_item = source.itemOutline(item)))
-            return;
-        m_outline = &*m_item;
-        m_text = source.text();
-        for (qint32 i = m_outline->at(0).firstChild; i >= 0; i = m_outline->at(i).nextSibling) {
-            m_children.append(i);
-            const int column = ItemChildren::columnOf(m_outline->name(i));
-            if (column >= 0 && m_elements[size_t(column)] < 0)
-                m_elements[size_t(column)] = i;
-        }
-    }
+    // `item` is the item's element in the source's outline, or -1; `node`
+    // the item as the parser stored it.
+    FileSpans(const FeedSource &source, qint32 item, const XmlNode &node)
+        : m_source(item >= 0 ? &source : nullptr)
+        , m_node(node)
+        , m_copied(node.hasInputText())
+        , m_item(item) {}
 
     // `held` itself, or the same bytes in the file's text: first where an
     // element of the column's name stands, else in any child (a file may
     // use another prefix).
-    QByteArrayView element(int column, QByteArrayView held) const {
-        if (!m_outline || held.isEmpty())
+    QByteArrayView element(int column, QByteArrayView held) {
+        if (held.isEmpty() || !m_source)
+            return held;
+        if (m_copied)
+            return fromInput(held);
+        if (!outlined())
             return held;
         const qint32 named = m_elements[size_t(column)];
         if (named >= 0 && content(named) == held)
@@ -261,10 +301,21 @@ public:
     }
     // The same nodes in the file's text, in order, when each one is there
     // byte for byte (an element written back as the file has it).
-    bool nodes(const QVarLengthArray<QByteArrayView, 8> &held, QList<QByteArrayView> *found) const {
-        if (!m_outline || held.isEmpty())
+    bool nodes(const QVarLengthArray<QByteArrayView, 8> &held, QList<QByteArrayView> *found) {
+        if (!m_source || held.isEmpty())
             return false;
         found->reserve(held.size());
+        if (m_copied) {
+            for (const QByteArrayView node : held) {
+                const QByteArrayView input = m_node.inputView(node);
+                if (input.isNull())
+                    return false;
+                found->append(input);
+            }
+            return true;
+        }
+        if (!outlined())
+            return false;
         qsizetype next = 0;
         for (const QByteArrayView node : held) {
             while (next < m_children.size() && outer(m_children[next]) != node)
@@ -275,9 +326,13 @@ public:
         }
         return true;
     }
-    QByteArrayView attribute(QByteArrayView held) const {
-        const qint32 at = m_outline ? m_elements[EpisodeColumn::Url] : -1;
-        if (at < 0 || held.isEmpty())
+    QByteArrayView attribute(QByteArrayView held) {
+        if (!m_source || held.isEmpty())
+            return held;
+        if (m_copied)
+            return fromInput(held);
+        const qint32 at = outlined() ? m_elements[EpisodeColumn::Url] : -1;
+        if (at < 0)
             return held;
         for (const XmlOutline::Attribute &a : m_outline->attributes(at)) {
             const QByteArrayView value = m_text.sliced(a.valueBegin, a.valueEnd - a.valueBegin);
@@ -288,6 +343,29 @@ public:
     }
 
 private:
+    // An item the parser's store copied from the text: each view maps back.
+    QByteArrayView fromInput(QByteArrayView held) const {
+        const QByteArrayView input = m_node.inputView(held);
+        return input.isNull() ? held : input;
+    }
+    // Outlined when first asked, for an item the parser made again.
+    bool outlined() {
+        if (m_outline || m_outlineFailed)
+            return m_outline != nullptr;
+        if (!(m_itemOutline = m_source->itemOutline(m_item))) {
+            m_outlineFailed = true;
+            return false;
+        }
+        m_outline = &*m_itemOutline;
+        m_text = m_source->text();
+        for (qint32 i = m_outline->at(0).firstChild; i >= 0; i = m_outline->at(i).nextSibling) {
+            m_children.append(i);
+            const int column = ItemChildren::columnOf(m_outline->name(i));
+            if (column >= 0 && m_elements[size_t(column)] < 0)
+                m_elements[size_t(column)] = i;
+        }
+        return true;
+    }
     QByteArrayView outer(qint32 element) const {
         const XmlOutline::Element &e = m_outline->at(element);
         return m_text.sliced(e.begin, e.end - e.begin);
@@ -297,7 +375,12 @@ private:
         return XmlEscape::trimmed(m_text.sliced(e.contentBegin, e.contentEnd - e.contentBegin));
     }
 
-    std::optional<XmlOutline> m_item; // the item (element 0) and its children
+    const FeedSource *m_source = nullptr;
+    XmlNode m_node;
+    bool m_copied = false;
+    qint32 m_item = -1;
+    bool m_outlineFailed = false;
+    std::optional<XmlOutline> m_itemOutline; // the item (element 0) and its children
     const XmlOutline *m_outline = nullptr;
     QByteArrayView m_text;
     QVarLengthArray<qint32, 24> m_children;
@@ -307,7 +390,7 @@ private:
 
 template<typename At>
 void readEpisode(const ItemChildren &children, Episode &episode, StepGuard &guard, At at,
-                 const FileSpans &spans, const QByteArray &shared) {
+                 FileSpans &spans, const QByteArray &shared) {
     std::array<QByteArrayView, EpisodeColumn::Count> values;
     // Texts made for CDATA sections, which the values then point into.
     QVarLengthArray<QByteArray, 4> made;
@@ -331,34 +414,30 @@ void readEpisode(const ItemChildren &children, Episode &episode, StepGuard &guar
     }
 
     XmlNode enclosure;
-    QList<bool> consumed;
+    QVarLengthArray<bool, 8> consumed;
     guard.step(at(210), [&] { enclosure = children.first[EpisodeColumn::Url]; });
     if (!enclosure.isNull()) {
-        QList<XmlAttribute> attributes;
-        guard.step(at(212), [&] {
-            attributes = enclosure.attributes(XmlNode::AttributeParts::NamesAndHeldText);
-        });
-        const qsizetype count = attributes.size();
-        consumed.fill(false, count);
+        qsizetype count = 0;
+        guard.step(at(212), [&] { count = enclosure.attributeCount(); });
+        consumed.resize(count);
         for (qsizetype i = 0; i < count; ++i) {
-            const XmlAttribute &attribute = attributes[i];
-            const QString name = attribute.baseName.toLower();
+            const AttributeName name = attributeName(enclosure, i);
             // Written back as url, type and length: an attribute of one of
             // those names that lost to a later one would clash with them.
-            consumed[i] = name == u"url" || name == u"type" || name == u"length" ||
-                          isOneOf(attribute.qualifiedName, u"url", u"type") ||
-                          attribute.qualifiedName == u"length";
+            consumed[i] = name.local() == u"url" || name.local() == u"type" ||
+                          name.local() == u"length" || isOneOf(name.qualified, u"url", u"type") ||
+                          name.qualified == u"length";
             const auto take = [&](int column) {
                 values[size_t(column)] = spans.attribute(enclosure.attributeHeldView(i));
             };
             guard.enter(at(214));
-            if (name == u"url")
+            if (name.local() == u"url")
                 guard.step(at(216), [&] { take(EpisodeColumn::Url); });
             guard.enter(at(218));
-            if (name == u"type")
+            if (name.local() == u"type")
                 guard.step(at(220), [&] { take(EpisodeColumn::Type); });
             guard.enter(at(222));
-            if (name == u"length")
+            if (name.local() == u"length")
                 guard.step(at(224), [&] { take(EpisodeColumn::Length); });
             guard.enter(at(226));
         }
@@ -375,12 +454,16 @@ void readEpisode(const ItemChildren &children, Episode &episode, StepGuard &guar
     episode.setValues(values, shared);
 
     KeptBlock kept(KeptContent::itemElement);
-    for (const XmlNode &child : children.all) {
-        const int column = ItemChildren::columnOf(child.outputNameView());
+    for (qsizetype k = 0; k < children.all.size(); ++k) {
+        const XmlNode &child = children.all[k];
+        const int column = children.columns[k];
         if (column < 0 || children.first[size_t(column)] != child) {
             kept.keep(child);
         } else if (child == enclosure) {
             kept.addWritten(child, [&](int i) { return i < consumed.size() && consumed[i]; });
+        } else if (child.attributeCount() == 0 && !child.hasChildNodes()) {
+            // The usual column: nothing of it to keep.
+            kept.addBare(children.names[k]);
         } else {
             kept.addWritten(child, [](int) { return false; });
         }
@@ -542,8 +625,9 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
             if (!appended)
                 return;
             Episode &episode = staged.episodes.last();
-            readEpisode(children, episode, guard, at,
-                        prepared ? FileSpans(*prepared, prepared->listItem(ordinal)) : FileSpans(),
+            FileSpans spans =
+                prepared ? FileSpans(*prepared, prepared->listItem(ordinal), item) : FileSpans();
+            readEpisode(children, episode, guard, at, spans,
                         prepared ? prepared->text() : QByteArray());
         };
         guard.step(at(112), [&] {
@@ -556,6 +640,14 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
         // The text is followed before the parse, so that episodes can share it.
         const auto follow = [&](const QByteArray &text) {
             prepared = FeedSource::prepare(text);
+            // Items written as the store writes them are copied from the
+            // text, when it is the text parsed (UTF-8 to begin with).
+            if (prepared && prepared->text().constData() == text.constData()) {
+                const FeedSource *source = prepared.get();
+                xml.setStreamedText(source->text(), [source](qsizetype ordinal) {
+                    return source->itemContent(ordinal);
+                });
+            }
             // Sized once: grown item by item, the list was copied each time,
             // old and new copies side by side.
             if (prepared && prepared->itemCount() > 0) {

@@ -4,6 +4,7 @@
 #include "PrefixIndex.h"
 #include "XmlEscape.h"
 #include "XmlInputGuard.h"
+#include "XmlStore.h"
 
 #include "WorkProgress.h"
 #include <QBuffer>
@@ -30,93 +31,10 @@
 #include <iconv.h>
 #include <sys/stat.h>
 
+using namespace XmlStore;
+
 namespace {
 constexpr char ItunesNamespace[] = "http://www.itunes.com/dtds/podcast-1.0.dtd";
-
-enum NodeFlag : quint8 {
-    OwnText = 1,  // non-blank character data directly inside
-    HasCdata = 2, // a CDATA section somewhere inside
-};
-
-// Nodes in document order; the descendants of node i are i+1 .. end-1, so
-// children are found by hopping from one subtree's end to the next. The
-// ranges index the document's buffer.
-struct Node {
-    qsizetype outerBegin;
-    qsizetype innerBegin;
-    qsizetype innerEnd;
-    qsizetype outerEnd;
-    qint32 end;
-    qint32 name; // -1 for comments and processing instructions
-    qint32 attributeBegin;
-    qint32 attributeEnd;
-    XmlNode::Kind kind;
-    quint8 flags;
-};
-
-struct Attribute {
-    qint32 qualifiedName;
-    qint32 localName;
-    qsizetype xmlBegin; // ` name="value"`
-    qsizetype valueBegin;
-    qsizetype valueEnd;
-    qsizetype xmlEnd;
-};
-
-struct ViewHash {
-    using is_transparent = void;
-    size_t operator()(QByteArrayView view) const noexcept { return qHash(view); }
-};
-struct ViewEqual {
-    using is_transparent = void;
-    bool operator()(QByteArrayView a, QByteArrayView b) const noexcept { return a == b; }
-};
-
-// Each element and attribute name is stored once (UTF-8); nodes hold its number.
-class NameTable {
-public:
-    qint32 intern(QByteArrayView name) {
-        const auto it = m_index.find(name);
-        if (it != m_index.end())
-            return it->second;
-        const auto id = static_cast<qint32>(m_names.size());
-        m_names.push_back(name.toByteArray());
-        m_index.emplace(m_names.back(), id);
-        return id;
-    }
-    qint32 find(QByteArrayView name) const {
-        const auto it = m_index.find(name);
-        return it == m_index.end() ? -1 : it->second;
-    }
-    const QByteArray &name(qint32 id) const { return m_names[size_t(id)]; }
-    // Shared, so asking for a name a thousand times converts it once.
-    const QString &text(qint32 id) const {
-        if (m_texts.size() < m_names.size())
-            m_texts.resize(m_names.size());
-        QString &text = m_texts[size_t(id)];
-        if (text.isNull())
-            text = QString::fromUtf8(m_names[size_t(id)]);
-        return text;
-    }
-    void clear() {
-        m_index.clear();
-        m_names.clear();
-        m_texts.clear();
-    }
-
-private:
-    std::vector<QByteArray> m_names;
-    mutable std::vector<QString> m_texts;
-    std::unordered_map<QByteArray, qint32, ViewHash, ViewEqual> m_index;
-};
-
-// The retained paths as a tree of steps; entry 0 stands for the document.
-struct Step {
-    QByteArray name;
-    bool target = false;
-    bool streamed = false;
-    std::vector<qint32> children;
-};
 
 QByteArrayView view(const xmlChar *text) {
     return text ? QByteArrayView(reinterpret_cast<const char *>(text)) : QByteArrayView();
@@ -231,76 +149,6 @@ QString byteList(const QByteArray &bytes) {
 }
 } // namespace
 
-struct XmlDocument::Data {
-    std::vector<Node> nodes;
-    std::vector<Attribute> attributes;
-    QByteArray buffer;
-    NameTable names;
-    qint32 root = -1;
-    std::vector<qint32> prolog;
-
-    bool filtered = false;
-    std::vector<Step> steps{Step{}};
-    Handler streamHandler;
-    Namespaces namespaces;
-
-    void clearContent() {
-        nodes = {};
-        attributes = {};
-        buffer = {};
-        names.clear();
-        root = -1;
-        prolog.clear();
-    }
-
-    qint32 findChildStep(qint32 parent, QByteArrayView name) const {
-        for (const qint32 child : steps[size_t(parent)].children) {
-            if (steps[size_t(child)].name == name)
-                return child;
-        }
-        return -1;
-    }
-    qint32 findChildStep(qint32 parent, const xmlChar *prefix, const xmlChar *local) const {
-        const QByteArrayView localName = view(local);
-        for (const qint32 child : steps[size_t(parent)].children) {
-            const QByteArray &name = steps[size_t(child)].name;
-            if (!prefix) {
-                if (name == localName)
-                    return child;
-                continue;
-            }
-            const QByteArrayView prefixName = view(prefix);
-            if (name.size() == prefixName.size() + 1 + localName.size() &&
-                name.startsWith(prefixName) && name[prefixName.size()] == ':' &&
-                name.endsWith(localName))
-                return child;
-        }
-        return -1;
-    }
-
-    qint32 addStepPath(QStringView path) {
-        qint32 at = 0;
-        for (const QStringView step : path.split(u'/')) {
-            const QByteArray name = step.toUtf8();
-            qint32 next = findChildStep(at, name);
-            if (next < 0) {
-                next = static_cast<qint32>(steps.size());
-                steps.push_back(Step{name, false, false, {}});
-                steps[size_t(at)].children.push_back(next);
-            }
-            at = next;
-        }
-        return at;
-    }
-
-    QByteArrayView range(qsizetype begin, qsizetype end) const {
-        return QByteArrayView(buffer.constData() + begin, end - begin);
-    }
-
-    QList<XmlNode> select(const XmlDocument *document, qint32 parent, QStringView path,
-                          bool firstOnly) const;
-};
-
 // One run of libxml2 over one input, filling Data.
 class XmlDocument::Parser {
 public:
@@ -322,7 +170,8 @@ private:
     static Parser &of(void *context) {
         return *static_cast<Parser *>(static_cast<xmlParserCtxtPtr>(context)->_private);
     }
-    static int read(void *context, char *buffer, int length);
+    // The next `length` bytes at most, in `buffer` or where `data` says.
+    static int read(void *context, char *buffer, int length, const char **data);
     int push(const char *data, int size, bool terminate);
     bool inLongCdata() const;
     void raiseDefaultNamespace();
@@ -393,6 +242,12 @@ private:
     void keepLeaf(XmlNode::Kind kind, QByteArrayView open, QByteArrayView text, QByteArrayView data,
                   QByteArrayView close);
     void markCdata();
+    // Stores the content of streamed element `index` by copying the input's
+    // text, when the caller knows where it stands and the store would write
+    // it back as it is; the callbacks then only check it.
+    void storeFromText(qsizetype ordinal, qint32 index);
+    // Whether `prefix`, as bound where the parser stands, is written back as itself.
+    bool prefixKept(QByteArrayView prefix);
 
     qint32 nameId(const xmlChar *prefix, const xmlChar *local) {
         // libxml2 interns names, so the pointers identify a name.
@@ -416,6 +271,8 @@ private:
     };
     std::unordered_map<std::pair<const xmlChar *, const xmlChar *>, qint32, PairHash> m_nameIds;
     QIODevice *m_device = nullptr;
+    const QByteArray *m_memory = nullptr; // the device's bytes, for a buffer
+    qsizetype m_memoryAt = 0;
     xmlParserCtxtPtr m_context = nullptr;
     XmlInputGuard m_guard;
     std::vector<Open> m_open;
@@ -437,6 +294,12 @@ private:
     QHash<QString, int> m_nextSuffix;
     qsizetype m_namespaceWeight = 0;
     std::vector<int> m_scopeCounts; // declarations on each open element
+    // The declarations in scope, as libxml2 hands them over: prefix, URI.
+    std::vector<std::pair<const xmlChar *, const xmlChar *>> m_declared;
+    std::unordered_map<QByteArray, bool, ViewHash, ViewEqual> m_keptPrefixes; // for m_declared
+    qsizetype m_streamed = 0; // streamed elements begun
+    bool m_fromText = false;  // inside a streamed element stored from the text
+    qint64 m_inserted = 0;    // bytes push() put into the input
     qsizetype m_inScope = 0;
     // Where push() ended and began a CDATA section again: line and column.
     std::vector<std::pair<int, int>> m_cdataBreaks;
@@ -444,11 +307,20 @@ private:
     static constexpr qsizetype CdataBacklog = qsizetype(256) << 10;
 };
 
-int XmlDocument::Parser::read(void *context, char *buffer, int length) {
+int XmlDocument::Parser::read(void *context, char *buffer, int length, const char **data) {
     Parser &parser = *static_cast<Parser *>(context);
     if (parser.m_stopped)
         return -1;
-    const qint64 n = parser.m_device->read(buffer, length);
+    qint64 n = 0;
+    *data = buffer;
+    if (parser.m_memory) {
+        // Handed on where it stands: no copy of a file read into memory.
+        n = std::min<qint64>(length, parser.m_memory->size() - parser.m_memoryAt);
+        *data = parser.m_memory->constData() + parser.m_memoryAt;
+        parser.m_memoryAt += n;
+    } else {
+        n = parser.m_device->read(buffer, length);
+    }
     if (n < 0) {
         parser.m_readFailed = true;
         QString reason = parser.m_device->errorString();
@@ -467,7 +339,7 @@ int XmlDocument::Parser::read(void *context, char *buffer, int length) {
         progress->setTotal(std::max(parser.m_device->size(), parser.m_bytesRead));
         progress->setDone(parser.m_bytesRead);
     }
-    if (!parser.m_guard.scan(QByteArrayView(buffer, n))) {
+    if (!parser.m_guard.scan(QByteArrayView(*data, n))) {
         parser.failRead(parser.m_guard.reason());
         return -1;
     }
@@ -568,13 +440,19 @@ QByteArray XmlDocument::Parser::outputPrefix(const xmlChar *prefix, const xmlCha
 
 void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
                                        const xmlChar *prefix, const xmlChar *uri,
-                                       int namespaceCount, const xmlChar **, int attributeCount,
-                                       int defaultedCount, const xmlChar **attributes) {
+                                       int namespaceCount, const xmlChar **namespaces,
+                                       int attributeCount, int defaultedCount,
+                                       const xmlChar **attributes) {
     Parser &p = of(context);
     // Declarations nested ten thousand deep around many elements took
     // seconds per megabyte (see MaxNamespacesInScope).
     p.m_scopeCounts.push_back(namespaceCount);
     p.m_inScope += namespaceCount;
+    if (namespaceCount > 0) {
+        for (int i = 0; i < namespaceCount; ++i)
+            p.m_declared.emplace_back(namespaces[2 * i], namespaces[2 * i + 1]);
+        p.m_keptPrefixes.clear();
+    }
     if (p.m_inScope > MaxNamespacesInScope)
         p.fail(QStringLiteral("More than %1 namespace declarations in scope")
                    .arg(MaxNamespacesInScope));
@@ -595,7 +473,7 @@ void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
                        .arg(xmlParserMaxDepth));
             return;
         }
-        if (p.m_skipped > 0) {
+        if (p.m_skipped > 0 || p.m_fromText) {
             ++p.m_skipped;
             return;
         }
@@ -605,7 +483,8 @@ void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
             return;
         }
         const qint32 parentStep = p.m_open.empty() ? 0 : p.m_open.back().step;
-        const qint32 step = parentStep >= 0 ? d.findChildStep(parentStep, prefix, localName) : -1;
+        const qint32 step =
+            parentStep >= 0 ? d.findChildStep(parentStep, view(prefix), view(localName)) : -1;
         bool retained = parentRetained;
         if (!parentRetained) {
             if (d.filtered) {
@@ -627,6 +506,7 @@ void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
             d.buffer.size(),        0, 0, 0, -1, name, static_cast<qint32>(d.attributes.size()), 0,
             XmlNode::Kind::Element, 0};
         QByteArray defaultNamespace;
+        bool declaresDefault = false;
         if (retained) {
             QByteArray &out = d.buffer;
             out += '<';
@@ -642,6 +522,7 @@ void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
                 // Declared where it changes, so the element means the same
                 // wherever it is written back.
                 defaultNamespace = view(uri).toByteArray();
+                declaresDefault = true;
                 out += " xmlns=\"";
                 XmlEscape::appendAttribute(out, defaultNamespace);
                 out += '"';
@@ -675,6 +556,11 @@ void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
         node.innerBegin = d.buffer.size();
         d.nodes.push_back(node);
         p.m_open.push_back({index, step, retained, defaultNamespace});
+        if (retained && step >= 0 && d.steps[size_t(step)].streamed) {
+            const qsizetype ordinal = p.m_streamed++;
+            if (namespaceCount == 0 && !declaresDefault)
+                p.storeFromText(ordinal, index);
+        }
     });
 }
 
@@ -682,8 +568,13 @@ void XmlDocument::Parser::endElement(void *context, const xmlChar *, const xmlCh
                                      const xmlChar *) {
     Parser &p = of(context);
     if (!p.m_scopeCounts.empty()) {
-        p.m_inScope -= p.m_scopeCounts.back();
+        const int declared = p.m_scopeCounts.back();
+        p.m_inScope -= declared;
         p.m_scopeCounts.pop_back();
+        if (declared > 0) {
+            p.m_declared.resize(p.m_declared.size() - size_t(declared));
+            p.m_keptPrefixes.clear();
+        }
     }
     p.guarded([&] {
         Data &d = p.m_data;
@@ -693,6 +584,10 @@ void XmlDocument::Parser::endElement(void *context, const xmlChar *, const xmlCh
         }
         const Open closing = p.m_open.back();
         p.m_open.pop_back();
+        if (p.m_fromText) {
+            p.m_fromText = false;
+            p.m_cdataEnd = -1;
+        }
         Node &node = d.nodes[size_t(closing.node)];
         node.end = static_cast<qint32>(d.nodes.size());
         if (closing.retained) {
@@ -722,6 +617,7 @@ void XmlDocument::Parser::endElement(void *context, const xmlChar *, const xmlCh
         if (closing.step >= 0 && d.steps[size_t(closing.step)].streamed && closing.retained &&
             d.streamHandler) {
             d.streamHandler(XmlNode(p.m_document, closing.node));
+            d.copied.bufferBegin = -1;
             // Forget the element: it was the last thing stored.
             d.buffer.truncate(node.outerBegin);
             d.attributes.resize(size_t(node.attributeBegin));
@@ -733,7 +629,7 @@ void XmlDocument::Parser::endElement(void *context, const xmlChar *, const xmlCh
 void XmlDocument::Parser::characters(void *context, const xmlChar *text, int length) {
     Parser &p = of(context);
     p.charge(length);
-    if (!p.retaining())
+    if (!p.retaining() || p.m_fromText)
         return;
     p.guarded([&] {
         const QByteArrayView chunk(reinterpret_cast<const char *>(text), length);
@@ -747,7 +643,7 @@ void XmlDocument::Parser::characters(void *context, const xmlChar *text, int len
 void XmlDocument::Parser::cdata(void *context, const xmlChar *text, int length) {
     Parser &p = of(context);
     p.charge(length);
-    if (!p.retaining())
+    if (!p.retaining() || p.m_fromText)
         return;
     p.guarded([&] {
         QByteArrayView chunk(reinterpret_cast<const char *>(text), length);
@@ -809,11 +705,45 @@ void XmlDocument::Parser::processingInstruction(void *context, const xmlChar *ta
                          data && *data ? view(data) : QByteArrayView(), "?>");
 }
 
+void XmlDocument::Parser::storeFromText(qsizetype ordinal, qint32 index) {
+    Data &d = m_data;
+    const xmlParserInputPtr input = m_context->input;
+    // Only where the bytes parsed are the bytes of the text, outside entities.
+    if (!d.streamedPlace || m_stopped || m_context->inputNr != 1 || !input || !input->buf ||
+        input->buf->encoder)
+        return;
+    const std::optional<std::pair<qsizetype, qsizetype>> place = d.streamedPlace(ordinal);
+    // libxml2 stands on the '>' of the start tag it has just read: the
+    // content must begin right after it, or the place is another element's.
+    const qint64 at = qint64(xmlByteConsumed(m_context)) - m_inserted;
+    if (!place || at != place->first - 1 || !d.buffer.endsWith('>'))
+        return;
+    m_fromText = d.storeAsWritten(d.streamedText, place->first, place->second, index,
+                                  [this](QByteArrayView prefix) { return prefixKept(prefix); });
+}
+
+bool XmlDocument::Parser::prefixKept(QByteArrayView prefix) {
+    if (prefix == "xml")
+        return true;
+    const auto cached = m_keptPrefixes.find(prefix);
+    if (cached != m_keptPrefixes.end())
+        return cached->second;
+    bool kept = false;
+    for (auto it = m_declared.rbegin(); it != m_declared.rend(); ++it) {
+        if (it->first && view(it->first) == prefix) {
+            kept = outputPrefix(it->first, it->second) == prefix;
+            break;
+        }
+    }
+    m_keptPrefixes.emplace(prefix.toByteArray(), kept);
+    return kept;
+}
+
 void XmlDocument::Parser::keepLeaf(XmlNode::Kind kind, QByteArrayView open, QByteArrayView text,
                                    QByteArrayView data, QByteArrayView close) {
     // Before the root element a comment or instruction is the document's prolog.
     const bool prolog = m_open.empty() && m_data.root < 0 && m_store;
-    if (!prolog && !retaining())
+    if (!prolog && (!retaining() || m_fromText))
         return;
     guarded([&] {
         QByteArray xml = open.toByteArray();
@@ -929,6 +859,7 @@ int XmlDocument::Parser::push(const char *data, int size, bool terminate) {
             }
             m_cdataBreaks.emplace_back(line, column);
             static constexpr char Break[] = "]]><![CDATA[";
+            m_inserted += qsizetype(sizeof Break) - 1;
             QByteArray joined(Break, qsizetype(sizeof Break) - 1);
             joined.append(data + at, size - at);
             return xmlParseChunk(m_context, joined.constData(), int(joined.size()), terminate);
@@ -1004,12 +935,17 @@ bool XmlDocument::Parser::run(QIODevice &device, const QByteArray &name, QString
     // halves the time on feeds full of CDATA show notes.
     std::vector<char> chunk(size_t(64) << 10);
     // The first bytes alone, so libxml2 detects the encoding before anything else.
-    const int first = read(this, chunk.data(), 4);
+    if (const auto *buffer = qobject_cast<const QBuffer *>(&device)) {
+        m_memory = &buffer->data();
+        m_memoryAt = qsizetype(buffer->pos());
+    }
+    const char *data = nullptr;
+    const int first = read(this, chunk.data(), 4, &data);
     if (first < 0) {
         error = m_error;
         return false;
     }
-    m_context = xmlCreatePushParserCtxt(&sax, nullptr, chunk.data(), first,
+    m_context = xmlCreatePushParserCtxt(&sax, nullptr, data, first,
                                         name.isEmpty() ? nullptr : name.constData());
     if (!m_context) {
         error = QStringLiteral("Out of memory");
@@ -1033,12 +969,12 @@ bool XmlDocument::Parser::run(QIODevice &device, const QByteArray &name, QString
         if (m_encoding.isEmpty() && m_context->input && m_context->input->buf &&
             m_context->input->buf->encoder)
             m_encoding = m_context->input->buf->encoder->name;
-        const int n = read(this, chunk.data(), int(chunk.size()));
+        const int n = read(this, chunk.data(), int(chunk.size()), &data);
         if (n < 0)
             break;
         // A byte the encoding cannot decode halts the push parser without
         // an error of its own and with the document still "well-formed".
-        if (push(chunk.data(), n, n == 0) != 0 && !m_stopped && m_context->wellFormed) {
+        if (push(data, n, n == 0) != 0 && !m_stopped && m_context->wellFormed) {
             m_stopped = true;
             m_errorCode = XML_I18N_CONV_FAILED;
             m_errorLine = m_errorColumn = std::numeric_limits<int>::max();
@@ -1098,6 +1034,11 @@ void XmlDocument::setRetainedPaths(const QStringList &paths) {
 void XmlDocument::setStreamedPath(const QString &path, Handler handler) {
     d->steps[size_t(d->addStepPath(path))].streamed = true;
     d->streamHandler = std::move(handler);
+}
+
+void XmlDocument::setStreamedText(QByteArrayView text, ContentPlace place) {
+    d->streamedText = text;
+    d->streamedPlace = std::move(place);
 }
 
 void XmlDocument::setNamespaces(const Namespaces &bindings) {
@@ -1272,251 +1213,4 @@ XmlNode XmlDocument::selectSingleNode(QStringView path) const {
 
 QList<XmlNode> XmlDocument::selectNodes(QStringView path) const {
     return d->select(this, -1, path, false);
-}
-
-QList<XmlNode> XmlDocument::Data::select(const XmlDocument *document, qint32 parent,
-                                         QStringView path, bool firstOnly) const {
-    QList<XmlNode> found;
-    if (root < 0)
-        return found;
-    std::vector<qint32> wanted;
-    for (const QStringView step : path.split(u'/')) {
-        const qint32 id = names.find(step.toUtf8());
-        if (id < 0)
-            return found; // a name that never occurs matches nothing
-        wanted.push_back(id);
-    }
-    const auto last = wanted.size() - 1;
-
-    // Depth-first, children in order, so matches come in document order.
-    struct Level {
-        qint32 next;
-        qint32 end;
-    };
-    std::vector<Level> levels;
-    size_t base = 0; // the depth of the first level's children in the path
-    if (parent < 0) {
-        // The document's one child is the root element.
-        if (nodes[size_t(root)].name != wanted[0])
-            return found;
-        if (last == 0) {
-            found.append(XmlNode(document, root));
-            return found;
-        }
-        levels.push_back({root + 1, nodes[size_t(root)].end});
-        base = 1;
-    } else {
-        levels.push_back({parent + 1, nodes[size_t(parent)].end});
-    }
-    while (!levels.empty()) {
-        Level &level = levels.back();
-        if (level.next >= level.end) {
-            levels.pop_back();
-            continue;
-        }
-        const qint32 candidate = level.next;
-        const Node &node = nodes[size_t(candidate)];
-        level.next = node.end;
-        const auto depth = base + levels.size() - 1;
-        if (node.name != wanted[depth])
-            continue;
-        if (depth == last) {
-            found.append(XmlNode(document, candidate));
-            if (firstOnly)
-                return found;
-        } else {
-            levels.push_back({candidate + 1, node.end});
-        }
-    }
-    return found;
-}
-
-namespace {
-// A name's number without building a QByteArray for the usual ASCII name.
-template<typename Table> qint32 findName(const Table &names, QStringView name) {
-    char ascii[64];
-    if (name.size() <= qsizetype(sizeof ascii)) {
-        qsizetype n = 0;
-        for (; n < name.size() && name[n].unicode() < 0x80; ++n)
-            ascii[n] = char(name[n].unicode());
-        if (n == name.size())
-            return names.find(QByteArrayView(ascii, n));
-    }
-    return names.find(name.toUtf8());
-}
-} // namespace
-
-// XmlNode reads through its document's store.
-
-XmlNode::Kind XmlNode::kind() const {
-    return isNull() ? Kind::Element : m_document->d->nodes[size_t(m_index)].kind;
-}
-
-QString XmlNode::name() const {
-    if (isNull())
-        return {};
-    const qint32 name = m_document->d->nodes[size_t(m_index)].name;
-    return name < 0 ? QString() : m_document->d->names.text(name);
-}
-
-QByteArray XmlNode::outputName() const {
-    return outputNameView().toByteArray();
-}
-
-QByteArrayView XmlNode::outputNameView() const {
-    if (isNull() || kind() != Kind::Element)
-        return {};
-    const auto &d = *m_document->d;
-    const Node &node = d.nodes[size_t(m_index)];
-    const QByteArrayView start = d.range(node.outerBegin + 1, node.innerBegin);
-    qsizetype length = 0;
-    while (length < start.size() && start[length] != ' ' && start[length] != '>' &&
-           start[length] != '/')
-        ++length;
-    return start.first(length);
-}
-
-QByteArrayView XmlNode::outerXmlView() const {
-    if (isNull())
-        return {};
-    const auto &d = *m_document->d;
-    const Node &node = d.nodes[size_t(m_index)];
-    return d.range(node.outerBegin, node.outerEnd);
-}
-
-QByteArrayView XmlNode::attributeXml(qsizetype i) const {
-    if (isNull() || i < 0 || i >= attributeCount())
-        return {};
-    const auto &d = *m_document->d;
-    const Attribute &a = d.attributes[size_t(d.nodes[size_t(m_index)].attributeBegin + i)];
-    return d.range(a.xmlBegin, a.xmlEnd);
-}
-
-QString XmlNode::text() const {
-    if (isNull())
-        return {};
-    const auto &d = *m_document->d;
-    const Node &node = d.nodes[size_t(m_index)];
-    // Trimmed twice: the bytes first, so plain text is converted once; then
-    // the characters, for white space that came from references.
-    return XmlEscape::trimmed(
-        XmlEscape::characterData(XmlEscape::trimmed(d.range(node.innerBegin, node.innerEnd))));
-}
-
-QString XmlNode::heldText() const {
-    if (isNull())
-        return {};
-    const auto &d = *m_document->d;
-    const Node &node = d.nodes[size_t(m_index)];
-    QByteArrayView inner = XmlEscape::trimmed(d.range(node.innerBegin, node.innerEnd));
-    if (!(node.flags & HasCdata))
-        return QString::fromUtf8(inner);
-    const QByteArray text = XmlEscape::cdataAsText(inner);
-    return QString::fromUtf8(XmlEscape::trimmed(QByteArrayView(text)));
-}
-
-QByteArrayView XmlNode::heldTextView(QByteArray *made) const {
-    if (isNull())
-        return {};
-    const auto &d = *m_document->d;
-    const Node &node = d.nodes[size_t(m_index)];
-    const QByteArrayView inner = XmlEscape::trimmed(d.range(node.innerBegin, node.innerEnd));
-    if (!(node.flags & HasCdata))
-        return inner;
-    *made = XmlEscape::cdataAsText(inner);
-    return XmlEscape::trimmed(QByteArrayView(*made));
-}
-
-QByteArrayView XmlNode::attributeHeldView(qsizetype i) const {
-    if (isNull() || i < 0 || i >= attributeCount())
-        return {};
-    const auto &d = *m_document->d;
-    const Attribute &a = d.attributes[size_t(d.nodes[size_t(m_index)].attributeBegin + i)];
-    return d.range(a.valueBegin, a.valueEnd);
-}
-
-bool XmlNode::hasOwnText() const {
-    return !isNull() && (m_document->d->nodes[size_t(m_index)].flags & OwnText);
-}
-
-QByteArray XmlNode::outerXml() const {
-    return outerXmlView().toByteArray();
-}
-
-QByteArray XmlNode::innerXml() const {
-    if (isNull())
-        return {};
-    const auto &d = *m_document->d;
-    const Node &node = d.nodes[size_t(m_index)];
-    return d.range(node.innerBegin, node.innerEnd).toByteArray();
-}
-
-qsizetype XmlNode::attributeCount() const {
-    if (isNull())
-        return 0;
-    const Node &node = m_document->d->nodes[size_t(m_index)];
-    return node.attributeEnd - node.attributeBegin;
-}
-
-QList<XmlAttribute> XmlNode::attributes(AttributeParts parts) const {
-    QList<XmlAttribute> result;
-    if (isNull())
-        return result;
-    const auto &d = *m_document->d;
-    const Node &node = d.nodes[size_t(m_index)];
-    result.reserve(node.attributeEnd - node.attributeBegin);
-    for (auto i = node.attributeBegin; i < node.attributeEnd; ++i) {
-        const Attribute &a = d.attributes[size_t(i)];
-        const QByteArrayView held = d.range(a.valueBegin, a.valueEnd);
-        if (parts == AttributeParts::NamesAndHeldText) {
-            result.append({d.names.text(a.localName), QString(), d.names.text(a.qualifiedName),
-                           QString::fromUtf8(held), QByteArray()});
-            continue;
-        }
-        result.append({d.names.text(a.localName), XmlEscape::characterData(held),
-                       d.names.text(a.qualifiedName), QString::fromUtf8(held),
-                       d.range(a.xmlBegin, a.xmlEnd).toByteArray()});
-    }
-    return result;
-}
-
-QList<XmlNode> XmlNode::childNodes() const {
-    QList<XmlNode> children;
-    if (isNull())
-        return children;
-    const auto &nodes = m_document->d->nodes;
-    const qint32 end = nodes[size_t(m_index)].end;
-    // Counted first: the loader asks this of every item.
-    qsizetype count = 0;
-    for (qint32 child = m_index + 1; child < end; child = nodes[size_t(child)].end)
-        ++count;
-    children.reserve(count);
-    for (qint32 child = m_index + 1; child < end; child = nodes[size_t(child)].end)
-        children.append(XmlNode(m_document, child));
-    return children;
-}
-
-XmlNode XmlNode::selectSingleNode(QStringView path) const {
-    if (isNull())
-        return {};
-    const auto &d = *m_document->d;
-    // One step below an element is what the loader asks a dozen times per
-    // item: a plain walk over the children, with nothing allocated.
-    if (!path.contains(u'/')) {
-        const qint32 id = findName(d.names, path);
-        if (id < 0)
-            return {};
-        const qint32 end = d.nodes[size_t(m_index)].end;
-        for (qint32 child = m_index + 1; child < end; child = d.nodes[size_t(child)].end) {
-            if (d.nodes[size_t(child)].name == id)
-                return XmlNode(m_document, child);
-        }
-        return {};
-    }
-    const QList<XmlNode> found = d.select(m_document, m_index, path, true);
-    return found.isEmpty() ? XmlNode() : found.first();
-}
-
-QList<XmlNode> XmlNode::selectNodes(QStringView path) const {
-    return isNull() ? QList<XmlNode>() : m_document->d->select(m_document, m_index, path, false);
 }

@@ -57,6 +57,17 @@ public:
     QByteArrayView attributeHeldView(qsizetype i) const;
     // ` name="value"` of attribute i, as written back.
     QByteArrayView attributeXml(qsizetype i) const;
+    // Attribute i's local and qualified names as in the input, UTF-8.
+    QByteArrayView attributeLocalNameView(qsizetype i) const;
+    QByteArrayView attributeQualifiedNameView(qsizetype i) const;
+    // Whether the node has child elements, comments or processing instructions.
+    bool hasChildNodes() const;
+    // The same bytes as `stored` (a view this node gave) in the input text
+    // of a streamed element, where the store copied them from it (see
+    // XmlDocument::setStreamedText); else a null view.
+    QByteArrayView inputView(QByteArrayView stored) const;
+    // Whether this streamed element's content was copied from its input text.
+    bool hasInputText() const;
 
     // Elements, comments and processing instructions directly inside, in order.
     QList<XmlNode> childNodes() const;

@@ -1,4 +1,5 @@
 #include "feed/EpisodeKeptElements.h"
+#include "feed/KeptContentReader.h"
 #include "model/PodcastDocument.h"
 
 #include <QTest>
@@ -11,6 +12,8 @@ class tst_EpisodeKeptElements : public QObject {
 private Q_SLOTS:
     void elements_asEachBlockAloneHasThem_data();
     void elements_asEachBlockAloneHasThem();
+    void attributeValues_asTheElementsHaveThem_data();
+    void attributeValues_asTheElementsHaveThem();
 };
 
 namespace {
@@ -90,6 +93,65 @@ void tst_EpisodeKeptElements::elements_asEachBlockAloneHasThem() {
         }
         QCOMPARE(found, expected);
     }
+}
+
+void tst_EpisodeKeptElements::attributeValues_asTheElementsHaveThem_data() {
+    QTest::addColumn<PodcastDocument::Namespaces>("namespaces");
+    QTest::addColumn<QByteArray>("block");
+    QTest::addColumn<bool>("plain"); // read from the text, without a parse
+
+    const QString podcast = u"https://podcastindex.org/namespace/1.0"_s;
+    const PodcastDocument::Namespaces bound{{u"podcast"_s, podcast}};
+    const auto row = [&](const char *name, const QByteArray &block, bool plain,
+                         const PodcastDocument::Namespaces &namespaces) {
+        QTest::newRow(name) << namespaces << block << plain;
+    };
+    row("one, with other attributes",
+        R"(<podcast:transcript type="text/vtt" url="https://e.org/t.vtt" />)", true, bound);
+    row("two, in order, and one without",
+        "<podcast:transcript url=\"a\" />\n<podcast:transcript "
+        "type=\"x\" />\n<podcast:transcript url='b' rel=\"c\"></podcast:transcript>",
+        true, bound);
+    row("the well-known prefix when the document binds none", R"(<podcast:transcript url="a" />)",
+        true, {});
+    row("another prefix for the namespace", R"(<pi:transcript url="a" />)", true,
+        {{u"pi"_s, podcast}});
+    row("the prefix bound to another namespace", R"(<podcast:transcript url="a" />)", true,
+        {{u"podcast"_s, u"urn:other"_s}});
+    row("a prefixed attribute counts by its local name",
+        R"(<podcast:transcript xml:lang="en" itunes:url="a" url="b" />)", true, bound);
+    row("an attribute's prefix nobody binds", R"(<podcast:transcript url="a" zz:x="b" />)", false,
+        bound);
+    row("spaces inside a value", R"(<podcast:transcript url="a b" />)", true, bound);
+    row("a reference in the value", R"(<podcast:transcript url="a?b=1&amp;c=2" />)", false, bound);
+    row("a line end in the value", "<podcast:transcript url=\"a\nb\" />", false, bound);
+    row("a declaration on the element", R"(<p:transcript xmlns:p="urn:p" url="a" />)", false,
+        {{u"p"_s, podcast}});
+    row("a prefix nobody binds", R"(<zz:transcript url="a" />)", false, bound);
+}
+
+void tst_EpisodeKeptElements::attributeValues_asTheElementsHaveThem() {
+    QFETCH(PodcastDocument::Namespaces, namespaces);
+    QFETCH(QByteArray, block);
+    QFETCH(bool, plain);
+
+    const QString podcast = u"https://podcastindex.org/namespace/1.0"_s;
+    PodcastDocument document;
+    document.setNamespaces(namespaces);
+    Episode episode;
+    episode[EpisodeColumn::Title] = u"Title"_s;
+    episode.setExtra(block);
+    document.appendEpisodes({episode});
+    const EpisodeKeptElements kept(document);
+    QStringList parsed;
+    for (const XmlNode &node : kept.elements(0, podcast, u"transcript"_s)) {
+        if (KeptContentReader::hasAttribute(node, u"url"_s))
+            parsed.append(KeptContentReader::attribute(node, u"url"_s));
+    }
+    const std::optional<QStringList> read = kept.attributeValues(0, podcast, "transcript", "url");
+    QCOMPARE(read.has_value(), plain);
+    if (read)
+        QCOMPARE(*read, parsed);
 }
 
 QTEST_GUILESS_MAIN(tst_EpisodeKeptElements)

@@ -285,8 +285,14 @@ void tst_LoadPodcast::sharedText_sameValuesAsCopied_data() {
                       "\n  <comments>https://e.org/c</comments>"
                       R"(<itunes:image href="https://e.org/1.jpg" />)")
         << true << true;
-    QTest::newRow("kept comment is copied")
-        << QByteArray("<title>t</title><comments>c</comments><!-- note -->") << true << false;
+    QTest::newRow("kept comment stays in the text")
+        << QByteArray("<title>t</title><comments>c</comments><!-- note -->") << true << true;
+    QTest::newRow("kept comment of a CRLF item is copied")
+        << QByteArray("<title>t</title>\r\n<comments>c</comments>\r\n<!-- one\r\ntwo -->") << true
+        << false;
+    QTest::newRow("kept elements of a CRLF item")
+        << QByteArray("<title>t</title>\r\n<comments>c</comments>\r\n<itunes:image href=\"i\" />")
+        << true << true;
     QTest::newRow("kept elements of an episode with a copied value")
         << QByteArray("<title>Tom&#8217;s</title><comments>c</comments>") << false << false;
     QTest::newRow("addition to a written element is copied")

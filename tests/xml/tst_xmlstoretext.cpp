@@ -1,0 +1,243 @@
+#include "xml/XmlDocument.h"
+#include "xml/XmlOutline.h"
+
+#include <QBuffer>
+#include <QTest>
+
+// A streamed element whose content the store copies from the input text
+// must read exactly as one the parser's callbacks made.
+class tst_XmlStoreText : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void copiedItem_readsAsMade_data();
+    void copiedItem_readsAsMade();
+    void inputView_sameBytesInTheText_data();
+    void inputView_sameBytesInTheText();
+    void longCdata_laterItemsStillCopied();
+};
+
+namespace {
+const QByteArray Itunes = "http://www.itunes.com/dtds/podcast-1.0.dtd";
+
+QByteArray feed(const QByteArray &items, const QByteArray &rootAttributes = {},
+                const QByteArray &prolog = {}) {
+    return R"(<?xml version="1.0" encoding="utf-8"?>)" + prolog + "\n<rss xmlns:itunes=\"" +
+           Itunes + "\" xmlns:media=\"http://search.yahoo.com/mrss/\"" + rootAttributes +
+           " version=\"2.0\"><channel><title>T</title>" + items + "</channel></rss>";
+}
+
+// Everything a reader of the store can ask of a node and its descendants.
+void describe(const XmlNode &node, QStringList &out, int depth = 0) {
+    QStringList parts{QString(depth, u' ') + QString::number(int(node.kind())),
+                      node.name(),
+                      QString::fromUtf8(node.outerXml()),
+                      QString::fromUtf8(node.innerXml()),
+                      node.heldText(),
+                      node.text(),
+                      node.hasOwnText() ? QStringLiteral("own") : QStringLiteral("none"),
+                      QString::fromUtf8(node.outputName())};
+    for (const XmlAttribute &a : node.attributes())
+        parts << a.baseName << a.qualifiedName << a.text << a.heldText << QString::fromUtf8(a.xml);
+    out.append(parts.join(u'|'));
+    for (const XmlNode &child : node.childNodes())
+        describe(child, out, depth + 1);
+}
+
+struct Load {
+    bool ok = false;
+    QStringList items;  // described as streamed
+    QList<bool> copied; // whether each was copied from the text
+    QString error;
+};
+
+// Loads `text` streaming its items, copied from the text where the store
+// can (`fromText`) or always made by the parser.
+Load load(QByteArray text, bool fromText, const XmlDocument::Namespaces &bindings = {}) {
+    Load result;
+    XmlDocument document;
+    document.setRetainedPaths({QStringLiteral("rss/channel")});
+    document.setStreamedPath(QStringLiteral("rss/channel/item"), [&](const XmlNode &item) {
+        QStringList lines;
+        describe(item, lines);
+        result.items.append(lines.join(u'\n'));
+        result.copied.append(item.hasInputText());
+    });
+    document.setNamespaces(bindings);
+    std::optional<XmlOutline> outline = XmlOutline::of(text, 3, "item");
+    std::vector<std::pair<qsizetype, qsizetype>> places;
+    if (outline) {
+        const qint32 channel = outline->child(0, "channel");
+        for (qint32 i = channel >= 0 ? outline->at(channel).firstChild : -1; i >= 0;
+             i = outline->at(i).nextSibling) {
+            if (outline->name(i) == "item")
+                places.emplace_back(outline->at(i).contentBegin, outline->at(i).contentEnd);
+        }
+    }
+    if (fromText)
+        document.setStreamedText(
+            text, [&](qsizetype ordinal) -> std::optional<std::pair<qsizetype, qsizetype>> {
+                if (ordinal >= qsizetype(places.size()))
+                    return std::nullopt;
+                return places[size_t(ordinal)];
+            });
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::ReadOnly);
+    result.ok = document.load(&buffer);
+    result.error = document.errorString();
+    return result;
+}
+} // namespace
+
+void tst_XmlStoreText::copiedItem_readsAsMade_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("copied");
+    QTest::addColumn<QByteArray>("rootAttributes");
+
+    const auto row = [](const char *name, const QByteArray &content, bool copied,
+                        const QByteArray &root = {}) {
+        QTest::newRow(name) << content << copied << root;
+    };
+    row("plain", "\n  <title>A</title>\n  <guid>g</guid>\n", true);
+    row("CRLF line ends",
+        "\r\n  <title>A</title>\r\n  <itunes:summary>one\r\ntwo</itunes:summary>\r\n", true);
+    row("lone CR in text", "<title>A\rB</title>", true);
+    row("prefixed elements",
+        "<itunes:author>Zoë</itunes:author><itunes:explicit>no</itunes:explicit>", true);
+    row("attributes", R"(<enclosure url="https://e.org/a.mp3?x=1" type="audio/mpeg" length="9" />)",
+        true);
+    row("'>' and an apostrophe in an attribute", R"(<a href="x>y" title="it's" />)", true);
+    row("prefixed attribute", R"(<guid xml:lang="en" isPermaLink="false">g</guid>)", true);
+    row("nested elements",
+        R"(<media:group><media:content url="a" /><media:title>t</media:title></media:group>)",
+        true);
+    row("white space only", "<title> </title>", true);
+    row("CDATA", "<description><![CDATA[<p>Q & A</p> ]]></description>", true);
+    row("CDATA with CRLF", "<description><![CDATA[one\r\ntwo\rthree]]></description>", true);
+    row("blank CDATA", "<description><![CDATA[  ]]></description>", true);
+    row("comment", "<title>t</title><!-- a note --><guid>g</guid>", true);
+    row("comment in CRLF text", "<title>t</title>\r\n<!-- one\r\ntwo -->", false);
+    row("text around an element", "<summary>one <b>two</b> three</summary>", true);
+    row("reference in text", "<title>Q &amp; A</title>", false);
+    row("character reference", "<title>Tom&#8217;s</title>", false);
+    row("'>' in text", "<title>a > b</title>", false);
+    row("reference in an attribute", R"(<enclosure url="a?b=1&amp;c=2" />)", false);
+    row("tab in an attribute", "<enclosure url=\"a\tb\" />", false);
+    row("line end in an attribute", "<enclosure url=\"a\nb\" />", false);
+    row("single quotes", "<enclosure url='a' />", false);
+    row("two spaces before an attribute", R"(<enclosure  url="a" />)", false);
+    row("space before '>'", R"(<guid isPermaLink="false" >g</guid>)", false);
+    row("space around '='", R"(<enclosure url = "a" />)", false);
+    row("empty element with an end tag", "<title></title>", false);
+    row("empty element without a space", "<guid/>", false);
+    row("end tag with a space", "<title>t</title ><guid>g</guid>", false);
+    row("CDATA sections side by side", "<title><![CDATA[a]]><![CDATA[b]]></title>", false);
+    row("empty CDATA", "<title>t<![CDATA[]]></title>", false);
+    row("processing instruction", "<title>t</title><?pi data?>", false);
+    row("namespace declared inside", R"(<x:a xmlns:x="urn:x">t</x:a>)", false);
+    row("default namespace declared inside", R"(<a xmlns="urn:x">t</a>)", false);
+    row("prefix renamed on writing", "<media:title>t</media:title>", false,
+        R"( xmlns:m2="urn:other")");
+    row("default namespace on the root", "<title>t</title>", true, R"( xmlns="urn:feed")");
+}
+
+void tst_XmlStoreText::copiedItem_readsAsMade() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, copied);
+    QFETCH(QByteArray, rootAttributes);
+    // "media" bound elsewhere to another namespace is renamed where it is written.
+    XmlDocument::Namespaces bindings{{QStringLiteral("itunes"), QString::fromLatin1(Itunes)}};
+    if (!rootAttributes.contains("m2"))
+        bindings.append({QStringLiteral("media"), QStringLiteral("http://search.yahoo.com/mrss/")});
+    else
+        bindings.append({QStringLiteral("media"), QStringLiteral("urn:taken")});
+    // Twice, and a plain item between, so places differ from item to item.
+    const QByteArray text = feed("<item>" + content + "</item><item><title>P</title></item><item>" +
+                                     content + "</item>",
+                                 rootAttributes);
+    const Load made = load(text, false, bindings);
+    const Load copy = load(text, true, bindings);
+    QVERIFY2(made.ok, qPrintable(made.error));
+    QVERIFY2(copy.ok, qPrintable(copy.error));
+    QCOMPARE(made.copied, QList<bool>({false, false, false}));
+    QCOMPARE(copy.copied, QList<bool>({copied, true, copied}));
+    QCOMPARE(copy.items, made.items);
+}
+
+void tst_XmlStoreText::inputView_sameBytesInTheText_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("value"); // the title's held text
+    QTest::addColumn<bool>("inText");      // found again in the text
+    QTest::newRow("LF") << QByteArray("\n<title>one two</title>\n") << QByteArray("one two")
+                        << true;
+    QTest::newRow("after CRLF lines")
+        << QByteArray("\r\n\r\n<title>one two</title>\r\n") << QByteArray("one two") << true;
+    QTest::newRow("spanning a CRLF")
+        << QByteArray("\r\n<title>one\r\ntwo</title>") << QByteArray("one\ntwo") << false;
+    QTest::newRow("spanning a lone CR")
+        << QByteArray("<title>one\rtwo</title>") << QByteArray("one\ntwo") << false;
+    QTest::newRow("CDATA made into text")
+        << QByteArray("<title><![CDATA[a<b]]></title>") << QByteArray("a&lt;b") << false;
+}
+
+void tst_XmlStoreText::inputView_sameBytesInTheText() {
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, value);
+    QFETCH(bool, inText);
+    QByteArray text = feed("<item><guid>g</guid>\r\n</item><item>" + content + "</item>");
+    std::optional<XmlOutline> outline = XmlOutline::of(text, 3, "item");
+    QVERIFY(outline);
+    std::vector<std::pair<qsizetype, qsizetype>> places;
+    const qint32 channel = outline->child(0, "channel");
+    for (qint32 i = outline->at(channel).firstChild; i >= 0; i = outline->at(i).nextSibling) {
+        if (outline->name(i) == "item")
+            places.emplace_back(outline->at(i).contentBegin, outline->at(i).contentEnd);
+    }
+    XmlDocument document;
+    document.setRetainedPaths({QStringLiteral("rss/channel")});
+    bool checked = false;
+    document.setStreamedPath(QStringLiteral("rss/channel/item"), [&](const XmlNode &item) {
+        const XmlNode title = item.selectSingleNode(u"title");
+        if (title.isNull())
+            return;
+        QVERIFY(item.hasInputText());
+        QByteArray made;
+        const QByteArrayView held = title.heldTextView(&made);
+        QCOMPARE(held, QByteArrayView(value));
+        const QByteArrayView input = item.inputView(held);
+        QCOMPARE(!input.isNull(), inText);
+        if (inText) {
+            QCOMPARE(input, held);
+            QVERIFY(input.data() >= text.constData() && input.data() < text.constEnd());
+            QCOMPARE(input.data() - text.constData(), text.indexOf(value));
+        }
+        checked = true;
+    });
+    document.setStreamedText(text, [&](qsizetype ordinal) {
+        return std::optional<std::pair<qsizetype, qsizetype>>(places.at(size_t(ordinal)));
+    });
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::ReadOnly);
+    QVERIFY2(document.load(&buffer), qPrintable(document.errorString()));
+    QVERIFY(checked);
+}
+
+void tst_XmlStoreText::longCdata_laterItemsStillCopied() {
+    // A section this long is broken up as it is pushed to the parser, which
+    // then stands on more bytes than the text has: later items must still
+    // be found where they are.
+    QByteArray notes(700 << 10, 'n');
+    for (qsizetype i = 100; i < notes.size(); i += 100)
+        notes[i] = '\n';
+    const QByteArray text = feed("<item><title>one</title><description><![CDATA[" + notes +
+                                 "]]></description></item><item><title>two</title></item>"
+                                 "<item><title>three</title><guid>g</guid></item>");
+    const Load made = load(text, false);
+    const Load copy = load(text, true);
+    QVERIFY2(copy.ok, qPrintable(copy.error));
+    QCOMPARE(copy.copied, QList<bool>({true, true, true}));
+    QCOMPARE(copy.items, made.items);
+}
+
+QTEST_GUILESS_MAIN(tst_XmlStoreText)
+#include "tst_xmlstoretext.moc"
