@@ -125,6 +125,7 @@ bool EpisodeKeptElements::keepsTwice(qsizetype index, QByteArrayView localName) 
 EpisodeKeptElements::~EpisodeKeptElements() = default;
 
 const EpisodeKeptElements::Read &EpisodeKeptElements::read(const QString &localName) const {
+    const std::lock_guard lock(m_lock);
     if (const auto found = m_reads.constFind(localName); found != m_reads.cend())
         return **found;
     auto read = std::make_shared<Read>();
@@ -180,10 +181,15 @@ QList<XmlNode> EpisodeKeptElements::elements(qsizetype index, const QString &nam
     // each episode's block is read alone, as a whole, as before.
     if (found.wrapperOf[size_t(index)] < 0)
         return {};
-    std::shared_ptr<KeptContentReader> &alone = m_alone[index];
-    if (!alone) {
-        const QByteArray block = m_document.episodes()[index].extra();
-        alone = std::make_shared<KeptContentReader>(block, m_prefixes.usedBy(block));
+    std::shared_ptr<KeptContentReader> alone;
+    {
+        const std::lock_guard lock(m_lock);
+        std::shared_ptr<KeptContentReader> &kept = m_alone[index];
+        if (!kept) {
+            const QByteArray block = m_document.episodes()[index].extra();
+            kept = std::make_shared<KeptContentReader>(block, m_prefixes.usedBy(block));
+        }
+        alone = kept;
     }
     return alone->elements(namespaceName, localName);
 }

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -64,6 +65,8 @@ private:
     std::vector<Candidate> m_candidates; // in episode order
     // Where each episode's candidates begin; one more for the end.
     std::vector<qint32> m_firstCandidate;
+    // The rules of one check ask from two threads.
+    mutable std::mutex m_lock;
     mutable QHash<QString, std::shared_ptr<Read>> m_reads;
     mutable QHash<qsizetype, std::shared_ptr<KeptContentReader>> m_alone;
     // The namespace of each prefix as a block is read (see

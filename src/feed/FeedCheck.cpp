@@ -14,13 +14,18 @@
 #include "SourceFeedText.h"
 #include "model/PodcastDocument.h"
 #include "xml/PrefixIndex.h"
+#include "xml/WorkProgress.h"
 
 #include <QHash>
 #include <QRegularExpression>
 #include <QUrl>
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -107,8 +112,7 @@ struct Scan {
         QString address;
     };
     const std::vector<FoundAddress> &keptAddresses() const {
-        if (!m_keptAddresses)
-            m_keptAddresses = findKeptAddresses();
+        std::call_once(*m_addressesFound, [this] { m_keptAddresses = findKeptAddresses(); });
         return *m_keptAddresses;
     }
     bool isSerial() const {
@@ -151,17 +155,19 @@ struct Scan {
     }
 
     QDateTime publicationDate(qsizetype number) const {
-        if (m_dates.empty()) {
+        std::call_once(*m_datesRead, [this] {
             m_dates.reserve(size_t(document.episodeCount()));
             for (const Episode &episode : document.episodes())
                 m_dates.push_back(parseRfc2822(episode[EpisodeColumn::PubDate]));
-        }
+        });
         return m_dates[size_t(number - 1)];
     }
 
-    // Filled on first use.
+    // Filled on first use, by whichever rule's thread asks first.
     mutable std::optional<std::vector<FoundAddress>> m_keptAddresses = std::nullopt;
     mutable std::vector<QDateTime> m_dates = {};
+    std::unique_ptr<std::once_flag> m_addressesFound = std::make_unique<std::once_flag>();
+    std::unique_ptr<std::once_flag> m_datesRead = std::make_unique<std::once_flag>();
 };
 
 // Keeps each rule's first findings in feed order and counts the rest, so
@@ -638,13 +644,45 @@ QList<FeedFinding> check(const PodcastDocument &document, const QDateTime &now) 
                                                   prefixes.usedBy(document.channelExtra())),
               std::make_unique<EpisodeKeptElements>(document)};
 
-    QList<FeedFinding> findings;
-    Findings out(findings);
-    for (const Entry &entry : Rules) {
-        out.setRule(entry.rule);
-        entry.check(scan, out);
+    // The rules are independent: two threads take them in turn, each rule's
+    // findings kept apart, then joined in the rules' order.
+    constexpr size_t RuleCount = std::size(Rules);
+    std::vector<QList<FeedFinding>> byRule(RuleCount);
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t i = next++; i < RuleCount; i = next++) {
+            Findings out(byRule[i]);
+            out.setRule(Rules[i].rule);
+            Rules[i].check(scan, out);
+            out.finishRule();
+        }
+    };
+    WorkProgress *const progress = WorkProgress::current();
+    std::exception_ptr failure;
+    std::thread helper([&] {
+        std::optional<WorkProgress::Scope> scope;
+        if (progress)
+            scope.emplace(*progress);
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+            next = RuleCount; // the other thread stops too
+        }
+    });
+    try {
+        work();
+    } catch (...) {
+        next = RuleCount;
+        helper.join();
+        throw;
     }
-    out.finishRule();
+    helper.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    QList<FeedFinding> findings;
+    for (QList<FeedFinding> &found : byRule)
+        findings.append(std::move(found));
     // What a directory refuses comes before what it only advises, each in
     // feed order: five errors are not to be found below 800 warnings.
     std::stable_sort(findings.begin(), findings.end(),

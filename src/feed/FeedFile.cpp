@@ -1,7 +1,7 @@
 #include "FeedFile.h"
 
-#include "xml/WorkProgress.h"
 #include "FeedLock.h"
+#include "xml/WorkProgress.h"
 
 #include "xml/XmlDocument.h"
 
@@ -149,8 +149,12 @@ QByteArray temporaryTemplate(const QByteArray &target) {
 
 // Returns 0, or an errno value when the folder took no temporary file
 // (*created false) or a later step failed (*created true, nothing replaced).
+// A save whose text was not approved: no errno, nothing replaced.
+constexpr int NotApproved = -1;
+
 int replaceThroughTemporary(const QByteArray &target, const QByteArray &bytes, mode_t mode,
-                            const struct stat *old, bool *created) {
+                            const struct stat *old, bool *created,
+                            const std::function<bool()> &approved) {
     QByteArray temporary = temporaryTemplate(target);
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     *created = fd >= 0;
@@ -168,6 +172,8 @@ int replaceThroughTemporary(const QByteArray &target, const QByteArray &bytes, m
         code = errno;
     if (::close(fd) != 0 && code == 0)
         code = errno;
+    if (code == 0 && approved && !approved())
+        code = NotApproved;
     // The last moment a cancelled save can leave the old file as it was.
     if (code == 0 && WorkProgress::currentCancelled())
         code = ECANCELED;
@@ -227,7 +233,8 @@ QString wellFormednessError(const QByteArray &bytes) {
     return XmlDocument::checkWellFormed(bytes);
 }
 
-bool write(const QString &path, const QByteArray &bytes, QString *error) {
+bool write(const QString &path, const QByteArray &bytes, QString *error,
+           const std::function<bool()> &approved) {
     const auto fail = [&](const QString &reason) {
         *error = failure(path, reason);
         return false;
@@ -260,10 +267,19 @@ bool write(const QString &path, const QByteArray &bytes, QString *error) {
     const mode_t mode = exists ? old.st_mode & 07777 : 0666 & ~currentUmask();
     bool created = false;
     const int code =
-        replaceThroughTemporary(target, bytes, mode, exists ? &old : nullptr, &created);
+        replaceThroughTemporary(target, bytes, mode, exists ? &old : nullptr, &created, approved);
     if (code == 0)
         return true;
+    if (code == NotApproved) {
+        error->clear();
+        return false;
+    }
     if (!created && exists && (code == EACCES || code == EPERM)) {
+        // Nothing is rewritten before the text is approved.
+        if (approved && !approved()) {
+            error->clear();
+            return false;
+        }
         const QString reason = rewriteInPlace(target, bytes, old);
         return reason.isEmpty() || fail(reason);
     }

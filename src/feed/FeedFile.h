@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 // The file side of a save, free of dialogs and messages.
 namespace FeedFile {
@@ -24,5 +25,11 @@ QString wellFormednessError(const QByteArray &bytes);
 //
 // The target is locked (FeedLock) for the write; when another program holds
 // it past the wait, nothing is written and the reason says so.
-bool write(const QString &path, const QByteArray &bytes, QString *error);
+//
+// `approved`, when given, is asked once the bytes stand complete and
+// flushed in the temporary file, just before they replace anything (before
+// an in-place rewrite begins): false leaves the old file as it was and
+// returns false with an empty *error.
+bool write(const QString &path, const QByteArray &bytes, QString *error,
+           const std::function<bool()> &approved = {});
 } // namespace FeedFile

@@ -33,6 +33,7 @@ QStringList KeptContentReader::qualifiedNames(const QString &namespaceName,
                                               const QString &localName) const {
     if (namespaceName.isEmpty())
         return {localName};
+    const std::lock_guard lock(m_namesLock);
     for (const Names &known : std::as_const(m_names)) {
         if (known.localName == localName && known.namespaceName == namespaceName)
             return known.qualified;

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <mutex>
 
 // Reads one block of kept content (see PodcastDocument::channelExtra) so the
 // feed check can look at the elements the editor has no box for. Elements are
@@ -45,6 +46,7 @@ private:
         QStringList qualified;
     };
     mutable QList<Names> m_names;
+    mutable std::mutex m_namesLock; // rules of one check read from two threads
     bool m_readable = false;
     bool m_empty = true;
 };

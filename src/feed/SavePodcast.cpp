@@ -6,6 +6,7 @@
 #include "FileDialogService.h"
 #include "Locations.h"
 #include "MessageService.h"
+#include "SaveToFile.h"
 #include "SourceFeedText.h"
 #include "StepGuard.h"
 
@@ -38,21 +39,20 @@ bool SavePodcast(const PodcastDocument &document, SaveServices &services) {
     // never reaches the disk and the file that stood there survives.
     QByteArray bytes;
     QString invalidReason;
-    guard.step(120,
-               [&] { bytes = SourceFeedText::buildChecked(document, buildDate, &invalidReason); });
+    guard.step(120, [&] { bytes = SourceFeedText::buildUtf8(document, buildDate); });
     guard.enter(180);
 
     bool written = false;
     guard.step(182, [&] {
-        // A build that failed left nothing, which the check refuses.
-        if (bytes.isEmpty())
-            invalidReason = FeedFile::wellFormednessError(bytes);
-        if (!invalidReason.isEmpty())
-            return;
-        QString error;
-        if (!FeedFile::write(path, bytes, &error))
-            throw StepFailure(error);
-        written = true;
+        // Checked while it is written; it replaces nothing before it passed.
+        const SaveToFile::Result result =
+            SaveToFile::writeChecked(document, bytes, buildDate, path);
+        if (result.status == SaveToFile::Result::Status::NotWellFormed)
+            invalidReason = result.detail;
+        else if (result.status == SaveToFile::Result::Status::WriteFailed)
+            throw StepFailure(result.detail);
+        else
+            written = true;
     });
     guard.step(184, [&] { saveSucceeded = written; });
     if (saveSucceeded && services.savedPath)

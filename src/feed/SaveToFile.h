@@ -23,4 +23,14 @@ QString writeProblem(const QString &path);
 
 // Builds the text, checks it, and only then replaces the file.
 Result save(const PodcastDocument &document, const QString &path, BuildDate::Clock clock);
+
+// Writes `bytes`, the document's text as SourceFeedText builds it with
+// `buildDate`, to `path`. The check runs on a second thread while the bytes
+// are written to the temporary file, and they replace the file only once
+// it has passed. Should a kept file's text fail where the fixed layout
+// passes, the fixed layout is written instead (see buildChecked). On a
+// failed check nothing is replaced and *reason says why; a failed write
+// fills *error.
+Result writeChecked(const PodcastDocument &document, const QByteArray &bytes,
+                    const QString &buildDate, const QString &path);
 } // namespace SaveToFile

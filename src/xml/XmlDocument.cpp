@@ -1141,6 +1141,7 @@ bool XmlDocument::loadFrom(QIODevice *device, const QByteArray &name) {
         d->namespaces = given;
         return false;
     }
+    d->names.makeTexts();
     return true;
 }
 

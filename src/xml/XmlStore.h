@@ -76,6 +76,8 @@ public:
     const QByteArray &name(qint32 id) const { return m_names[size_t(id)]; }
     // Shared, so asking for a name a thousand times converts it once.
     const QString &text(qint32 id) const {
+        if (m_textsMade)
+            return m_texts[size_t(id)];
         if (m_texts.size() < m_names.size())
             m_texts.resize(m_names.size());
         QString &text = m_texts[size_t(id)];
@@ -98,7 +100,18 @@ public:
         slot.name = m_names[size_t(slot.id)];
         return slot.id;
     }
+    // Converts every name: a loaded document is then read from several
+    // threads without writing anything.
+    void makeTexts() {
+        m_texts.resize(m_names.size());
+        for (size_t id = 0; id < m_names.size(); ++id) {
+            if (m_texts[id].isNull())
+                m_texts[id] = QString::fromUtf8(m_names[id]);
+        }
+        m_textsMade = true;
+    }
     void clear() {
+        m_textsMade = false;
         m_index.clear();
         m_names.clear();
         m_texts.clear();
@@ -113,6 +126,7 @@ private:
     std::array<Recent, 32> m_recent{};
     std::vector<QByteArray> m_names;
     mutable std::vector<QString> m_texts;
+    bool m_textsMade = false;
     std::unordered_map<QByteArray, qint32, ViewHash, ViewEqual> m_index;
 };
 

@@ -34,6 +34,8 @@ private Q_SLOTS:
     void write_folderTakesNoNewFile_newFileRefused();
     void write_fullDisk_failsWithReasonOldFileKept_data();
     void write_fullDisk_failsWithReasonOldFileKept();
+    void write_notApproved_oldFileKept_data();
+    void write_notApproved_oldFileKept();
 };
 
 namespace {
@@ -270,6 +272,46 @@ void tst_FeedFile::write_fullDisk_failsWithReasonOldFileKept() {
     QCOMPARE(error, expectedError(path, QStringLiteral("No space left on device")));
     QCOMPARE(readAll(path), OldText);
     QCOMPARE(entries(disk.path()), before);
+}
+
+void tst_FeedFile::write_notApproved_oldFileKept_data() {
+    QTest::addColumn<Route>("route");
+    QTest::addColumn<bool>("approve");
+    QTest::newRow("temporary file, refused") << Route::BesideTheFile << false;
+    QTest::newRow("temporary file, approved") << Route::BesideTheFile << true;
+    QTest::newRow("in place, refused") << Route::InPlace << false;
+    QTest::newRow("in place, approved") << Route::InPlace << true;
+}
+
+void tst_FeedFile::write_notApproved_oldFileKept() {
+    QFETCH(Route, route);
+    QFETCH(bool, approve);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("Podcast.xml"));
+    QVERIFY(writeFile(path, OldText, 0644));
+    if (route == Route::InPlace && !SaveTargets::lockFolder(dir.path()))
+        QSKIP("this file system cannot lock a folder against new files");
+    const auto unlock = qScopeGuard([&] {
+        if (route == Route::InPlace)
+            SaveTargets::unlockFolder(dir.path());
+    });
+
+    int asked = 0;
+    QString error = QStringLiteral("unset");
+    // Asked once all is written and before anything is replaced.
+    const bool written = FeedFile::write(path, NewText, &error, [&] {
+        ++asked;
+        if (route == Route::BesideTheFile)
+            [&] { QCOMPARE(entries(dir.path()).size(), 2); }();
+        return approve;
+    });
+    QCOMPARE(asked, 1);
+    QCOMPARE(written, approve);
+    QCOMPARE(readAll(path), approve ? NewText : OldText);
+    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("Podcast.xml")});
+    if (!approve)
+        QVERIFY(error.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_FeedFile)
