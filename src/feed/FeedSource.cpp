@@ -68,7 +68,21 @@ QByteArrayView declaredEncoding(const QByteArray &text, qsizetype from, qsizetyp
 }
 } // namespace
 
+bool FeedSource::isUtf8Text(const QByteArray &bytes) {
+    if (startsWith(bytes, "\xFE\xFF") || startsWith(bytes, QByteArrayView("\0<\0?", 4)) ||
+        startsWith(bytes, "\xFF\xFE") || startsWith(bytes, QByteArrayView("<\0?\0", 4)))
+        return false;
+    const qsizetype bom = startsWith(bytes, "\xEF\xBB\xBF") ? 3 : 0;
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    const QByteArray encoding = declaredEncoding(bytes, bom, &begin, &end).toByteArray().toLower();
+    return encoding.isEmpty() || encoding == "utf-8" || encoding == "utf8" ||
+           encoding == "us-ascii" || encoding == "ascii";
+}
+
 std::optional<QByteArray> FeedSource::utf8Text(const QByteArray &bytes) {
+    if (isUtf8Text(bytes))
+        return bytes;
     const char *wide = nullptr;
     if (startsWith(bytes, "\xFE\xFF") || startsWith(bytes, QByteArrayView("\0<\0?", 4)))
         wide = startsWith(bytes, "\xFE\xFF") ? "UTF-16" : "UTF-16BE";
@@ -166,13 +180,8 @@ qint32 FeedSource::listItem(qsizetype ordinal) {
     return m_items.back();
 }
 
-std::optional<std::pair<qsizetype, qsizetype>> FeedSource::itemContent(qsizetype ordinal) const {
-    if (ordinal < 0 || size_t(ordinal) >= m_allItems.size())
-        return std::nullopt;
-    const XmlOutline::Element &e = m_outline.at(m_allItems[size_t(ordinal)]);
-    if (e.isSelfClosing())
-        return std::nullopt;
-    return std::make_pair(qsizetype(e.contentBegin), qsizetype(e.contentEnd));
+qint32 FeedSource::itemElement(qsizetype ordinal) const {
+    return ordinal < 0 || size_t(ordinal) >= m_allItems.size() ? -1 : m_allItems[size_t(ordinal)];
 }
 
 std::optional<XmlOutline> FeedSource::itemOutline(qint32 item) const {

@@ -41,9 +41,9 @@ public:
     qint32 listItem(qsizetype ordinal);
     // How many items the channel has, listed or not.
     qsizetype itemCount() const { return qsizetype(m_allItems.size()); }
-    // Where the content of the channel's item number `ordinal` stands in
-    // the text, as begin and end; nullopt for an empty one or none.
-    std::optional<std::pair<qsizetype, qsizetype>> itemContent(qsizetype ordinal) const;
+    // The element of the channel's item number `ordinal` (from 0, all
+    // items counted), or -1.
+    qint32 itemElement(qsizetype ordinal) const;
     // An item element and its children (element 0 and 1..), in the text.
     std::optional<XmlOutline> itemOutline(qint32 item) const;
 
@@ -74,6 +74,8 @@ public:
     // The bytes of a file in any encoding as UTF-8 text whose declaration
     // says utf-8; nullopt when they cannot be converted.
     static std::optional<QByteArray> utf8Text(const QByteArray &bytes);
+    // Whether utf8Text() takes these bytes as they are.
+    static bool isUtf8Text(const QByteArray &bytes);
 
 private:
     FeedSource() = default;

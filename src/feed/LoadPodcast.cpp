@@ -22,6 +22,7 @@
 #include <cctype>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -176,6 +177,27 @@ private:
     bool m_hasPieces = false;
 };
 
+// How many item tags the text has, at most: "<item" before '>', '/' or white
+// space, counted without parsing (one in a CDATA section counts as well).
+qsizetype itemTags(QByteArrayView text) {
+    const char *data = text.data();
+    const qsizetype size = text.size();
+    qsizetype count = 0;
+    for (qsizetype at = 0; at + 5 < size;) {
+        const auto *lt =
+            static_cast<const char *>(std::memchr(data + at, '<', size_t(size - at - 5)));
+        if (!lt)
+            break;
+        at = lt - data + 1;
+        if (std::memcmp(lt + 1, "item", 4) == 0) {
+            const char next = lt[5];
+            count += next == '>' || next == '/' || next == ' ' || next == '\t' || next == '\n' ||
+                     next == '\r';
+        }
+    }
+    return count;
+}
+
 // Everything a load gathers before it changes the document, so a load that
 // cannot finish changes nothing.
 struct Staged {
@@ -267,18 +289,59 @@ struct ItemChildren {
 // episode whose values are all found there shares the text instead of
 // holding a copy. Any span of the same bytes will do, so a value is only
 // ever taken from the text after a comparison.
+// The file's source, outlined beside the parse: waited for only where an
+// item's values have to be found in the text again, and at the end.
+class PreparedSource {
+public:
+    // In the background for a text the parse reads as it is; else here.
+    void start(const QByteArray &text) {
+        if (FeedSource::isUtf8Text(text)) {
+            m_pending =
+                std::async(std::launch::async, [text] { return FeedSource::prepare(text); });
+            m_text = text;
+        } else {
+            m_source = FeedSource::prepare(text);
+            m_ready = true;
+            if (m_source)
+                m_text = m_source->text();
+        }
+        m_started = true;
+    }
+    bool started() const { return m_started; }
+    // The text the episodes share: the source's, byte for byte.
+    const QByteArray &text() const { return m_text; }
+    FeedSource *get() {
+        if (!m_ready) {
+            m_source = m_pending.get();
+            m_ready = true;
+        }
+        return m_source.get();
+    }
+    std::shared_ptr<FeedSource> take() {
+        get();
+        return std::move(m_source);
+    }
+
+private:
+    std::future<std::shared_ptr<FeedSource>> m_pending;
+    std::shared_ptr<FeedSource> m_source;
+    QByteArray m_text;
+    bool m_started = false;
+    bool m_ready = false;
+};
+
 class FileSpans {
 public:
     FileSpans() = default;
     FileSpans(const FileSpans &) = delete;
     FileSpans &operator=(const FileSpans &) = delete;
-    // `item` is the item's element in the source's outline, or -1; `node`
-    // the item as the parser stored it.
-    FileSpans(const FeedSource &source, qint32 item, const XmlNode &node)
-        : m_source(item >= 0 ? &source : nullptr)
+    // `ordinal` counts the channel's items; `node` is the item as the
+    // parser stored it.
+    FileSpans(PreparedSource &source, qsizetype ordinal, const XmlNode &node)
+        : m_source(&source)
         , m_node(node)
         , m_copied(node.hasInputText())
-        , m_item(item) {}
+        , m_ordinal(ordinal) {}
 
     // `held` itself, or the same bytes in the file's text: first where an
     // element of the column's name stands, else in any child (a file may
@@ -352,12 +415,14 @@ private:
     bool outlined() {
         if (m_outline || m_outlineFailed)
             return m_outline != nullptr;
-        if (!(m_itemOutline = m_source->itemOutline(m_item))) {
+        const FeedSource *source = m_source->get();
+        const qint32 item = source ? source->itemElement(m_ordinal) : -1;
+        if (item < 0 || !(m_itemOutline = source->itemOutline(item))) {
             m_outlineFailed = true;
             return false;
         }
         m_outline = &*m_itemOutline;
-        m_text = m_source->text();
+        m_text = source->text();
         for (qint32 i = m_outline->at(0).firstChild; i >= 0; i = m_outline->at(i).nextSibling) {
             m_children.append(i);
             const int column = ItemChildren::columnOf(m_outline->name(i));
@@ -375,10 +440,10 @@ private:
         return XmlEscape::trimmed(m_text.sliced(e.contentBegin, e.contentEnd - e.contentBegin));
     }
 
-    const FeedSource *m_source = nullptr;
+    PreparedSource *m_source = nullptr;
     XmlNode m_node;
     bool m_copied = false;
-    qint32 m_item = -1;
+    qsizetype m_ordinal = -1;
     bool m_outlineFailed = false;
     std::optional<XmlOutline> m_itemOutline; // the item (element 0) and its children
     const XmlOutline *m_outline = nullptr;
@@ -594,7 +659,8 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
     Staged staged;
     try {
         XmlDocument xml;
-        std::shared_ptr<FeedSource> prepared;
+        PreparedSource prepared;
+        std::vector<qsizetype> listed; // the items read as episodes, by ordinal
         // Items are read as the parser closes each one and then forgotten.
         qsizetype items = 0;
         const auto readItem = [&](const XmlNode &item) {
@@ -625,10 +691,10 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
             if (!appended)
                 return;
             Episode &episode = staged.episodes.last();
-            FileSpans spans =
-                prepared ? FileSpans(*prepared, prepared->listItem(ordinal), item) : FileSpans();
-            readEpisode(children, episode, guard, at, spans,
-                        prepared ? prepared->text() : QByteArray());
+            if (prepared.started())
+                listed.push_back(ordinal);
+            FileSpans spans = prepared.started() ? FileSpans(prepared, ordinal, item) : FileSpans();
+            readEpisode(children, episode, guard, at, spans, prepared.text());
         };
         guard.step(at(112), [&] {
             xml.setRetainedPaths({QStringLiteral("rss/channel")});
@@ -639,19 +705,15 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
         std::optional<QByteArray> bytes;
         // The text is followed before the parse, so that episodes can share it.
         const auto follow = [&](const QByteArray &text) {
-            prepared = FeedSource::prepare(text);
+            prepared.start(text);
             // Items written as the store writes them are copied from the
             // text, when it is the text parsed (UTF-8 to begin with).
-            if (prepared && prepared->text().constData() == text.constData()) {
-                const FeedSource *source = prepared.get();
-                xml.setStreamedText(source->text(), [source](qsizetype ordinal) {
-                    return source->itemContent(ordinal);
-                });
-            }
+            if (prepared.text().constData() == text.constData())
+                xml.setStreamedText(text);
             // Sized once: grown item by item, the list was copied each time,
             // old and new copies side by side.
-            if (prepared && prepared->itemCount() > 0) {
-                staged.episodes.reserve(prepared->itemCount());
+            if (const qsizetype count = itemTags(text); count > 0) {
+                staged.episodes.reserve(count);
                 LargePages::advise(staged.episodes.data(),
                                    staged.episodes.capacity() * qsizetype(sizeof(Episode)));
             }
@@ -682,8 +744,14 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
         });
 
         std::shared_ptr<const FeedSource> source;
-        if (becomesText && bytes)
-            source = keepSource(std::move(prepared), staged, xml.namespaces(), items);
+        if (becomesText && bytes && prepared.started()) {
+            std::shared_ptr<FeedSource> outlined = prepared.take();
+            if (outlined) {
+                for (const qsizetype ordinal : listed)
+                    outlined->listItem(ordinal);
+            }
+            source = keepSource(std::move(outlined), staged, xml.namespaces(), items);
+        }
 
         // Nothing above touched the document; now it all goes in at once.
         for (int k = 0; k < ChannelField::Count; ++k) {

@@ -245,7 +245,7 @@ private:
     // Stores the content of streamed element `index` by copying the input's
     // text, when the caller knows where it stands and the store would write
     // it back as it is; the callbacks then only check it.
-    void storeFromText(qsizetype ordinal, qint32 index);
+    void storeFromText(qint32 index, QByteArrayView name);
     // Whether `prefix`, as bound where the parser stands, is written back as itself.
     bool prefixKept(QByteArrayView prefix);
 
@@ -297,9 +297,8 @@ private:
     // The declarations in scope, as libxml2 hands them over: prefix, URI.
     std::vector<std::pair<const xmlChar *, const xmlChar *>> m_declared;
     std::unordered_map<QByteArray, bool, ViewHash, ViewEqual> m_keptPrefixes; // for m_declared
-    qsizetype m_streamed = 0; // streamed elements begun
-    bool m_fromText = false;  // inside a streamed element stored from the text
-    qint64 m_inserted = 0;    // bytes push() put into the input
+    bool m_fromText = false; // inside a streamed element stored from the text
+    qint64 m_inserted = 0;   // bytes push() put into the input
     qsizetype m_inScope = 0;
     // Where push() ended and began a CDATA section again: line and column.
     std::vector<std::pair<int, int>> m_cdataBreaks;
@@ -556,11 +555,9 @@ void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
         node.innerBegin = d.buffer.size();
         d.nodes.push_back(node);
         p.m_open.push_back({index, step, retained, defaultNamespace});
-        if (retained && step >= 0 && d.steps[size_t(step)].streamed) {
-            const qsizetype ordinal = p.m_streamed++;
-            if (namespaceCount == 0 && !declaresDefault)
-                p.storeFromText(ordinal, index);
-        }
+        if (retained && step >= 0 && d.steps[size_t(step)].streamed && namespaceCount == 0 &&
+            !declaresDefault)
+            p.storeFromText(index, d.steps[size_t(step)].name);
     });
 }
 
@@ -705,20 +702,16 @@ void XmlDocument::Parser::processingInstruction(void *context, const xmlChar *ta
                          data && *data ? view(data) : QByteArrayView(), "?>");
 }
 
-void XmlDocument::Parser::storeFromText(qsizetype ordinal, qint32 index) {
+void XmlDocument::Parser::storeFromText(qint32 index, QByteArrayView name) {
     Data &d = m_data;
     const xmlParserInputPtr input = m_context->input;
     // Only where the bytes parsed are the bytes of the text, outside entities.
-    if (!d.streamedPlace || m_stopped || m_context->inputNr != 1 || !input || !input->buf ||
-        input->buf->encoder)
+    if (d.streamedText.isNull() || m_stopped || m_context->inputNr != 1 || !input || !input->buf ||
+        input->buf->encoder || !d.buffer.endsWith('>'))
         return;
-    const std::optional<std::pair<qsizetype, qsizetype>> place = d.streamedPlace(ordinal);
-    // libxml2 stands on the '>' of the start tag it has just read: the
-    // content must begin right after it, or the place is another element's.
+    // libxml2 stands on the '>' of the start tag it has just read.
     const qint64 at = qint64(xmlByteConsumed(m_context)) - m_inserted;
-    if (!place || at != place->first - 1 || !d.buffer.endsWith('>'))
-        return;
-    m_fromText = d.storeAsWritten(d.streamedText, place->first, place->second, index,
+    m_fromText = d.storeAsWritten(d.streamedText, at, name, index,
                                   [this](QByteArrayView prefix) { return prefixKept(prefix); });
 }
 
@@ -1036,9 +1029,8 @@ void XmlDocument::setStreamedPath(const QString &path, Handler handler) {
     d->streamHandler = std::move(handler);
 }
 
-void XmlDocument::setStreamedText(QByteArrayView text, ContentPlace place) {
+void XmlDocument::setStreamedText(QByteArrayView text) {
     d->streamedText = text;
-    d->streamedPlace = std::move(place);
 }
 
 void XmlDocument::setNamespaces(const Namespaces &bindings) {

@@ -49,15 +49,11 @@ public:
     // then forgets it: a long list of items never sits in memory twice. An
     // exception from the handler ends the load as a failure.
     void setStreamedPath(const QString &path, Handler handler);
-    // Where the content of streamed element number `ordinal` (from 0)
-    // stands in `text`, or nullopt.
-    using ContentPlace =
-        std::function<std::optional<std::pair<qsizetype, qsizetype>>(qsizetype ordinal)>;
     // `text` is the input itself, as the load will read it, and outlives
     // the load. A streamed element whose content is written there as the
     // store would write it is stored by copying that text: the parser still
     // reads and checks all of it, and the element handed on is the same.
-    void setStreamedText(QByteArrayView text, ContentPlace place);
+    void setStreamedText(QByteArrayView text);
     // Prefix bindings to write kept content with. A prefix of the input
     // bound elsewhere to another namespace is renamed; "itunes" always names
     // Apple's namespace.

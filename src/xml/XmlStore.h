@@ -156,7 +156,6 @@ struct XmlDocument::Data {
     std::vector<Step> steps{Step{}};
     Handler streamHandler;
     QByteArrayView streamedText;
-    ContentPlace streamedPlace;
     Namespaces namespaces;
 
     void clearContent() {
@@ -215,12 +214,13 @@ struct XmlDocument::Data {
     QList<XmlNode> select(const XmlDocument *document, qint32 parent, QStringView path,
                           bool firstOnly) const;
 
-    // Stores the content text[from, to) of the open element `parent`, the
-    // last node stored, by copying it, when that is what the parser's
-    // callbacks would store: text the store writes back byte for byte (see
-    // XmlStoreText.cpp). `prefixKept` tells whether a prefix in scope is
-    // written back as itself. False, with nothing stored, otherwise.
-    bool storeAsWritten(QByteArrayView text, qsizetype from, qsizetype to, qint32 parent,
+    // Stores the content of the open element `parent`, the last node
+    // stored, by copying it from `text` where the parser's callbacks would
+    // store the same bytes (see XmlStoreText.cpp). The element's start tag
+    // ends at `tagEnd` in the text (its '>'); `name` is its name as written.
+    // `prefixKept` tells whether a prefix in scope is written back as
+    // itself. False, with nothing stored, where the copy would differ.
+    bool storeAsWritten(QByteArrayView text, qsizetype tagEnd, QByteArrayView name, qint32 parent,
                         const std::function<bool(QByteArrayView)> &prefixKept);
 
     // What storeAsWritten() copied last: where it stands in the buffer and

@@ -90,10 +90,28 @@ bool plainText(QByteArrayView run, bool *blank) {
 }
 } // namespace
 
-bool XmlDocument::Data::storeAsWritten(QByteArrayView source, qsizetype from, qsizetype to,
+bool XmlDocument::Data::storeAsWritten(QByteArrayView source, qsizetype tagEnd, QByteArrayView name,
                                        qint32 parent,
                                        const std::function<bool(QByteArrayView)> &prefixKept) {
-    if (from < 0 || to > source.size() || from > to)
+    // The start tag: `name` and then white space or the '>' at tagEnd.
+    if (tagEnd <= 0 || tagEnd >= source.size() || source[tagEnd] != '>')
+        return false;
+    const auto *lt = static_cast<const char *>(memrchr(source.data(), '<', size_t(tagEnd)));
+    const qsizetype nameAt = lt ? lt - source.data() + 1 : -1;
+    if (nameAt < 0 || nameAt + name.size() > tagEnd ||
+        std::memcmp(source.data() + nameAt, name.data(), size_t(name.size())) != 0 ||
+        !(nameAt + name.size() == tagEnd || source[nameAt + name.size()] == ' ' ||
+          source[nameAt + name.size()] == '\t' || source[nameAt + name.size()] == '\n' ||
+          source[nameAt + name.size()] == '\r'))
+        return false;
+    // The content ends at the first end tag of the name. One that stands
+    // inside a CDATA section or a comment, or closes a nested element of
+    // the name, leaves something open at that point: the scan below finds
+    // that and refuses the copy.
+    const qsizetype from = tagEnd + 1;
+    QByteArray endTag = "</" + name.toByteArray() + '>';
+    qsizetype to = find(source, endTag, from, source.size());
+    if (to < 0)
         return false;
     const size_t nodeCount = nodes.size();
     const size_t attributeCount = attributes.size();

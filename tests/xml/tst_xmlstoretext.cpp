@@ -1,5 +1,4 @@
 #include "xml/XmlDocument.h"
-#include "xml/XmlOutline.h"
 
 #include <QBuffer>
 #include <QTest>
@@ -15,6 +14,8 @@ private Q_SLOTS:
     void inputView_sameBytesInTheText_data();
     void inputView_sameBytesInTheText();
     void longCdata_laterItemsStillCopied();
+    void itemStartTag_readWhereverItEnds_data();
+    void itemStartTag_readWhereverItEnds();
 };
 
 namespace {
@@ -64,23 +65,8 @@ Load load(QByteArray text, bool fromText, const XmlDocument::Namespaces &binding
         result.copied.append(item.hasInputText());
     });
     document.setNamespaces(bindings);
-    std::optional<XmlOutline> outline = XmlOutline::of(text, 3, "item");
-    std::vector<std::pair<qsizetype, qsizetype>> places;
-    if (outline) {
-        const qint32 channel = outline->child(0, "channel");
-        for (qint32 i = channel >= 0 ? outline->at(channel).firstChild : -1; i >= 0;
-             i = outline->at(i).nextSibling) {
-            if (outline->name(i) == "item")
-                places.emplace_back(outline->at(i).contentBegin, outline->at(i).contentEnd);
-        }
-    }
     if (fromText)
-        document.setStreamedText(
-            text, [&](qsizetype ordinal) -> std::optional<std::pair<qsizetype, qsizetype>> {
-                if (ordinal >= qsizetype(places.size()))
-                    return std::nullopt;
-                return places[size_t(ordinal)];
-            });
+        document.setStreamedText(text);
     QBuffer buffer(&text);
     buffer.open(QIODevice::ReadOnly);
     result.ok = document.load(&buffer);
@@ -139,6 +125,10 @@ void tst_XmlStoreText::copiedItem_readsAsMade_data() {
     row("prefix renamed on writing", "<media:title>t</media:title>", false,
         R"( xmlns:m2="urn:other")");
     row("default namespace on the root", "<title>t</title>", true, R"( xmlns="urn:feed")");
+    row("an item's end tag inside CDATA", "<title><![CDATA[</item>]]></title>", false);
+    row("an item's end tag inside a comment", "<title>t</title><!-- </item> -->", false);
+    row("an item inside the item", "<title>t</title><item><guid>g</guid></item>", false);
+    row("an element named like the item's start", "<items>t</items><itemx />", true);
 }
 
 void tst_XmlStoreText::copiedItem_readsAsMade() {
@@ -185,14 +175,6 @@ void tst_XmlStoreText::inputView_sameBytesInTheText() {
     QFETCH(QByteArray, value);
     QFETCH(bool, inText);
     QByteArray text = feed("<item><guid>g</guid>\r\n</item><item>" + content + "</item>");
-    std::optional<XmlOutline> outline = XmlOutline::of(text, 3, "item");
-    QVERIFY(outline);
-    std::vector<std::pair<qsizetype, qsizetype>> places;
-    const qint32 channel = outline->child(0, "channel");
-    for (qint32 i = outline->at(channel).firstChild; i >= 0; i = outline->at(i).nextSibling) {
-        if (outline->name(i) == "item")
-            places.emplace_back(outline->at(i).contentBegin, outline->at(i).contentEnd);
-    }
     XmlDocument document;
     document.setRetainedPaths({QStringLiteral("rss/channel")});
     bool checked = false;
@@ -213,9 +195,7 @@ void tst_XmlStoreText::inputView_sameBytesInTheText() {
         }
         checked = true;
     });
-    document.setStreamedText(text, [&](qsizetype ordinal) {
-        return std::optional<std::pair<qsizetype, qsizetype>>(places.at(size_t(ordinal)));
-    });
+    document.setStreamedText(text);
     QBuffer buffer(&text);
     buffer.open(QIODevice::ReadOnly);
     QVERIFY2(document.load(&buffer), qPrintable(document.errorString()));
@@ -236,6 +216,25 @@ void tst_XmlStoreText::longCdata_laterItemsStillCopied() {
     const Load copy = load(text, true);
     QVERIFY2(copy.ok, qPrintable(copy.error));
     QCOMPARE(copy.copied, QList<bool>({true, true, true}));
+    QCOMPARE(copy.items, made.items);
+}
+
+void tst_XmlStoreText::itemStartTag_readWhereverItEnds_data() {
+    QTest::addColumn<QByteArray>("startTag");
+    QTest::newRow("plain") << QByteArray("<item>");
+    QTest::newRow("attributes") << QByteArray(R"(<item id="1" note="a>b">)");
+    QTest::newRow("line end before an attribute") << QByteArray("<item\r\n  id=\"1\">");
+    QTest::newRow("space before '>'") << QByteArray("<item >");
+}
+
+void tst_XmlStoreText::itemStartTag_readWhereverItEnds() {
+    QFETCH(QByteArray, startTag);
+    const QByteArray item = startTag + "<title>t</title>\n<guid>g</guid></item>";
+    const QByteArray text = feed(item + item);
+    const Load made = load(text, false);
+    const Load copy = load(text, true);
+    QVERIFY2(copy.ok, qPrintable(copy.error));
+    QCOMPARE(copy.copied, QList<bool>({true, true}));
     QCOMPARE(copy.items, made.items);
 }
 
