@@ -21,10 +21,44 @@ bool contains(QByteArrayView text, char c) {
     return std::memchr(text.data(), c, size_t(text.size())) != nullptr;
 }
 
-// The end of a name in a tag: a name holds none of these.
-bool endsName(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '/' || c == '>' || c == '=' || c == '"' ||
-           c == '\'';
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// What each byte is to the scan, by table: an item is read byte by byte
+// once, and most of its runs are too short for a library search to pay.
+enum ByteClass : quint8 {
+    NotSpace = 1,      // character data that is not white space
+    Escaped = 2,       // '&' and '>' in text, which the store writes escaped
+    Cr = 4,            // read as a line feed
+    Lt = 8,            // ends character data
+    NameEnd = 16,      // ends a name in a tag
+    AttributeBad = 32, // written escaped in an attribute value: & < TAB LF CR
+    Quote = 64,        // ends an attribute value
+};
+constexpr auto Classes = [] {
+    std::array<quint8, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+        quint8 bits = space ? quint8(NameEnd) : quint8(NotSpace);
+        if (c == '&' || c == '>')
+            bits |= Escaped;
+        if (c == '\r')
+            bits |= Cr;
+        if (c == '<')
+            bits = Lt | AttributeBad;
+        if (c == '/' || c == '>' || c == '=' || c == '"' || c == '\'')
+            bits |= NameEnd;
+        if (c == '&' || c == '\t' || c == '\n' || c == '\r')
+            bits |= AttributeBad;
+        if (c == '"')
+            bits |= Quote;
+        table[size_t(c)] = bits;
+    }
+    return table;
+}();
+quint8 classOf(char c) {
+    return Classes[uchar(c)];
 }
 
 // The end markers start with a byte that is rare where they are looked for:
@@ -43,89 +77,74 @@ qsizetype find(QByteArrayView text, QByteArrayView what, qsizetype from, qsizety
     }
     return -1;
 }
-// Appends `text` with each CR LF and lone CR as LF, noting where (see
-// XmlDocument::Data::Copied).
-void appendReadLineEnds(QByteArray &out, QByteArrayView text,
+
+// Appends text[from, to) with each CR LF and lone CR as LF; `crs` are the
+// CRs in it, in order. Notes where (see XmlDocument::Data::Copied).
+void appendReadLineEnds(QByteArray &out, const char *data, qsizetype from, qsizetype to,
+                        const QVarLengthArray<qsizetype, 32> &crs,
                         std::vector<std::pair<qsizetype, qsizetype>> &lineEnds) {
-    const char *data = text.data();
-    const qsizetype size = text.size();
     const qsizetype base = out.size();
     lineEnds.clear();
     // Sized once and written in place: a CRLF file has a CR on every line.
-    out.resize(base + size);
+    out.resize(base + (to - from));
     char *written = out.data() + base;
-    qsizetype from = 0;
     qsizetype left = 0;
-    while (from < size) {
-        const auto *cr =
-            static_cast<const char *>(std::memchr(data + from, '\r', size_t(size - from)));
-        const qsizetype at = cr ? cr - data : size;
-        std::memcpy(written, data + from, size_t(at - from));
-        written += at - from;
-        if (!cr)
-            break;
-        const bool pair = at + 1 < size && data[at + 1] == '\n';
+    for (const qsizetype cr : crs) {
+        std::memcpy(written, data + from, size_t(cr - from));
+        written += cr - from;
+        const bool pair = cr + 1 < to && data[cr + 1] == '\n';
         left += pair ? 1 : 0;
         lineEnds.emplace_back(written - out.constData(), left);
         *written++ = '\n';
-        from = pair ? at + 2 : at + 1;
+        from = pair ? cr + 2 : cr + 1;
     }
+    std::memcpy(written, data + from, size_t(to - from));
+    written += to - from;
     out.truncate(written - out.constData());
-}
-
-// A run of character data: false when it holds what the store escapes
-// (& and >; < ends it); `blank` tells whether it is all white space.
-bool plainText(QByteArrayView run, bool *blank) {
-    // Between tags most runs are a line end and the indent.
-    const char *data = run.data();
-    const qsizetype size = run.size();
-    qsizetype i = 0;
-    while (i < size && (data[i] == ' ' || data[i] == '\n' || data[i] == '\t'))
-        ++i;
-    *blank = i == size;
-    if (*blank)
-        return true;
-    const QByteArrayView rest = run.sliced(i);
-    return !contains(rest, '&') && !contains(rest, '>');
 }
 } // namespace
 
-bool XmlDocument::Data::storeAsWritten(QByteArrayView source, qsizetype tagEnd, QByteArrayView name,
+bool XmlDocument::Data::storeAsWritten(QByteArrayView text, qsizetype tagEnd, QByteArrayView name,
                                        qint32 parent,
                                        const std::function<bool(QByteArrayView)> &prefixKept) {
-    // The start tag: `name` and then white space or the '>' at tagEnd.
-    if (tagEnd <= 0 || tagEnd >= source.size() || source[tagEnd] != '>')
+    const char *data = text.data();
+    const qsizetype size = text.size();
+    // The start tag: `name`, then white space or the '>' at tagEnd.
+    if (tagEnd <= 0 || tagEnd >= size || data[tagEnd] != '>')
         return false;
-    const auto *lt = static_cast<const char *>(memrchr(source.data(), '<', size_t(tagEnd)));
-    const qsizetype nameAt = lt ? lt - source.data() + 1 : -1;
+    const auto *lt = static_cast<const char *>(memrchr(data, '<', size_t(tagEnd)));
+    const qsizetype nameAt = lt ? lt - data + 1 : -1;
     if (nameAt < 0 || nameAt + name.size() > tagEnd ||
-        std::memcmp(source.data() + nameAt, name.data(), size_t(name.size())) != 0 ||
-        !(nameAt + name.size() == tagEnd || source[nameAt + name.size()] == ' ' ||
-          source[nameAt + name.size()] == '\t' || source[nameAt + name.size()] == '\n' ||
-          source[nameAt + name.size()] == '\r'))
+        std::memcmp(data + nameAt, name.data(), size_t(name.size())) != 0 ||
+        !(nameAt + name.size() == tagEnd || isSpace(data[nameAt + name.size()])))
         return false;
-    // The content ends at the first end tag of the name. One that stands
-    // inside a CDATA section or a comment, or closes a nested element of
-    // the name, leaves something open at that point: the scan below finds
-    // that and refuses the copy.
+
     const qsizetype from = tagEnd + 1;
-    QByteArray endTag = "</" + name.toByteArray() + '>';
-    qsizetype to = find(source, endTag, from, source.size());
-    if (to < 0)
-        return false;
     const size_t nodeCount = nodes.size();
     const size_t attributeCount = attributes.size();
     const qsizetype base = buffer.size();
-    // XML reads every CR LF and lone CR as a line feed: the content goes in
-    // with its line ends read so, and is then compared as the parser reads it.
     copied.bufferBegin = -1;
-    appendReadLineEnds(buffer, source.sliced(from, to - from), copied.lineEnds);
-    const bool hadCr = !copied.lineEnds.empty();
-    const QByteArrayView text = QByteArrayView(buffer).sliced(base);
-    const auto at = [&](qsizetype i) { return base + i; };
-    qsizetype pos = 0;
+    // The copy reads each CR LF as LF (and a lone CR as LF, in place): the
+    // CRs left out before a place move it in the copy.
+    qsizetype left = 0;
+    const auto at = [&](qsizetype i) { return base + (i - from) - left; };
+    // Character data, where CRs may stand: they are noted, and a CR LF
+    // moves what follows one byte nearer in the copy.
+    QVarLengthArray<qsizetype, 32> crs;
+    const auto readLineEnds = [&](qsizetype begin, qsizetype end) {
+        while (begin < end) {
+            const auto *cr =
+                static_cast<const char *>(std::memchr(data + begin, '\r', size_t(end - begin)));
+            if (!cr)
+                break;
+            const qsizetype i = cr - data;
+            crs.append(i);
+            const bool pair = i + 1 < end && data[i + 1] == '\n';
+            left += pair ? 1 : 0;
+            begin = i + (pair ? 2 : 1);
+        }
+    };
     const auto undo = [&] {
-        buffer.truncate(base);
         nodes.resize(nodeCount);
         attributes.resize(attributeCount);
         return false;
@@ -133,49 +152,71 @@ bool XmlDocument::Data::storeAsWritten(QByteArrayView source, qsizetype tagEnd, 
     // An item's names mostly share one prefix.
     QByteArrayView lastPrefix;
     bool lastKept = false;
-    const auto nameKept = [&](QByteArrayView name) {
+    const auto nameKept = [&](QByteArrayView qualified) {
         const auto *colon =
-            static_cast<const char *>(std::memchr(name.data(), ':', size_t(name.size())));
+            static_cast<const char *>(std::memchr(qualified.data(), ':', size_t(qualified.size())));
         if (!colon)
             return true;
-        const QByteArrayView prefix = name.first(colon - name.data());
+        const QByteArrayView prefix = qualified.first(colon - qualified.data());
         if (prefix != lastPrefix) {
             lastPrefix = prefix;
             lastKept = prefixKept(prefix);
         }
         return lastKept;
     };
-    to = text.size();
 
-    const char *data = text.data();
     QVarLengthArray<qint32, 8> open{parent};
     qsizetype cdataEnd = -1;
-    while (pos < to) {
-        const auto *hit = static_cast<const char *>(std::memchr(data + pos, '<', size_t(to - pos)));
-        const qsizetype lt = hit ? hit - data : to;
-        if (lt > pos) {
-            bool blank = true;
-            if (!plainText(text.sliced(pos, lt - pos), &blank))
-                return undo();
-            if (!blank)
-                nodes[size_t(open.back())].flags |= OwnText;
-        }
+    qsizetype to = -1; // where the element's own end tag begins
+    qsizetype pos = from;
+    while (to < 0) {
+        // Character data up to the next tag: a short run (a line end and an
+        // indent) byte by byte, a long one by library searches.
+        const auto *hit =
+            static_cast<const char *>(std::memchr(data + pos, '<', size_t(size - pos)));
         if (!hit)
-            break;
-        if (lt + 1 >= to)
+            return undo();
+        const qsizetype lt = hit - data;
+        quint8 seen = 0;
+        if (lt - pos <= 32) {
+            for (qsizetype i = pos; i < lt; ++i)
+                seen |= classOf(data[i]);
+        } else {
+            const QByteArrayView run = text.sliced(pos, lt - pos);
+            if (contains(run, '&') || contains(run, '>'))
+                seen |= Escaped;
+            if (contains(run, '\r'))
+                seen |= Cr;
+            qsizetype i = pos;
+            while (i < lt && isSpace(data[i]))
+                ++i;
+            if (i < lt)
+                seen |= NotSpace;
+        }
+        if (seen & Escaped)
+            return undo();
+        if (seen & NotSpace)
+            nodes[size_t(open.back())].flags |= OwnText;
+        if (seen & Cr)
+            readLineEnds(pos, lt);
+        if (lt + 1 >= size)
             return undo();
         const char next = data[lt + 1];
         if (next == '/') {
-            if (open.size() == 1)
-                return undo();
             const qint32 index = open.back();
+            const QByteArrayView closing =
+                open.size() == 1 ? name : QByteArrayView(names.name(nodes[size_t(index)].name));
+            const qsizetype close = lt + 2 + closing.size();
+            if (close >= size || data[close] != '>' ||
+                std::memcmp(data + lt + 2, closing.data(), size_t(closing.size())) != 0)
+                return undo();
+            if (open.size() == 1) {
+                to = lt;
+                break;
+            }
             Node &node = nodes[size_t(index)];
-            const QByteArray &name = names.name(node.name);
-            const qsizetype close = lt + 2 + name.size();
             // An element with nothing inside is written back as <a />.
-            if (close >= to || data[close] != '>' ||
-                std::memcmp(data + lt + 2, name.constData(), size_t(name.size())) != 0 ||
-                at(lt) == node.innerBegin)
+            if (at(lt) == node.innerBegin)
                 return undo();
             node.innerEnd = at(lt);
             node.outerEnd = at(close + 1);
@@ -187,11 +228,11 @@ bool XmlDocument::Data::storeAsWritten(QByteArrayView source, qsizetype tagEnd, 
             continue;
         }
         if (next == '!') {
-            const QByteArrayView rest = text.sliced(lt, to - lt);
+            const QByteArrayView rest = text.sliced(lt);
             if (rest.startsWith("<!--")) {
-                const qsizetype close = find(text, "-->", lt + 4, to);
+                const qsizetype close = find(text, "-->", lt + 4, size);
                 // Not known to read a CR in a comment as the parser does.
-                if (close < 0 || (hadCr && contains(text.sliced(lt, close - lt), '\n')))
+                if (close < 0 || contains(text.sliced(lt, close - lt), '\r'))
                     return undo();
                 const auto index = static_cast<qint32>(nodes.size());
                 const auto attributesAt = static_cast<qint32>(attributes.size());
@@ -202,7 +243,7 @@ bool XmlDocument::Data::storeAsWritten(QByteArrayView source, qsizetype tagEnd, 
             }
             if (!rest.startsWith("<![CDATA["))
                 return undo();
-            const qsizetype close = find(text, "]]>", lt + 9, to);
+            const qsizetype close = find(text, "]]>", lt + 9, size);
             // Sections side by side are stored as one; an empty one not at all.
             if (close < 0 || close == lt + 9 || lt == cdataEnd)
                 return undo();
@@ -210,6 +251,7 @@ bool XmlDocument::Data::storeAsWritten(QByteArrayView source, qsizetype tagEnd, 
             holder.flags |= HasCdata;
             if (!XmlEscape::isBlank(text.sliced(lt + 9, close - lt - 9)))
                 holder.flags |= OwnText;
+            readLineEnds(lt + 9, close);
             cdataEnd = pos = close + 3;
             continue;
         }
@@ -218,10 +260,10 @@ bool XmlDocument::Data::storeAsWritten(QByteArrayView source, qsizetype tagEnd, 
 
         // A start tag: <name( name="value")*( />|>)
         qsizetype i = lt + 1;
-        while (i < to && !endsName(data[i]))
+        while (i < size && !(classOf(data[i]) & NameEnd))
             ++i;
-        const QByteArrayView name = text.sliced(lt + 1, i - lt - 1);
-        if (name.isEmpty() || !nameKept(name))
+        const QByteArrayView element = text.sliced(lt + 1, i - lt - 1);
+        if (element.isEmpty() || !nameKept(element))
             return undo();
         const auto index = static_cast<qint32>(nodes.size());
         Node node{at(lt),
@@ -229,14 +271,14 @@ bool XmlDocument::Data::storeAsWritten(QByteArrayView source, qsizetype tagEnd, 
                   0,
                   0,
                   index + 1,
-                  names.internRecent(name),
+                  names.internRecent(element),
                   static_cast<qint32>(attributes.size()),
                   0,
                   XmlNode::Kind::Element,
                   0};
         bool selfClosing = false;
         for (;;) {
-            if (i >= to)
+            if (i >= size)
                 return undo();
             if (data[i] == '>') {
                 ++i;
@@ -244,32 +286,29 @@ bool XmlDocument::Data::storeAsWritten(QByteArrayView source, qsizetype tagEnd, 
             }
             if (data[i] != ' ')
                 return undo();
-            if (i + 2 < to && data[i + 1] == '/' && data[i + 2] == '>') {
+            if (i + 2 < size && data[i + 1] == '/' && data[i + 2] == '>') {
                 i += 3;
                 selfClosing = true;
                 break;
             }
             const qsizetype nameBegin = i + 1;
             qsizetype equals = nameBegin;
-            while (equals < to && !endsName(data[equals]))
+            while (equals < size && !(classOf(data[equals]) & NameEnd))
                 ++equals;
-            if (equals == nameBegin || equals + 1 >= to || data[equals] != '=' ||
+            if (equals == nameBegin || equals + 1 >= size || data[equals] != '=' ||
                 data[equals + 1] != '"')
                 return undo();
             const QByteArrayView attributeName = text.sliced(nameBegin, equals - nameBegin);
             if (attributeName == "xmlns" || attributeName.startsWith("xmlns:") ||
                 !nameKept(attributeName))
                 return undo();
+            // Written back with & < " TAB LF CR escaped.
             const qsizetype valueBegin = equals + 2;
-            const auto *quote = static_cast<const char *>(
-                std::memchr(data + valueBegin, '"', size_t(to - valueBegin)));
-            if (!quote)
-                return undo();
-            const qsizetype valueEnd = quote - data;
-            // Written back with & < " TAB LF escaped.
-            const QByteArrayView value = text.sliced(valueBegin, valueEnd - valueBegin);
-            if (contains(value, '&') || contains(value, '<') || contains(value, '\t') ||
-                contains(value, '\n'))
+            qsizetype valueEnd = valueBegin;
+            quint8 inValue = 0;
+            while (valueEnd < size && !(classOf(data[valueEnd]) & Quote))
+                inValue |= classOf(data[valueEnd++]);
+            if (valueEnd == size || (inValue & AttributeBad))
                 return undo();
             const qsizetype colon = attributeName.indexOf(':');
             attributes.push_back({names.internRecent(attributeName),
@@ -288,8 +327,7 @@ bool XmlDocument::Data::storeAsWritten(QByteArrayView source, qsizetype tagEnd, 
         }
         pos = i;
     }
-    if (open.size() != 1)
-        return undo();
+    appendReadLineEnds(buffer, data, from, to, crs, copied.lineEnds);
     copied.bufferBegin = base;
     copied.bufferEnd = buffer.size();
     copied.textBegin = from;
