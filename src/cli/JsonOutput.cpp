@@ -1,5 +1,7 @@
 #include "JsonOutput.h"
 
+#include <array>
+
 namespace {
 constexpr std::size_t FlushAt = std::size_t(1) << 20;
 
@@ -82,7 +84,115 @@ void JsonOutput::string(const QString &text) {
     flushIfFull();
 }
 
+namespace {
+// The bytes a string cannot take as they are: control characters, '"',
+// '\\', and every byte of a multi-byte character.
+constexpr auto Special = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[size_t(c)] = c < 0x20 || c == '"' || c == '\\' || c >= 0x80;
+    return table;
+}();
+} // namespace
+
+bool JsonOutput::appendStrictUtf8(QByteArrayView text) {
+    const auto *p = reinterpret_cast<const uchar *>(text.data());
+    const uchar *end = p + text.size();
+    while (p < end) {
+        const uchar *run = p;
+        while (p < end && !Special[*p])
+            ++p;
+        m_buffer.append(reinterpret_cast<const char *>(run), std::size_t(p - run));
+        if (p == end)
+            break;
+        const uchar c = *p;
+        if (c < 0x80) {
+            switch (c) {
+            case '"':
+                m_buffer += "\\\"";
+                break;
+            case '\\':
+                m_buffer += "\\\\";
+                break;
+            case '\n':
+                m_buffer += "\\n";
+                break;
+            case '\r':
+                m_buffer += "\\r";
+                break;
+            case '\t':
+                m_buffer += "\\t";
+                break;
+            default:
+                appendUnicodeEscape(m_buffer, c);
+            }
+            ++p;
+            continue;
+        }
+        // A character of Unicode's well-formed byte sequences, and nothing
+        // else: no overlong form, no surrogate, nothing above U+10FFFF.
+        const int length = c >= 0xC2 && c <= 0xDF   ? 2
+                           : c >= 0xE0 && c <= 0xEF ? 3
+                           : c >= 0xF0 && c <= 0xF4 ? 4
+                                                    : 0;
+        if (length == 0 || end - p < length)
+            return false;
+        const uchar second = p[1];
+        const uchar low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+        const uchar high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+        if (second < low || second > high)
+            return false;
+        for (int k = 2; k < length; ++k) {
+            if ((p[k] & 0xC0) != 0x80)
+                return false;
+        }
+        m_buffer.append(reinterpret_cast<const char *>(p), std::size_t(length));
+        p += length;
+    }
+    return true;
+}
+
 void JsonOutput::utf8String(QByteArrayView text) {
+    // Strict UTF-8 in one pass; anything else the careful way.
+    const std::size_t mark = m_buffer.size();
+    m_buffer += '"';
+    if (!text.startsWith("\xEF\xBB\xBF") && appendStrictUtf8(text)) {
+        m_buffer += '"';
+        flushIfFull();
+        return;
+    }
+    m_buffer.resize(mark);
+    utf8StringChecked(text);
+}
+
+void JsonOutput::utf8Lines(const QList<QByteArrayView> &pieces) {
+    const std::size_t mark = m_buffer.size();
+    m_buffer += '"';
+    // Joined as KeptContent joins a block: a line feed once anything stands.
+    bool strict = pieces.isEmpty() || !pieces.first().startsWith("\xEF\xBB\xBF");
+    bool any = false;
+    for (qsizetype i = 0; strict && i < pieces.size(); ++i) {
+        if (any)
+            m_buffer += "\\n";
+        any = any || !pieces[i].isEmpty();
+        strict = appendStrictUtf8(pieces[i]);
+    }
+    if (strict) {
+        m_buffer += '"';
+        flushIfFull();
+        return;
+    }
+    m_buffer.resize(mark);
+    QByteArray joined;
+    for (const QByteArrayView piece : pieces) {
+        if (!joined.isEmpty())
+            joined += '\n';
+        joined += piece;
+    }
+    utf8StringChecked(joined);
+}
+
+void JsonOutput::utf8StringChecked(QByteArrayView text) {
     // Valid UTF-8 is written as it is, escapes aside: the kept content of a
     // large feed is most of what a dump writes. Anything else, and a leading
     // byte-order mark, goes the way of every other text.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <cstdio>
 #include <string>
@@ -21,12 +22,19 @@ public:
     void string(const QString &text);
     // The same for UTF-8 text, as string(QString::fromUtf8(text)) writes it.
     void utf8String(QByteArrayView text);
+    // One string of the pieces joined by line feeds, as utf8String() writes
+    // the joined text, without joining them first.
+    void utf8Lines(const QList<QByteArrayView> &pieces);
     void number(long long value);
     // False when the stream refused the bytes (a closed pipe, a full disk).
     bool flush();
 
 private:
     void flushIfFull();
+    // Appends strict UTF-8 with JSON's escapes; false, with part of it
+    // appended, at anything else.
+    bool appendStrictUtf8(QByteArrayView text);
+    void utf8StringChecked(QByteArrayView text);
 
     std::FILE *m_out;
     std::string m_buffer;

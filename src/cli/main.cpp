@@ -202,7 +202,7 @@ int dump(const QString &path, const QString &shown, Repairs *repairs) {
     for (const Episode &episode : document.episodes()) {
         out.raw(first ? "\n  " : ",\n  ");
         first = false;
-        out.utf8String(episode.extra());
+        out.utf8Lines(episode.extraPieces());
     }
     out.raw("],\n \"hiddenItems\": ");
     out.utf8String(document.hiddenItems());

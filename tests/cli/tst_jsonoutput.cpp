@@ -10,6 +10,8 @@ class tst_JsonOutput : public QObject {
 private Q_SLOTS:
     void utf8String_writesWhatTheTextWouldWrite_data();
     void utf8String_writesWhatTheTextWouldWrite();
+    void utf8Lines_writesTheJoinedText_data();
+    void utf8Lines_writesTheJoinedText();
 };
 
 namespace {
@@ -41,6 +43,39 @@ void tst_JsonOutput::utf8String_writesWhatTheTextWouldWrite_data() {
     QTest::newRow("not UTF-8") << QByteArray("caf\xe9 \xc3");
     QTest::newRow("encoded surrogate") << QByteArray("a\xed\xa0\x80z");
     QTest::newRow("zero byte") << QByteArray("a\0b", 3);
+    QTest::newRow("overlong slash") << QByteArray("a\xc0\xafz");
+    QTest::newRow("overlong three bytes") << QByteArray("a\xe0\x80\xafz");
+    QTest::newRow("above U+10FFFF") << QByteArray("a\xf4\x90\x80\x80z");
+    QTest::newRow("last character U+10FFFF") << QByteArray("a\xf4\x8f\xbf\xbfz");
+    QTest::newRow("U+FFFF and U+FFFE") << QByteArray("\xef\xbf\xbf\xef\xbf\xbe");
+    QTest::newRow("cut short at the end") << QByteArray("ab\xe6\x9d");
+    QTest::newRow("lone continuation byte") << QByteArray("a\x80b");
+    QTest::newRow("long plain run") << QByteArray(5000, 'x') + "\"" + QByteArray(5000, 'y');
+}
+
+void tst_JsonOutput::utf8Lines_writesTheJoinedText_data() {
+    QTest::addColumn<QList<QByteArray>>("pieces");
+    QTest::newRow("none") << QList<QByteArray>();
+    QTest::newRow("one") << QList<QByteArray>{"<a>x</a>"};
+    QTest::newRow("three") << QList<QByteArray>{"<a>x</a>", "<!-- c -->", "<b \"q\"/>"};
+    QTest::newRow("an empty one first") << QList<QByteArray>{"", "<a/>", "", "<b/>"};
+    QTest::newRow("one not UTF-8") << QList<QByteArray>{"<a/>", "caf\xe9", "<b/>"};
+    QTest::newRow("a character cut between two") << QList<QByteArray>{"<a>\xe6\x9d", "\xb1</a>"};
+    QTest::newRow("byte-order mark first") << QList<QByteArray>{"\xef\xbb\xbf<a/>", "<b/>"};
+}
+
+void tst_JsonOutput::utf8Lines_writesTheJoinedText() {
+    QFETCH(QList<QByteArray>, pieces);
+    QByteArray joined;
+    QList<QByteArrayView> views;
+    for (const QByteArray &piece : pieces) {
+        if (!joined.isEmpty())
+            joined += '\n';
+        joined += piece;
+        views.append(piece);
+    }
+    const QByteArray expected = written([&](JsonOutput &out) { out.utf8String(joined); });
+    QCOMPARE(written([&](JsonOutput &out) { out.utf8Lines(views); }), expected);
 }
 
 void tst_JsonOutput::utf8String_writesWhatTheTextWouldWrite() {
