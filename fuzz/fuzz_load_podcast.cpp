@@ -46,13 +46,24 @@ QStringList snapshot(const PodcastDocument &document) {
 
 // A file loaded into an empty document is saved as its own text with the
 // changes put in: whatever the file, that text has to be well-formed, unedited
-// and after ordinary edits.
-void checkKeptTextSave(const QString &path) {
+// and after ordinary edits. Its episodes share the file's text where they
+// can; they must read exactly as those loaded after `filled`'s first one.
+void checkKeptTextSave(const QString &path, const PodcastDocument &filled) {
     PodcastDocument document;
     CountingMessages messages;
     CountingErrors errors;
     if (!loadPodcastFile(path, document, messages, errors))
         std::abort();
+    if (document.episodeCount() + 1 != filled.episodeCount())
+        std::abort();
+    for (qsizetype n = 1; n <= document.episodeCount(); ++n) {
+        if (document.episode(n).columns() != filled.episode(n + 1).columns() ||
+            document.episode(n).extra() != filled.episode(n + 1).extra()) {
+            std::fprintf(stderr, "episode %lld reads otherwise from the file's text\n",
+                         static_cast<long long>(n));
+            std::abort();
+        }
+    }
     const QString date = QStringLiteral("Wed, 09 Dec 2026 12:00:00 +0000");
     const auto check = [&](const char *what) {
         const QString problem =
@@ -107,6 +118,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                    document.episode(1)[EpisodeColumn::Title] != u"kept"))
         std::abort();
     if (loaded)
-        checkKeptTextSave(path);
+        checkKeptTextSave(path, document);
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "FeedCheckSaving.h"
 #include "FeedCheckValues.h"
 #include "FeedCheckW3c.h"
+#include "FeedFindings.h"
 #include "FeedSchema.h"
 #include "FeedSource.h"
 #include "KeptContentReader.h"
@@ -38,18 +39,6 @@ constexpr auto Warning = Severity::Warning;
 using FeedCheck::Source;
 
 using namespace FeedCheckValues;
-
-// Channel first (fields in index order, then kept elements), then each
-// episode (columns in order, then its kept elements).
-std::tuple<qsizetype, int, int> sortKey(const Place &place) {
-    if (place.episode == 0)
-        return {0, place.isField() ? 0 : 1, place.isField() ? place.field : 0};
-    return {place.episode, place.column >= 0 ? 0 : 1, std::max(place.column, 0)};
-}
-
-bool placeOrder(const FeedFinding &a, const FeedFinding &b) {
-    return sortKey(a.place) < sortKey(b.place);
-}
 
 // One episode's kept content, read through what all episodes share.
 class EpisodeContent {
@@ -170,65 +159,7 @@ struct Scan {
     std::unique_ptr<std::once_flag> m_datesRead = std::make_unique<std::once_flag>();
 };
 
-// Keeps each rule's first findings in feed order and counts the rest, so
-// that a feed of a million items gives a short report in little memory.
-class Findings {
-public:
-    explicit Findings(QList<FeedFinding> &out)
-        : m_out(out) {}
-    Findings(const Findings &) = delete;
-    Findings &operator=(const Findings &) = delete;
-
-    void setRule(const FeedCheck::Rule &rule) {
-        finishRule();
-        m_rule = &rule;
-        m_id = QString::fromLatin1(rule.id);
-        m_source = FeedCheck::sourceName(rule.source);
-    }
-    void add(const Place &place, const QString &message) {
-        // Once the first ones are known, a finding after the last of them
-        // is only counted.
-        if (m_full && !(sortKey(place) < sortKey(m_pending.last().place))) {
-            ++m_left;
-            return;
-        }
-        m_full = false;
-        m_pending.append({m_rule->severity, m_id, place, message, m_source});
-        // Most rules find in feed order, not all: trimmed now and then to
-        // the first by place, which a later finding may still displace.
-        if (m_pending.size() >= 2 * FeedCheck::FindingsPerRule)
-            trim();
-    }
-    void finishRule() {
-        trim();
-        if (!m_pending.isEmpty())
-            m_pending.last().more = m_left;
-        m_out.append(m_pending);
-        m_pending.clear();
-        m_left = 0;
-        m_full = false;
-    }
-
-private:
-    void trim() {
-        std::stable_sort(m_pending.begin(), m_pending.end(), placeOrder);
-        if (m_pending.size() >= FeedCheck::FindingsPerRule) {
-            m_left += m_pending.size() - FeedCheck::FindingsPerRule;
-            m_pending.resize(FeedCheck::FindingsPerRule);
-            m_full = true;
-        }
-    }
-
-    QList<FeedFinding> &m_out;
-    const FeedCheck::Rule *m_rule = nullptr;
-    QString m_id;
-    QString m_source;
-    QList<FeedFinding> m_pending;
-    qsizetype m_left = 0;
-    bool m_full = false; // sorted, and as many as a rule shows
-};
-
-using CheckFunction = void (*)(const Scan &, Findings &);
+using CheckFunction = void (*)(const Scan &, FeedFindings &);
 
 struct Entry {
     FeedCheck::Rule rule;
@@ -240,7 +171,7 @@ template<typename Function> void forEachEpisode(const Scan &scan, Function funct
         function(number);
 }
 
-void requireField(const Scan &scan, Findings &out, int index, const QString &message) {
+void requireField(const Scan &scan, FeedFindings &out, int index, const QString &message) {
     if (scan.field(index).trimmed().isEmpty())
         out.add(Place::ofField(index), message);
 }
@@ -259,20 +190,20 @@ void forEachKeptAddress(
 
 // Channel
 
-void channelTitleMissing(const Scan &scan, Findings &out) {
+void channelTitleMissing(const Scan &scan, FeedFindings &out) {
     requireField(scan, out, ChannelField::Title, u"The podcast has no title."_qs);
 }
 
-void channelDescriptionMissing(const Scan &scan, Findings &out) {
+void channelDescriptionMissing(const Scan &scan, FeedFindings &out) {
     requireField(scan, out, ChannelField::Description, u"The podcast has no description."_qs);
 }
 
-void channelLanguageMissing(const Scan &scan, Findings &out) {
+void channelLanguageMissing(const Scan &scan, FeedFindings &out) {
     requireField(scan, out, ChannelField::Language,
                  u"The podcast has no language; use a code such as en or en-gb."_qs);
 }
 
-void channelLanguageCode(const Scan &scan, Findings &out) {
+void channelLanguageCode(const Scan &scan, FeedFindings &out) {
     const QString language = scan.field(ChannelField::Language).trimmed();
     if (!language.isEmpty() && !isIsoLanguage(language))
         out.add(Place::ofField(ChannelField::Language),
@@ -280,11 +211,11 @@ void channelLanguageCode(const Scan &scan, Findings &out) {
                     .arg(language));
 }
 
-void channelLinkMissing(const Scan &scan, Findings &out) {
+void channelLinkMissing(const Scan &scan, FeedFindings &out) {
     requireField(scan, out, ChannelField::Link, u"The podcast has no link to its website."_qs);
 }
 
-void channelLinkAddress(const Scan &scan, Findings &out) {
+void channelLinkAddress(const Scan &scan, FeedFindings &out) {
     // Any scheme will do for RSS; the address has to be whole.
     const QString link = scan.field(ChannelField::Link).trimmed();
     if (link.isEmpty() || isFullUri(link))
@@ -296,18 +227,18 @@ void channelLinkAddress(const Scan &scan, Findings &out) {
                       .arg(link));
 }
 
-void channelImageMissing(const Scan &scan, Findings &out) {
+void channelImageMissing(const Scan &scan, FeedFindings &out) {
     requireField(scan, out, ChannelField::ImageLink,
                  u"The podcast has no artwork address; Apple requires one."_qs);
 }
 
-void channelImageAddress(const Scan &scan, Findings &out) {
+void channelImageAddress(const Scan &scan, FeedFindings &out) {
     const QString image = scan.field(ChannelField::ImageLink);
     if (!image.trimmed().isEmpty() && !isHttpAddress(image))
         out.add(Place::ofField(ChannelField::ImageLink), addressProblem(image));
 }
 
-void channelImageExtension(const Scan &scan, Findings &out) {
+void channelImageExtension(const Scan &scan, FeedFindings &out) {
     const QString image = scan.field(ChannelField::ImageLink);
     if (!isHttpAddress(image))
         return;
@@ -317,13 +248,13 @@ void channelImageExtension(const Scan &scan, Findings &out) {
                 u"The artwork address does not end in .jpg, .jpeg or .png."_qs);
 }
 
-void channelExplicitMissing(const Scan &scan, Findings &out) {
+void channelExplicitMissing(const Scan &scan, FeedFindings &out) {
     if (scan.channel->first(KeptContentReader::Itunes, u"explicit"_qs).isNull())
         out.add(Place::ofTag(u"itunes:explicit"_qs),
                 u"The podcast has no itunes:explicit; Apple requires true or false."_qs);
 }
 
-void channelExplicitValue(const Scan &scan, Findings &out) {
+void channelExplicitValue(const Scan &scan, FeedFindings &out) {
     const XmlNode node = scan.channel->first(KeptContentReader::Itunes, u"explicit"_qs);
     if (!node.isNull() && !isTrueFalse(node.text()))
         out.add(Place::ofTag(u"itunes:explicit"_qs),
@@ -331,14 +262,14 @@ void channelExplicitValue(const Scan &scan, Findings &out) {
                     .arg(node.text()));
 }
 
-void channelOwnerEmail(const Scan &scan, Findings &out) {
+void channelOwnerEmail(const Scan &scan, FeedFindings &out) {
     const QString email = scan.field(ChannelField::OwnerEmail).trimmed();
     if (!email.isEmpty() && !isEmailAddress(email))
         out.add(Place::ofField(ChannelField::OwnerEmail),
                 QStringLiteral("\"%1\" is not an e-mail address.").arg(email));
 }
 
-void channelType(const Scan &scan, Findings &out) {
+void channelType(const Scan &scan, FeedFindings &out) {
     const XmlNode node = scan.channel->first(KeptContentReader::Itunes, u"type"_qs);
     if (!node.isNull() && node.text() != u"episodic" && node.text() != u"serial")
         out.add(Place::ofTag(u"itunes:type"_qs),
@@ -346,7 +277,7 @@ void channelType(const Scan &scan, Findings &out) {
                     .arg(node.text()));
 }
 
-void podcastLocked(const Scan &scan, Findings &out) {
+void podcastLocked(const Scan &scan, FeedFindings &out) {
     for (const XmlNode &node :
          scan.channel->elements(KeptContentReader::PodcastIndex, u"locked"_qs)) {
         if (node.text() != u"yes" && node.text() != u"no")
@@ -356,7 +287,7 @@ void podcastLocked(const Scan &scan, Findings &out) {
     }
 }
 
-void podcastGuid(const Scan &scan, Findings &out) {
+void podcastGuid(const Scan &scan, FeedFindings &out) {
     for (const XmlNode &node :
          scan.channel->elements(KeptContentReader::PodcastIndex, u"guid"_qs)) {
         if (!isUuid(node.text()))
@@ -365,7 +296,7 @@ void podcastGuid(const Scan &scan, Findings &out) {
     }
 }
 
-void reportKeptAddresses(const Scan &scan, Findings &out, KeptFilter filter) {
+void reportKeptAddresses(const Scan &scan, FeedFindings &out, KeptFilter filter) {
     forEachKeptAddress(
         scan,
         [&](const Place &place, const QString &address) {
@@ -375,13 +306,13 @@ void reportKeptAddresses(const Scan &scan, Findings &out, KeptFilter filter) {
         filter);
 }
 
-void podcastUrl(const Scan &scan, Findings &out) {
+void podcastUrl(const Scan &scan, FeedFindings &out) {
     reportKeptAddresses(scan, out, [](const KeptAddress &kept) {
         return kept.namespaceName == &KeptContentReader::PodcastIndex;
     });
 }
 
-void episodeImageAddress(const Scan &scan, Findings &out) {
+void episodeImageAddress(const Scan &scan, FeedFindings &out) {
     reportKeptAddresses(scan, out, [](const KeptAddress &kept) {
         return kept.namespaceName == &KeptContentReader::Itunes;
     });
@@ -389,7 +320,7 @@ void episodeImageAddress(const Scan &scan, Findings &out) {
 
 // Everywhere
 
-void addressBlanks(const Scan &scan, Findings &out) {
+void addressBlanks(const Scan &scan, FeedFindings &out) {
     const auto report = [&](const Place &place, const QString &address) {
         if (hasOuterBlank(address))
             out.add(place, u"The address starts or ends with a blank."_qs);
@@ -407,7 +338,7 @@ void addressBlanks(const Scan &scan, Findings &out) {
 }
 
 // <itunes:category>History</itunes:category>: Apple reads the attribute.
-void valueAsText(const Scan &scan, Findings &out) {
+void valueAsText(const Scan &scan, FeedFindings &out) {
     const std::shared_ptr<const FeedSource> &source = scan.document.source();
     if (!source)
         return;
@@ -424,7 +355,7 @@ void valueAsText(const Scan &scan, Findings &out) {
     }
 }
 
-void emptyElements(const Scan &scan, Findings &out) {
+void emptyElements(const Scan &scan, FeedFindings &out) {
     const auto message = [](const char *element) {
         return QStringLiteral("<%1> is written empty; fill it in.").arg(QLatin1StringView(element));
     };
@@ -460,7 +391,7 @@ void emptyElements(const Scan &scan, Findings &out) {
 }
 
 // A rule kept in a file of its own, which sees the scan through FeedCheckInput.
-template<void (*Rule)(const FeedCheckInput &)> void external(const Scan &scan, Findings &out) {
+template<void (*Rule)(const FeedCheckInput &)> void external(const Scan &scan, FeedFindings &out) {
     Rule({scan.document,
           [&scan](qsizetype number, const QString &namespaceName, const QString &localName) {
               return number == 0 ? scan.channel->elements(namespaceName, localName)
@@ -651,7 +582,7 @@ QList<FeedFinding> check(const PodcastDocument &document, const QDateTime &now) 
     std::atomic<size_t> next{0};
     const auto work = [&] {
         for (size_t i = next++; i < RuleCount; i = next++) {
-            Findings out(byRule[i]);
+            FeedFindings out(byRule[i]);
             out.setRule(Rules[i].rule);
             Rules[i].check(scan, out);
             out.finishRule();
@@ -689,7 +620,7 @@ QList<FeedFinding> check(const PodcastDocument &document, const QDateTime &now) 
                      [](const FeedFinding &a, const FeedFinding &b) {
                          if (a.severity != b.severity)
                              return a.severity == FeedFinding::Severity::Error;
-                         return placeOrder(a, b);
+                         return FeedFindingOrder::placeOrder(a, b);
                      });
     return findings;
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <array>
+#include <cstring>
 
 // Where each Channel field and Episode column lives in a feed. The loader,
 // the writers and the checks take element and attribute names from here.
@@ -56,6 +57,26 @@ inline constexpr std::array<const char *, 12> ChannelOrder{
 inline constexpr std::array<const char *, 11> ItemOrder{
     "title",   "itunes:author",   "itunes:subtitle", "itunes:summary",  "enclosure", "guid",
     "pubDate", "itunes:duration", "itunes:keywords", "itunes:explicit", "category"};
+
+// The column whose element has this qualified name (the enclosure's under
+// Url), or -1: asked for every child of every item a load reads.
+inline int itemColumnOf(QByteArrayView name) {
+    static const auto elements = [] {
+        std::array<QByteArrayView, Item.size()> made;
+        for (size_t column = 0; column < Item.size(); ++column)
+            made[column] = QByteArrayView(Item[column].element);
+        return made;
+    }();
+    if (name.isEmpty())
+        return -1;
+    for (int column = 0; column < int(Item.size()); ++column) {
+        const QByteArrayView element = elements[size_t(column)];
+        if (name.size() == element.size() &&
+            std::memcmp(name.data(), element.data(), size_t(name.size())) == 0)
+            return column;
+    }
+    return -1;
+}
 
 inline constexpr char BuildDateElement[] = "lastBuildDate";
 inline constexpr char ItemElement[] = "item";

@@ -4,9 +4,12 @@
 #include "FeedSchema.h"
 #include "FeedSource.h"
 #include "FileDialogService.h"
+#include "FileSpans.h"
+#include "KeptBlock.h"
 #include "KeptContent.h"
 #include "Locations.h"
 #include "MessageService.h"
+#include "PreparedSource.h"
 #include "RepairPodcast.h"
 #include "StepGuard.h"
 #include "model/PodcastDocument.h"
@@ -71,111 +74,6 @@ qsizetype valueAttribute(const XmlNode &element) {
     }
     return 0;
 }
-
-// What the editor does not read of one channel or item, as a block of kept
-// content: first the pieces that add to elements it writes, in the order it
-// writes them, then everything else in the order it stood.
-class KeptBlock {
-public:
-    using Kind = KeptContent::Written;
-
-    // Names are views into the document, which outlives the block.
-    explicit KeptBlock(Kind (*written)(QByteArrayView))
-        : m_written(written) {}
-
-    // The first element of a name the editor writes; `consumed` tells the
-    // attributes it writes itself, `reads` the children it reads.
-    void addWritten(const XmlNode &element, const std::function<bool(int)> &consumed,
-                    const std::function<bool(const XmlNode &)> &reads = {}) {
-        const QByteArrayView name = element.outputNameView();
-        QByteArray attributes;
-        const qsizetype count = element.attributeCount();
-        for (int i = 0; i < count; ++i) {
-            if (!consumed(i))
-                attributes += element.attributeXml(i);
-        }
-        QByteArray children;
-        if (m_written(name) != Kind::Text) {
-            for (const XmlNode &child : element.childNodes()) {
-                if (!reads || !reads(child))
-                    KeptContent::append(children, child.outerXmlView());
-            }
-        }
-        if (attributes.isEmpty() && children.isEmpty()) {
-            m_pieces.append({name, QByteArray()});
-            return;
-        }
-        QByteArray piece = '<' + name.toByteArray() + attributes;
-        if (children.isEmpty())
-            piece += " />";
-        else
-            piece += '>' + children + "</" + name.toByteArray() + '>';
-        m_pieces.append({name, piece});
-        m_hasPieces = true;
-    }
-
-    // A written element with no attributes and nothing inside.
-    void addBare(QByteArrayView name) { m_pieces.append({name, QByteArray()}); }
-
-    void keep(const XmlNode &node) {
-        const QByteArrayView xml = node.outerXmlView();
-        const QByteArrayView name = node.outputNameView();
-        if (!name.isEmpty()) {
-            const Kind kind = m_written(name);
-            if (kind != Kind::None && !m_named.contains(name)) {
-                // A later one that looks like a mere addition would be read
-                // back into the written element: an explicit (maybe empty)
-                // addition goes first so it stays an element of its own.
-                const QList<KeptContent::Node> nodes = KeptContent::split(xml);
-                if (!nodes.isEmpty() && KeptContent::addsToWritten(nodes.first(), kind)) {
-                    m_named.append(name);
-                    m_hasPieces = true;
-                }
-            }
-        }
-        m_rest.append(xml);
-    }
-
-    // Whether the block is the kept nodes alone, one a line.
-    bool isOnlyNodes() const { return !m_hasPieces; }
-    const QVarLengthArray<QByteArrayView, 8> &nodes() const { return m_rest; }
-
-    // Joined once, at the end: appended node by node, a block of long show
-    // notes was allocated anew for each of its elements.
-    QByteArray take() {
-        QVarLengthArray<QByteArrayView, 16> parts;
-        QVarLengthArray<QByteArray, 4> made;
-        if (m_hasPieces) {
-            for (const auto &[name, piece] : std::as_const(m_pieces)) {
-                if (!piece.isEmpty()) {
-                    parts.append(piece);
-                } else if (m_named.contains(name)) {
-                    made.append('<' + name.toByteArray() + " />");
-                    parts.append(made.back());
-                }
-            }
-        }
-        parts.append(m_rest.constData(), m_rest.size());
-        if (parts.isEmpty())
-            return {};
-        qsizetype size = parts.size() - 1;
-        for (const QByteArrayView part : std::as_const(parts))
-            size += part.size();
-        QByteArray block;
-        block.reserve(size);
-        for (const QByteArrayView part : std::as_const(parts))
-            KeptContent::append(block, part);
-        return block;
-    }
-
-private:
-    Kind (*m_written)(QByteArrayView);
-    // On the stack for a usual item: the loader makes one block per item.
-    QVarLengthArray<std::pair<QByteArrayView, QByteArray>, 16> m_pieces;
-    QVarLengthArray<QByteArrayView, 4> m_named;
-    QVarLengthArray<QByteArrayView, 8> m_rest; // views into the document
-    bool m_hasPieces = false;
-};
 
 // How many item tags the text has, at most: "<item" before '>', '/' or white
 // space, counted without parsing (one in a CDATA section counts as well).
@@ -257,200 +155,12 @@ struct ItemChildren {
         : all(item.childNodes()) {
         for (const XmlNode &child : std::as_const(all)) {
             names.append(child.outputNameView());
-            const int column = columnOf(names.back());
+            const int column = FeedSchema::itemColumnOf(names.back());
             columns.append(qint8(column));
             if (column >= 0 && first[size_t(column)].isNull())
                 first[size_t(column)] = child;
         }
     }
-
-    // The column whose element this is (the enclosure's under Url), or -1.
-    static int columnOf(QByteArrayView name) {
-        // Sized once: asked twice for every child of every item.
-        static const std::array<QByteArrayView, EpisodeColumn::Count> elements = [] {
-            std::array<QByteArrayView, EpisodeColumn::Count> made;
-            for (int column = 0; column < EpisodeColumn::Count; ++column)
-                made[size_t(column)] = QByteArrayView(FeedSchema::Item[size_t(column)].element);
-            return made;
-        }();
-        if (name.isEmpty())
-            return -1;
-        for (int column = 0; column < EpisodeColumn::Count; ++column) {
-            const QByteArrayView element = elements[size_t(column)];
-            if (name.size() == element.size() &&
-                std::memcmp(name.data(), element.data(), size_t(name.size())) == 0)
-                return column;
-        }
-        return -1;
-    }
-};
-
-// Where the values of one item may stand in the loaded file's own text: an
-// episode whose values are all found there shares the text instead of
-// holding a copy. Any span of the same bytes will do, so a value is only
-// ever taken from the text after a comparison.
-// The file's source, outlined beside the parse: waited for only where an
-// item's values have to be found in the text again, and at the end.
-class PreparedSource {
-public:
-    // In the background for a text the parse reads as it is; else here.
-    void start(const QByteArray &text) {
-        if (FeedSource::isUtf8Text(text)) {
-            m_pending =
-                std::async(std::launch::async, [text] { return FeedSource::prepare(text); });
-            m_text = text;
-        } else {
-            m_source = FeedSource::prepare(text);
-            m_ready = true;
-            if (m_source)
-                m_text = m_source->text();
-        }
-        m_started = true;
-    }
-    bool started() const { return m_started; }
-    // The text the episodes share: the source's, byte for byte.
-    const QByteArray &text() const { return m_text; }
-    FeedSource *get() {
-        if (!m_ready) {
-            m_source = m_pending.get();
-            m_ready = true;
-        }
-        return m_source.get();
-    }
-    std::shared_ptr<FeedSource> take() {
-        get();
-        return std::move(m_source);
-    }
-
-private:
-    std::future<std::shared_ptr<FeedSource>> m_pending;
-    std::shared_ptr<FeedSource> m_source;
-    QByteArray m_text;
-    bool m_started = false;
-    bool m_ready = false;
-};
-
-class FileSpans {
-public:
-    FileSpans() = default;
-    FileSpans(const FileSpans &) = delete;
-    FileSpans &operator=(const FileSpans &) = delete;
-    // `ordinal` counts the channel's items; `node` is the item as the
-    // parser stored it.
-    FileSpans(PreparedSource &source, qsizetype ordinal, const XmlNode &node)
-        : m_source(&source)
-        , m_node(node)
-        , m_copied(node.hasInputText())
-        , m_ordinal(ordinal) {}
-
-    // `held` itself, or the same bytes in the file's text: first where an
-    // element of the column's name stands, else in any child (a file may
-    // use another prefix).
-    QByteArrayView element(int column, QByteArrayView held) {
-        if (held.isEmpty() || !m_source)
-            return held;
-        if (m_copied)
-            return fromInput(held);
-        if (!outlined())
-            return held;
-        const qint32 named = m_elements[size_t(column)];
-        if (named >= 0 && content(named) == held)
-            return content(named);
-        for (const qint32 child : m_children) {
-            if (child != named && content(child) == held)
-                return content(child);
-        }
-        return held;
-    }
-    // The same nodes in the file's text, in order, when each one is there
-    // byte for byte (an element written back as the file has it).
-    bool nodes(const QVarLengthArray<QByteArrayView, 8> &held, QList<QByteArrayView> *found) {
-        if (!m_source || held.isEmpty())
-            return false;
-        found->reserve(held.size());
-        if (m_copied) {
-            for (const QByteArrayView node : held) {
-                const QByteArrayView input = m_node.inputView(node);
-                if (input.isNull())
-                    return false;
-                found->append(input);
-            }
-            return true;
-        }
-        if (!outlined())
-            return false;
-        qsizetype next = 0;
-        for (const QByteArrayView node : held) {
-            while (next < m_children.size() && outer(m_children[next]) != node)
-                ++next;
-            if (next == m_children.size())
-                return false;
-            found->append(outer(m_children[next++]));
-        }
-        return true;
-    }
-    QByteArrayView attribute(QByteArrayView held) {
-        if (!m_source || held.isEmpty())
-            return held;
-        if (m_copied)
-            return fromInput(held);
-        const qint32 at = outlined() ? m_elements[EpisodeColumn::Url] : -1;
-        if (at < 0)
-            return held;
-        for (const XmlOutline::Attribute &a : m_outline->attributes(at)) {
-            const QByteArrayView value = m_text.sliced(a.valueBegin, a.valueEnd - a.valueBegin);
-            if (value == held)
-                return value;
-        }
-        return held;
-    }
-
-private:
-    // An item the parser's store copied from the text: each view maps back.
-    QByteArrayView fromInput(QByteArrayView held) const {
-        const QByteArrayView input = m_node.inputView(held);
-        return input.isNull() ? held : input;
-    }
-    // Outlined when first asked, for an item the parser made again.
-    bool outlined() {
-        if (m_outline || m_outlineFailed)
-            return m_outline != nullptr;
-        const FeedSource *source = m_source->get();
-        const qint32 item = source ? source->itemElement(m_ordinal) : -1;
-        if (item < 0 || !(m_itemOutline = source->itemOutline(item))) {
-            m_outlineFailed = true;
-            return false;
-        }
-        m_outline = &*m_itemOutline;
-        m_text = source->text();
-        for (qint32 i = m_outline->at(0).firstChild; i >= 0; i = m_outline->at(i).nextSibling) {
-            m_children.append(i);
-            const int column = ItemChildren::columnOf(m_outline->name(i));
-            if (column >= 0 && m_elements[size_t(column)] < 0)
-                m_elements[size_t(column)] = i;
-        }
-        return true;
-    }
-    QByteArrayView outer(qint32 element) const {
-        const XmlOutline::Element &e = m_outline->at(element);
-        return m_text.sliced(e.begin, e.end - e.begin);
-    }
-    QByteArrayView content(qint32 element) const {
-        const XmlOutline::Element &e = m_outline->at(element);
-        return XmlEscape::trimmed(m_text.sliced(e.contentBegin, e.contentEnd - e.contentBegin));
-    }
-
-    PreparedSource *m_source = nullptr;
-    XmlNode m_node;
-    bool m_copied = false;
-    qsizetype m_ordinal = -1;
-    bool m_outlineFailed = false;
-    std::optional<XmlOutline> m_itemOutline; // the item (element 0) and its children
-    const XmlOutline *m_outline = nullptr;
-    QByteArrayView m_text;
-    QVarLengthArray<qint32, 24> m_children;
-    std::array<qint32, EpisodeColumn::Count> m_elements{-1, -1, -1, -1, -1, -1, -1,
-                                                        -1, -1, -1, -1, -1, -1};
 };
 
 template<typename At>
