@@ -13,6 +13,29 @@ void appendUnicodeEscape(std::string &out, unsigned unit) {
     out += Hex[(unit >> 4) & 0xF];
     out += Hex[unit & 0xF];
 }
+
+// A control character, a quote or a backslash, as JSON writes it.
+void appendEscape(std::string &out, unsigned c) {
+    switch (c) {
+    case '"':
+        out += "\\\"";
+        break;
+    case '\\':
+        out += "\\\\";
+        break;
+    case '\n':
+        out += "\\n";
+        break;
+    case '\r':
+        out += "\\r";
+        break;
+    case '\t':
+        out += "\\t";
+        break;
+    default:
+        appendUnicodeEscape(out, c);
+    }
+}
 } // namespace
 
 JsonOutput::JsonOutput(std::FILE *out)
@@ -41,28 +64,10 @@ void JsonOutput::string(const QString &text) {
     while (p < end) {
         const char16_t c = *p++;
         if (c < 0x80) {
-            switch (c) {
-            case u'"':
-                m_buffer += "\\\"";
-                break;
-            case u'\\':
-                m_buffer += "\\\\";
-                break;
-            case u'\n':
-                m_buffer += "\\n";
-                break;
-            case u'\r':
-                m_buffer += "\\r";
-                break;
-            case u'\t':
-                m_buffer += "\\t";
-                break;
-            default:
-                if (c < 0x20)
-                    appendUnicodeEscape(m_buffer, c);
-                else
-                    m_buffer += char(c);
-            }
+            if (c < 0x20 || c == u'"' || c == u'\\')
+                appendEscape(m_buffer, c);
+            else
+                m_buffer += char(c);
         } else if (c < 0x800) {
             m_buffer += char(0xC0 | (c >> 6));
             m_buffer += char(0x80 | (c & 0x3F));
@@ -107,25 +112,7 @@ bool JsonOutput::appendStrictUtf8(QByteArrayView text) {
             break;
         const uchar c = *p;
         if (c < 0x80) {
-            switch (c) {
-            case '"':
-                m_buffer += "\\\"";
-                break;
-            case '\\':
-                m_buffer += "\\\\";
-                break;
-            case '\n':
-                m_buffer += "\\n";
-                break;
-            case '\r':
-                m_buffer += "\\r";
-                break;
-            case '\t':
-                m_buffer += "\\t";
-                break;
-            default:
-                appendUnicodeEscape(m_buffer, c);
-            }
+            appendEscape(m_buffer, c);
             ++p;
             continue;
         }
@@ -210,26 +197,7 @@ void JsonOutput::utf8StringChecked(QByteArrayView text) {
         m_buffer.append(run, std::size_t(p - run));
         if (p == end)
             break;
-        const char c = *p++;
-        switch (c) {
-        case '"':
-            m_buffer += "\\\"";
-            break;
-        case '\\':
-            m_buffer += "\\\\";
-            break;
-        case '\n':
-            m_buffer += "\\n";
-            break;
-        case '\r':
-            m_buffer += "\\r";
-            break;
-        case '\t':
-            m_buffer += "\\t";
-            break;
-        default:
-            appendUnicodeEscape(m_buffer, uchar(c));
-        }
+        appendEscape(m_buffer, uchar(*p++));
     }
     m_buffer += '"';
     flushIfFull();
