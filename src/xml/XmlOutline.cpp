@@ -1,5 +1,6 @@
 #include "XmlOutline.h"
 
+#include "ByteSearch.h"
 #include "LargePages.h"
 
 #include <cstring>
@@ -8,25 +9,6 @@
 namespace {
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-// The end markers looked for are short and start with a byte that is rare
-// where they are looked for: memchr finds it faster than a general search,
-// which hashes every byte of a long CDATA section on the way.
-qsizetype find(QByteArrayView text, QByteArrayView what, qsizetype from) {
-    const char *data = text.data();
-    const qsizetype size = text.size();
-    const qsizetype length = what.size();
-    while (from >= 0 && from + length <= size) {
-        const void *hit = std::memchr(data + from, what.front(), size_t(size - length - from + 1));
-        if (!hit)
-            return -1;
-        const qsizetype at = static_cast<const char *>(hit) - data;
-        if (std::memcmp(data + at, what.data(), size_t(length)) == 0)
-            return at;
-        from = at + 1;
-    }
-    return -1;
 }
 
 // After the document type declaration, or -1. Sets `entities` when its
@@ -45,7 +27,7 @@ qsizetype skipDoctype(QByteArrayView text, qsizetype at, bool *entities) {
             continue;
         }
         if (c == '<' && text.sliced(i).startsWith("<!--")) {
-            const qsizetype close = find(text, "-->", i + 4);
+            const qsizetype close = ByteSearch::findMarker(text, "-->", i + 4);
             if (close < 0)
                 return -1;
             i = close + 3;
@@ -154,7 +136,7 @@ bool XmlOutline::scan(qsizetype from, qsizetype to, int maxDepth, QByteArrayView
             continue;
         }
         if (next == '?') {
-            const qsizetype close = find(text, "?>", lt + 2);
+            const qsizetype close = ByteSearch::findMarker(text, "?>", lt + 2);
             if (close < 0)
                 return false;
             pos = close + 2;
@@ -164,10 +146,10 @@ bool XmlOutline::scan(qsizetype from, qsizetype to, int maxDepth, QByteArrayView
             const QByteArrayView rest = text.sliced(lt);
             qsizetype after = -1;
             if (rest.startsWith("<!--")) {
-                const qsizetype close = find(text, "-->", lt + 4);
+                const qsizetype close = ByteSearch::findMarker(text, "-->", lt + 4);
                 after = close < 0 ? -1 : close + 3;
             } else if (rest.startsWith("<![CDATA[")) {
-                const qsizetype close = find(text, "]]>", lt + 9);
+                const qsizetype close = ByteSearch::findMarker(text, "]]>", lt + 9);
                 after = close < 0 ? -1 : close + 3;
             } else {
                 bool entities = false;

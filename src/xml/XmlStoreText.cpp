@@ -1,3 +1,4 @@
+#include "ByteSearch.h"
 #include "XmlEscape.h"
 #include "XmlStore.h"
 
@@ -59,23 +60,6 @@ constexpr auto Classes = [] {
 }();
 quint8 classOf(char c) {
     return Classes[uchar(c)];
-}
-
-// The end markers start with a byte that is rare where they are looked for:
-// memchr finds it faster than a general search through long show notes.
-qsizetype find(QByteArrayView text, QByteArrayView what, qsizetype from, qsizetype to) {
-    const char *data = text.data();
-    while (from + what.size() <= to) {
-        const auto *hit = static_cast<const char *>(
-            std::memchr(data + from, what.front(), size_t(to - what.size() - from + 1)));
-        if (!hit)
-            return -1;
-        const qsizetype at = hit - data;
-        if (std::memcmp(hit, what.data(), size_t(what.size())) == 0)
-            return at;
-        from = at + 1;
-    }
-    return -1;
 }
 
 // Appends text[from, to) with each CR LF and lone CR as LF; `crs` are the
@@ -230,7 +214,7 @@ bool XmlDocument::Data::storeAsWritten(QByteArrayView text, qsizetype tagEnd, QB
         if (next == '!') {
             const QByteArrayView rest = text.sliced(lt);
             if (rest.startsWith("<!--")) {
-                const qsizetype close = find(text, "-->", lt + 4, size);
+                const qsizetype close = ByteSearch::findMarker(text, "-->", lt + 4);
                 // Not known to read a CR in a comment as the parser does.
                 if (close < 0 || contains(text.sliced(lt, close - lt), '\r'))
                     return undo();
@@ -243,7 +227,7 @@ bool XmlDocument::Data::storeAsWritten(QByteArrayView text, qsizetype tagEnd, QB
             }
             if (!rest.startsWith("<![CDATA["))
                 return undo();
-            const qsizetype close = find(text, "]]>", lt + 9, size);
+            const qsizetype close = ByteSearch::findMarker(text, "]]>", lt + 9);
             // Sections side by side are stored as one; an empty one not at all.
             if (close < 0 || close == lt + 9 || lt == cdataEnd)
                 return undo();
