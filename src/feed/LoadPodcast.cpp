@@ -75,27 +75,6 @@ qsizetype valueAttribute(const XmlNode &element) {
     return 0;
 }
 
-// How many item tags the text has, at most: "<item" before '>', '/' or white
-// space, counted without parsing (one in a CDATA section counts as well).
-qsizetype itemTags(QByteArrayView text) {
-    const char *data = text.data();
-    const qsizetype size = text.size();
-    qsizetype count = 0;
-    for (qsizetype at = 0; at + 5 < size;) {
-        const auto *lt =
-            static_cast<const char *>(std::memchr(data + at, '<', size_t(size - at - 5)));
-        if (!lt)
-            break;
-        at = lt - data + 1;
-        if (std::memcmp(lt + 1, "item", 4) == 0) {
-            const char next = lt[5];
-            count += next == '>' || next == '/' || next == ' ' || next == '\t' || next == '\n' ||
-                     next == '\r';
-        }
-    }
-    return count;
-}
-
 // Everything a load gathers before it changes the document, so a load that
 // cannot finish changes nothing.
 struct Staged {
@@ -327,7 +306,7 @@ struct FeedInput {
     // Parses the input; `bytes`, when given, gets its text, read only once,
     // and `beforeParse` sees it before the parse begins.
     bool load(XmlDocument &xml, std::optional<QByteArray> *bytes,
-              const std::function<void(const QByteArray &)> &beforeParse) const {
+              const XmlDocument::BeforeParse &beforeParse) const {
         if (!text) {
             if (!bytes)
                 return xml.load(path);
@@ -338,7 +317,7 @@ struct FeedInput {
         }
         if (bytes) {
             *bytes = *text;
-            beforeParse(*text);
+            beforeParse(*text, nullptr);
         }
         QByteArray shared = *text;
         QBuffer buffer(&shared);
@@ -347,8 +326,10 @@ struct FeedInput {
     }
 };
 
-bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand command,
-              StepGuard &guard, MessageService &messages) {
+// `changed`, when given, is set instead of failing when the file changed
+// while it was read.
+bool loadFeedOnce(const FeedInput &input, PodcastDocument &document, LoadCommand command,
+                  StepGuard &guard, MessageService &messages, bool *changed) {
     // The sample command numbers the same steps six lower.
     const int base = command == LoadCommand::LoadSample ? -6 : 0;
     const auto at = [base](int step) { return step + base; };
@@ -373,6 +354,7 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
         std::vector<qsizetype> listed; // the items read as episodes, by ordinal
         // Items are read as the parser closes each one and then forgotten.
         qsizetype items = 0;
+        bool sized = false;
         const auto readItem = [&](const XmlNode &item) {
             // Every item, listed or not, to find it again in the text.
             const qsizetype ordinal = items++;
@@ -384,6 +366,18 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
                 // Not listed, as ever, but kept whole and written back.
                 KeptContent::append(staged.hiddenItems, item.outerXml());
                 return;
+            }
+            // Sized once, when the item tags are counted: grown item by item,
+            // the list was copied each time, old and new copies side by side.
+            if (!sized && prepared.started()) {
+                if (const qsizetype count = prepared.itemCount(); count >= 0) {
+                    sized = true;
+                    if (count > staged.episodes.capacity()) {
+                        staged.episodes.reserve(count);
+                        LargePages::advise(staged.episodes.data(),
+                                           count * qsizetype(sizeof(Episode)));
+                    }
+                }
             }
             bool appended = false;
             guard.step(at(194), [&] {
@@ -414,22 +408,20 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
         bool loaded = true;
         std::optional<QByteArray> bytes;
         // The text is followed before the parse, so that episodes can share it.
-        const auto follow = [&](const QByteArray &text) {
-            prepared.start(text);
+        const auto follow = [&](const QByteArray &text,
+                                const std::shared_ptr<const BackgroundRead> &read) {
+            prepared.start(text, read);
             // Items written as the store writes them are copied from the
             // text, when it is the text parsed (UTF-8 to begin with).
             if (prepared.text().constData() == text.constData())
                 xml.setStreamedText(text);
-            // Sized once: grown item by item, the list was copied each time,
-            // old and new copies side by side.
-            if (const qsizetype count = itemTags(text); count > 0) {
-                staged.episodes.reserve(count);
-                LargePages::advise(staged.episodes.data(),
-                                   staged.episodes.capacity() * qsizetype(sizeof(Episode)));
-            }
         };
         guard.step(at(114),
                    [&] { loaded = input.load(xml, becomesText ? &bytes : nullptr, follow); });
+        if (!loaded && changed && xml.inputChanged()) {
+            *changed = true;
+            return false;
+        }
         if (!loaded)
             return fail(xml.errorString());
 
@@ -484,6 +476,19 @@ bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand com
         return fail(QStringLiteral("Out of memory"));
     }
     return true;
+}
+bool loadFeed(const FeedInput &input, PodcastDocument &document, LoadCommand command,
+              StepGuard &guard, MessageService &messages) {
+    // A file saved over while it was read is read again: the parse saw
+    // neither the old text nor the new.
+    constexpr int Attempts = 3;
+    for (int attempt = 1;; ++attempt) {
+        bool changed = false;
+        const bool loaded = loadFeedOnce(input, document, command, guard, messages,
+                                         attempt < Attempts ? &changed : nullptr);
+        if (!changed)
+            return loaded;
+    }
 }
 } // namespace
 

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "FeedSource.h"
+#include "xml/BackgroundRead.h"
 
 #include <QByteArray>
+#include <atomic>
+#include <cstring>
 #include <future>
 #include <memory>
 
@@ -11,22 +14,32 @@
 class PreparedSource {
 public:
     // In the background for a text the parse reads as it is; else here.
-    void start(const QByteArray &text) {
-        if (FeedSource::isUtf8Text(text)) {
-            m_pending =
-                std::async(std::launch::async, [text] { return FeedSource::prepare(text); });
-            m_text = text;
-        } else {
-            m_source = FeedSource::prepare(text);
-            m_ready = true;
-            if (m_source)
-                m_text = m_source->text();
-        }
+    // `read`, when given, is still filling the text in.
+    void start(const QByteArray &text, const std::shared_ptr<const BackgroundRead> &read = {}) {
         m_started = true;
+        if (isUtf8Text(text, read.get())) {
+            m_pending = std::async(std::launch::async, [text, read, count = m_itemCount] {
+                if (read && read->wait() != BackgroundRead::Outcome::Whole)
+                    return std::shared_ptr<FeedSource>();
+                count->store(itemTags(text), std::memory_order_release);
+                return FeedSource::prepare(text);
+            });
+            m_text = text;
+            return;
+        }
+        m_ready = true;
+        if (read && read->wait() != BackgroundRead::Outcome::Whole)
+            return;
+        m_itemCount->store(itemTags(text), std::memory_order_release);
+        m_source = FeedSource::prepare(text);
+        if (m_source)
+            m_text = m_source->text();
     }
     bool started() const { return m_started; }
     // The text the episodes share: the source's, byte for byte.
     const QByteArray &text() const { return m_text; }
+    // How many item tags the text has at most; -1 until they are counted.
+    qsizetype itemCount() const { return m_itemCount->load(std::memory_order_acquire); }
     FeedSource *get() {
         if (!m_ready) {
             m_source = m_pending.get();
@@ -40,8 +53,46 @@ public:
     }
 
 private:
+    // Decided on the text's head where that settles it, so the parse need
+    // not wait for the whole file to be read.
+    static bool isUtf8Text(const QByteArray &text, const BackgroundRead *read) {
+        if (!read)
+            return FeedSource::isUtf8Text(text);
+        constexpr qsizetype Head = 4096;
+        const qsizetype in = read->waitFor(std::min(text.size(), Head));
+        const QByteArray head = QByteArray::fromRawData(text.constData(), in);
+        const QByteArrayView declaration =
+            QByteArrayView(head).sliced(head.startsWith("\xEF\xBB\xBF") ? 3 : 0);
+        if (in == text.size() || !declaration.startsWith("<?xml") || head.contains("?>"))
+            return FeedSource::isUtf8Text(head);
+        // A read that ends short fails the load; the answer no longer matters.
+        return read->wait() != BackgroundRead::Outcome::Whole || FeedSource::isUtf8Text(text);
+    }
+    // "<item" before '>', '/' or white space, counted without parsing (one
+    // in a CDATA section counts as well).
+    static qsizetype itemTags(QByteArrayView text) {
+        const char *data = text.data();
+        const qsizetype size = text.size();
+        qsizetype count = 0;
+        for (qsizetype at = 0; at + 5 < size;) {
+            const auto *lt =
+                static_cast<const char *>(std::memchr(data + at, '<', size_t(size - at - 5)));
+            if (!lt)
+                break;
+            at = lt - data + 1;
+            if (std::memcmp(lt + 1, "item", 4) == 0) {
+                const char next = lt[5];
+                count += next == '>' || next == '/' || next == ' ' || next == '\t' ||
+                         next == '\n' || next == '\r';
+            }
+        }
+        return count;
+    }
+
     std::future<std::shared_ptr<FeedSource>> m_pending;
     std::shared_ptr<FeedSource> m_source;
+    std::shared_ptr<std::atomic<qsizetype>> m_itemCount =
+        std::make_shared<std::atomic<qsizetype>>(-1);
     QByteArray m_text;
     bool m_started = false;
     bool m_ready = false;

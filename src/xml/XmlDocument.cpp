@@ -1,5 +1,6 @@
 #include "XmlDocument.h"
 
+#include "BackgroundRead.h"
 #include "LargePages.h"
 #include "PrefixIndex.h"
 #include "XmlEscape.h"
@@ -81,34 +82,36 @@ bool XmlDocument::load(const QString &path) {
     return openFile(path, file) && load(&file);
 }
 
-bool XmlDocument::load(const QString &path, QByteArray *bytes,
-                       const std::function<void(const QByteArray &)> &beforeParse) {
-    QFile file;
-    if (!openFile(path, file))
+bool XmlDocument::load(const QString &path, QByteArray *bytes, const BeforeParse &beforeParse) {
+    auto file = std::make_unique<QFile>();
+    m_inputChanged = false;
+    if (!openFile(path, *file))
         return false;
-    const qint64 size = file.size();
-    QByteArray text;
-    if (size > 0) {
-        // Sized exactly: resize() would round a large file up to the next
-        // power of two.
-        text = QByteArray(qsizetype(size), Qt::Uninitialized);
-        LargePages::advise(text);
-        const qint64 n = file.read(text.data(), size);
-        if (n < 0) {
-            m_errorString = file.errorString();
-            return false;
-        }
-        text.truncate(qsizetype(n));
-    }
-    // A file that grew meanwhile is read to its end all the same.
-    if (!file.atEnd())
-        text += file.readAll();
+    // Parsed as it comes in: the parse waits only for bytes not read yet.
+    const auto read = std::make_shared<BackgroundRead>(std::move(file));
+    QByteArray text = read->text();
     if (beforeParse)
-        beforeParse(text);
+        beforeParse(text, read);
     QBuffer buffer(&text);
     buffer.open(QIODevice::ReadOnly);
-    const bool ok = loadFrom(&buffer, QFile::encodeName(path));
+    bool ok = loadFrom(&buffer, QFile::encodeName(path), read.get());
     buffer.close();
+    if (!ok)
+        read->stop(); // the rest is not needed
+    const BackgroundRead::Outcome outcome = read->wait();
+    if (outcome == BackgroundRead::Outcome::Changed) {
+        // What was parsed is not the file: neither a success nor an error
+        // in it stands.
+        m_inputChanged = true;
+        m_errorString = read->errorString();
+        d->clearContent();
+        return false;
+    }
+    if (ok && outcome != BackgroundRead::Outcome::Whole) {
+        m_errorString = read->errorString();
+        d->clearContent();
+        return false;
+    }
     *bytes = std::move(text);
     return ok;
 }
@@ -126,9 +129,10 @@ bool XmlDocument::load(QIODevice *device) {
     return loadFrom(device, file ? QFile::encodeName(file->fileName()) : QByteArray());
 }
 
-bool XmlDocument::loadFrom(QIODevice *device, const QByteArray &name) {
+bool XmlDocument::loadFrom(QIODevice *device, const QByteArray &name, const BackgroundRead *read) {
     const Namespaces given = d->namespaces;
     Parser parser(this, *d, true);
+    parser.setBackgroundRead(read);
     if (!parser.run(*device, name, m_errorString)) {
         d->clearContent();
         d->namespaces = given;

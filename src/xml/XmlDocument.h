@@ -13,6 +13,7 @@
 #include <optional>
 #include <utility>
 
+class BackgroundRead;
 class QFile;
 class QIODevice;
 
@@ -74,14 +75,20 @@ public:
 
     // False when the input cannot be read or is not well-formed XML.
     bool load(const QString &path);
-    // The same, reading the file into `bytes` first and parsing that: for a
-    // caller that keeps the file's text, which is then read only once.
-    // `beforeParse`, when given, sees the text once it is read.
-    bool load(const QString &path, QByteArray *bytes,
-              const std::function<void(const QByteArray &)> &beforeParse = {});
+    // The same, reading the file into `bytes` as it is parsed: for a caller
+    // that keeps the file's text, which is then read only once.
+    // `beforeParse`, when given, sees the text before the parse begins, with
+    // the read that is still filling it in: its wait() tells when all of it
+    // is there.
+    using BeforeParse =
+        std::function<void(const QByteArray &, const std::shared_ptr<const BackgroundRead> &)>;
+    bool load(const QString &path, QByteArray *bytes, const BeforeParse &beforeParse = {});
     bool load(QIODevice *device);
     // The reason, with line and column when the XML is at fault.
     QString errorString() const { return m_errorString; }
+    // The last load failed because the file changed while it was read: the
+    // same load may well succeed again.
+    bool inputChanged() const { return m_inputChanged; }
 
     XmlNode documentElement() const;
     // Comments and processing instructions before the root element.
@@ -100,11 +107,12 @@ public:
 private:
     friend class XmlNode;
     bool openFile(const QString &path, QFile &file);
-    bool loadFrom(QIODevice *device, const QByteArray &name);
+    bool loadFrom(QIODevice *device, const QByteArray &name, const BackgroundRead *read = nullptr);
 
     struct Data;
     class Parser;
 
     std::unique_ptr<Data> d;
     QString m_errorString;
+    bool m_inputChanged = false;
 };

@@ -60,6 +60,9 @@ public:
         , m_store(store) {}
 
     bool run(QIODevice &device, const QByteArray &name, QString &error);
+    // The buffer read is still being filled by `read`: bytes are taken only
+    // once they are in.
+    void setBackgroundRead(const BackgroundRead *read) { m_backgroundRead = read; }
 
 private:
     struct Open {
@@ -174,6 +177,7 @@ private:
     std::unordered_map<std::pair<const xmlChar *, const xmlChar *>, qint32, PairHash> m_nameIds;
     QIODevice *m_device = nullptr;
     const QByteArray *m_memory = nullptr; // the device's bytes, for a buffer
+    const BackgroundRead *m_backgroundRead = nullptr;
     qsizetype m_memoryAt = 0;
     xmlParserCtxtPtr m_context = nullptr;
     XmlInputGuard m_guard;

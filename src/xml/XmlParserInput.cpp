@@ -1,5 +1,6 @@
 #include "XmlParser.h"
 
+#include "BackgroundRead.h"
 #include "WorkProgress.h"
 #include "XmlEscape.h"
 
@@ -132,6 +133,15 @@ int XmlDocument::Parser::read(void *context, char *buffer, int length, const cha
     if (parser.m_memory) {
         // Handed on where it stands: no copy of a file read into memory.
         n = std::min<qint64>(length, parser.m_memory->size() - parser.m_memoryAt);
+        if (const BackgroundRead *reading = parser.m_backgroundRead) {
+            const qsizetype want = parser.m_memoryAt + qsizetype(n);
+            if (reading->waitFor(want) < want) {
+                // The read ended short: the file cannot be read, or changed.
+                parser.m_readFailed = true;
+                parser.failRead(reading->errorString());
+                return -1;
+            }
+        }
         *data = parser.m_memory->constData() + parser.m_memoryAt;
         parser.m_memoryAt += n;
     } else {
