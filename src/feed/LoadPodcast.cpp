@@ -125,13 +125,18 @@ AttributeName attributeName(const XmlNode &element, qsizetype i) {
 // An item's children, and the first of each that a column reads, found in
 // one pass: the loader asks this for every item of a long feed.
 struct ItemChildren {
-    QList<XmlNode> all;
+    QVarLengthArray<XmlNode, 24> all;
     QVarLengthArray<QByteArrayView, 24> names;       // of `all`, as written back
     QVarLengthArray<qint8, 24> columns;              // of `all`: a column's, or -1
     std::array<XmlNode, EpisodeColumn::Count> first; // the enclosure under Url
 
-    explicit ItemChildren(const XmlNode &item)
-        : all(item.childNodes()) {
+    explicit ItemChildren(const XmlNode &item) {
+        all.resize(all.capacity());
+        const qsizetype room = all.size();
+        const qsizetype count = item.childNodes(all.data(), room);
+        all.resize(count);
+        if (count > room)
+            item.childNodes(all.data(), count);
         for (const XmlNode &child : std::as_const(all)) {
             names.append(child.outputNameView());
             const int column = FeedSchema::itemColumnOf(names.back());

@@ -211,6 +211,20 @@ QList<XmlAttribute> XmlNode::attributes(AttributeParts parts) const {
     return result;
 }
 
+qsizetype XmlNode::childNodes(XmlNode *into, qsizetype room) const {
+    if (isNull())
+        return 0;
+    const auto &nodes = m_document->d->nodes;
+    const qint32 end = nodes[size_t(m_index)].end;
+    qsizetype count = 0;
+    for (qint32 child = m_index + 1; child < end; child = nodes[size_t(child)].end) {
+        if (count < room)
+            into[count] = XmlNode(m_document, child);
+        ++count;
+    }
+    return count;
+}
+
 QList<XmlNode> XmlNode::childNodes() const {
     QList<XmlNode> children;
     if (isNull())

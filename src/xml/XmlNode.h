@@ -71,6 +71,9 @@ public:
 
     // Elements, comments and processing instructions directly inside, in order.
     QList<XmlNode> childNodes() const;
+    // The same into `into`, as many as `room` holds; answers how many there
+    // are. Nothing is allocated: the loader asks this of every item.
+    qsizetype childNodes(XmlNode *into, qsizetype room) const;
     // Paths are relative to this element: "title", "itunes:owner/itunes:name".
     XmlNode selectSingleNode(QStringView path) const;
     QList<XmlNode> selectNodes(QStringView path) const;

@@ -14,6 +14,8 @@ class tst_XmlDocument : public QObject {
 private Q_SLOTS:
     void selectNodes_matchesQualifiedNamesAsWritten_data();
     void selectNodes_matchesQualifiedNamesAsWritten();
+    void childNodes_intoRoomGivesTheSameNodes_data();
+    void childNodes_intoRoomGivesTheSameNodes();
     void text_allCharacterDataTrimmed_data();
     void text_allCharacterDataTrimmed();
     void attributes_documentOrderLocalNamesNoDeclarations();
@@ -154,6 +156,38 @@ void tst_XmlDocument::selectNodes_matchesQualifiedNamesAsWritten() {
     QCOMPARE(first.isNull(), expected.isEmpty());
     if (!first.isNull())
         QCOMPARE(first.text(), expected.section(u'|', 0, 0));
+}
+
+void tst_XmlDocument::childNodes_intoRoomGivesTheSameNodes_data() {
+    QTest::addColumn<int>("children");
+    QTest::addColumn<int>("room");
+    QTest::newRow("none") << 0 << 4;
+    QTest::newRow("fewer than the room") << 3 << 24;
+    QTest::newRow("as many as the room") << 24 << 24;
+    QTest::newRow("more than the room") << 30 << 24;
+    QTest::newRow("no room, only counted") << 5 << 0;
+}
+
+void tst_XmlDocument::childNodes_intoRoomGivesTheSameNodes() {
+    QFETCH(int, children);
+    QFETCH(int, room);
+    // Elements with their own children and a comment among them: the count
+    // hops over each child's subtree.
+    QByteArray xml = "<rss><item>";
+    for (int i = 0; i < children; ++i)
+        xml += i % 3 == 2 ? QByteArray("<!-- c -->") : "<e><f/></e>";
+    xml += "</item></rss>";
+    XmlDocument document;
+    QVERIFY2(loadBytes(document, xml), qPrintable(document.errorString()));
+    const XmlNode item = document.selectSingleNode(u"rss/item");
+    const QList<XmlNode> expected = item.childNodes();
+    QCOMPARE(expected.size(), children);
+    std::vector<XmlNode> into(size_t(room) + 1);
+    QCOMPARE(item.childNodes(into.data(), room), qsizetype(children));
+    for (int i = 0; i < std::min(room, children); ++i)
+        QCOMPARE(into[size_t(i)], expected[i]);
+    // Nothing is written past the room.
+    QVERIFY(into[size_t(room)].isNull());
 }
 
 void tst_XmlDocument::text_allCharacterDataTrimmed_data() {
