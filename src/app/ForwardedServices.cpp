@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <future>
+
 ForwardedServices::ForwardedServices(MessageService &messages, ErrorReporter &errors,
                                      FileDialogService &dialogs, const WorkProgress &progress)
     : m_messages(messages)
@@ -28,10 +30,21 @@ bool ForwardedServices::onWindowThread(const std::function<void()> &ask) {
     QCoreApplication *application = QCoreApplication::instance();
     if (!application || QThread::currentThread() == application->thread())
         return run();
-    bool shown = false;
-    QMetaObject::invokeMethod(
-        application, [&] { shown = run(); }, Qt::BlockingQueuedConnection);
-    return shown;
+    // The promise orders what the window's thread wrote before what this
+    // one reads in a way every tool can see, not only inside Qt's own wait.
+    std::promise<bool> shown;
+    std::future<bool> answered = shown.get_future();
+    const bool called = QMetaObject::invokeMethod(
+        application,
+        [&] {
+            try {
+                shown.set_value(run());
+            } catch (...) {
+                shown.set_exception(std::current_exception());
+            }
+        },
+        Qt::BlockingQueuedConnection);
+    return called && answered.get();
 }
 
 void ForwardedServices::notice(const QString &text, const QString &detail) {
