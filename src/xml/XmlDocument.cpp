@@ -3,6 +3,7 @@
 #include "BackgroundRead.h"
 #include "LargePages.h"
 #include "PrefixIndex.h"
+#include "WorkProgress.h"
 #include "XmlEscape.h"
 #include "XmlParser.h"
 
@@ -53,6 +54,7 @@ qsizetype XmlDocument::namespaceWeight(const Namespaces &bindings) {
 bool XmlDocument::openFile(const QString &path, QFile &file) {
     d->clearContent();
     m_errorString.clear();
+    m_inputChanged = false;
     // Only a regular file (or a link to one) is read: a FIFO would block
     // and a device never ends.
     struct stat info {};
@@ -84,7 +86,6 @@ bool XmlDocument::load(const QString &path) {
 
 bool XmlDocument::load(const QString &path, QByteArray *bytes, const BeforeParse &beforeParse) {
     auto file = std::make_unique<QFile>();
-    m_inputChanged = false;
     if (!openFile(path, *file))
         return false;
     // Parsed as it comes in: the parse waits only for bytes not read yet.
@@ -99,7 +100,8 @@ bool XmlDocument::load(const QString &path, QByteArray *bytes, const BeforeParse
     if (!ok)
         read->stop(); // the rest is not needed
     const BackgroundRead::Outcome outcome = read->wait();
-    if (outcome == BackgroundRead::Outcome::Changed) {
+    // A cancelled load stays cancelled, whatever the file did meanwhile.
+    if (outcome == BackgroundRead::Outcome::Changed && !WorkProgress::currentCancelled()) {
         // What was parsed is not the file: neither a success nor an error
         // in it stands.
         m_inputChanged = true;
@@ -119,6 +121,7 @@ bool XmlDocument::load(const QString &path, QByteArray *bytes, const BeforeParse
 bool XmlDocument::load(QIODevice *device) {
     d->clearContent();
     m_errorString.clear();
+    m_inputChanged = false;
     if (!device || !device->isReadable()) {
         m_errorString = device ? device->errorString() : QStringLiteral("No input");
         if (m_errorString.isEmpty())
