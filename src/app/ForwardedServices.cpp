@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <chrono>
 #include <future>
 
 ForwardedServices::ForwardedServices(MessageService &messages, ErrorReporter &errors,
@@ -30,8 +31,7 @@ bool ForwardedServices::onWindowThread(const std::function<void()> &ask) {
     QCoreApplication *application = QCoreApplication::instance();
     if (!application || QThread::currentThread() == application->thread())
         return run();
-    // The promise orders what the window's thread wrote before what this
-    // one reads in a way every tool can see, not only inside Qt's own wait.
+    // So what the window's thread wrote is seen here, by the sanitizer too.
     std::promise<bool> shown;
     std::future<bool> answered = shown.get_future();
     const bool called = QMetaObject::invokeMethod(
@@ -44,7 +44,9 @@ bool ForwardedServices::onWindowThread(const std::function<void()> &ask) {
             }
         },
         Qt::BlockingQueuedConnection);
-    return called && answered.get();
+    // A call dropped unrun (the application quitting) leaves no answer.
+    return called && answered.wait_for(std::chrono::seconds(0)) == std::future_status::ready &&
+           answered.get();
 }
 
 void ForwardedServices::notice(const QString &text, const QString &detail) {

@@ -372,8 +372,9 @@ bool loadFeedOnce(const FeedInput &input, PodcastDocument &document, LoadCommand
                 KeptContent::append(staged.hiddenItems, item.outerXml());
                 return;
             }
-            // Sized once, when the item tags are counted: grown item by item,
-            // the list was copied each time, old and new copies side by side.
+            // Sized once the item tags are counted, early in the parse: grown
+            // item by item, the list was copied each time, old and new copies
+            // side by side.
             if (!sized && prepared.started()) {
                 if (const qsizetype count = prepared.itemCount(); count >= 0) {
                     sized = true;
@@ -410,7 +411,7 @@ bool loadFeedOnce(const FeedInput &input, PodcastDocument &document, LoadCommand
             xml.setStreamedPath(ItemPath.toString(), readItem);
             xml.setNamespaces(document.namespaces());
         });
-        bool loaded = true;
+        bool loaded = false; // a step that fails before the parse fails the load
         std::optional<QByteArray> bytes;
         // The text is followed before the parse, so that episodes can share it.
         const auto follow = [&](const QByteArray &text,

@@ -53,14 +53,20 @@ void BackgroundRead::run() {
             break;
         }
         filled += qsizetype(n);
+        m_filledNow.store(filled, std::memory_order_release);
         std::lock_guard lock(m_mutex);
         m_filled = filled;
         m_arrived.notify_all();
     }
     if (outcome == Outcome::Whole) {
         char more = 0;
-        if (m_file->read(&more, 1) != 0)
+        const qint64 n = m_file->read(&more, 1);
+        if (n < 0) {
+            outcome = Outcome::Failed;
+            error = m_file->errorString();
+        } else if (n > 0) {
             outcome = Outcome::Changed; // longer than it was
+        }
     }
     m_file->close();
     std::lock_guard lock(m_mutex);

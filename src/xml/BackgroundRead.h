@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -29,6 +30,8 @@ public:
     // Waits until the first `end` bytes are in or the read has ended, and
     // answers how many of them are in.
     qsizetype waitFor(qsizetype end) const;
+    // How many bytes are in now, without waiting.
+    qsizetype filled() const { return m_filledNow.load(std::memory_order_acquire); }
     // Waits for the read to end. Changed: the file was longer or shorter
     // than its size when the read began, and text() is not its content.
     Outcome wait() const;
@@ -41,10 +44,12 @@ private:
 
     std::unique_ptr<QFile> m_file;
     QByteArray m_text;
-    char *m_data = nullptr; // taken before the text is shared, so it never detaches
+    // Written through only here; the text's holders only read it.
+    char *m_data = nullptr;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_arrived;
     qsizetype m_filled = 0;
+    std::atomic<qsizetype> m_filledNow{0};
     Outcome m_outcome = Outcome::Reading;
     bool m_stopping = false;
     QString m_error;

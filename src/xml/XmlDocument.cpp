@@ -88,6 +88,18 @@ bool XmlDocument::load(const QString &path, QByteArray *bytes, const BeforeParse
     auto file = std::make_unique<QFile>();
     if (!openFile(path, *file))
         return false;
+    if (file->size() == 0) {
+        // A file that tells no size (some virtual file systems) is read
+        // to its end before the parse.
+        QByteArray text = file->readAll();
+        if (beforeParse)
+            beforeParse(text, nullptr);
+        QBuffer buffer(&text);
+        buffer.open(QIODevice::ReadOnly);
+        const bool ok = loadFrom(&buffer, QFile::encodeName(path));
+        *bytes = std::move(text);
+        return ok;
+    }
     // Parsed as it comes in: the parse waits only for bytes not read yet.
     const auto read = std::make_shared<BackgroundRead>(std::move(file));
     QByteArray text = read->text();
@@ -95,27 +107,32 @@ bool XmlDocument::load(const QString &path, QByteArray *bytes, const BeforeParse
         beforeParse(text, read);
     QBuffer buffer(&text);
     buffer.open(QIODevice::ReadOnly);
-    bool ok = loadFrom(&buffer, QFile::encodeName(path), read.get());
+    const bool ok = loadFrom(&buffer, QFile::encodeName(path), read.get());
     buffer.close();
     if (!ok)
         read->stop(); // the rest is not needed
     const BackgroundRead::Outcome outcome = read->wait();
-    // A cancelled load stays cancelled, whatever the file did meanwhile.
-    if (outcome == BackgroundRead::Outcome::Changed && !WorkProgress::currentCancelled()) {
+    if (outcome == BackgroundRead::Outcome::Whole) {
+        *bytes = std::move(text);
+        return ok;
+    }
+    d->clearContent();
+    if (WorkProgress::currentCancelled()) {
+        // A cancelled load stays cancelled, whatever the file did meanwhile.
+        m_errorString = WorkProgress::cancelledReason();
+        return false;
+    }
+    if (outcome == BackgroundRead::Outcome::Changed) {
         // What was parsed is not the file: neither a success nor an error
         // in it stands.
         m_inputChanged = true;
         m_errorString = read->errorString();
-        d->clearContent();
         return false;
     }
-    if (ok && outcome != BackgroundRead::Outcome::Whole) {
+    // The read was stopped after the parse failed, or failed itself.
+    if (ok)
         m_errorString = read->errorString();
-        d->clearContent();
-        return false;
-    }
-    *bytes = std::move(text);
-    return ok;
+    return false;
 }
 
 bool XmlDocument::load(QIODevice *device) {

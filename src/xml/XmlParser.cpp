@@ -1,5 +1,7 @@
 #include "XmlParser.h"
 
+#include "BackgroundRead.h"
+
 #include "WorkProgress.h"
 #include "XmlEscape.h"
 
@@ -328,7 +330,12 @@ void XmlDocument::Parser::storeFromText(qint32 index, QByteArrayView name) {
         return;
     // libxml2 stands on the '>' of the start tag it has just read.
     const qint64 at = qint64(xmlByteConsumed(m_context)) - m_inserted;
-    m_fromText = d.storeAsWritten(d.streamedText, at, name, index,
+    // Only as far as the file is read: an item that goes on past it is
+    // stored by the callbacks.
+    QByteArrayView text = d.streamedText;
+    if (m_backgroundRead)
+        text = text.first(std::min(text.size(), m_backgroundRead->filled()));
+    m_fromText = d.storeAsWritten(text, at, name, index,
                                   [this](QByteArrayView prefix) { return prefixKept(prefix); });
 }
 

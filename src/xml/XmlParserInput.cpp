@@ -318,7 +318,10 @@ bool XmlDocument::Parser::run(QIODevice &device, const QByteArray &name, QString
         // when the input can be read again. It is the cause when it stands
         // no later than where the parser stopped.
         const QByteArray encodingName = m_encoding;
-        if (m_errorCode != 0 && !encodingName.isEmpty() && !device.isSequential() &&
+        // A file still being read is read again only once it is all there.
+        const bool whole =
+            !m_backgroundRead || m_backgroundRead->wait() == BackgroundRead::Outcome::Whole;
+        if (m_errorCode != 0 && !encodingName.isEmpty() && whole && !device.isSequential() &&
             device.seek(0)) {
             const QByteArray bytes = device.readAll();
             int line = 0;

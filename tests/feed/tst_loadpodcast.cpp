@@ -26,6 +26,8 @@ private Q_SLOTS:
     void readingRules();
     void sharedText_sameValuesAsCopied_data();
     void sharedText_sameValuesAsCopied();
+    void largeFile_readBesideTheParseAsFromMemory_data();
+    void largeFile_readBesideTheParseAsFromMemory();
     void notLoadable_showsMessageAndChangesNothing_data();
     void notLoadable_showsMessageAndChangesNothing();
     void attributelessElement_reportedWithCommandsStep_data();
@@ -331,6 +333,46 @@ void tst_LoadPodcast::sharedText_sameValuesAsCopied() {
     }
     QVERIFY(blank.episode(1).view(EpisodeColumn::Title).data() !=
             blank.episode(2).view(EpisodeColumn::Title).data());
+}
+
+void tst_LoadPodcast::largeFile_readBesideTheParseAsFromMemory_data() {
+    QTest::addColumn<QByteArray>("lineEnd");
+    QTest::newRow("LF") << QByteArray("\n");
+    QTest::newRow("CR LF") << QByteArray("\r\n");
+}
+
+// A megabyte and more of items, read a piece at a time while the parse runs: an item
+// that the parse reaches before the read is done must read exactly as the
+// same item of a text already in memory.
+void tst_LoadPodcast::largeFile_readBesideTheParseAsFromMemory() {
+    QFETCH(QByteArray, lineEnd);
+    QByteArray items = "<title>T</title>" + lineEnd;
+    for (int i = 0; items.size() < 1200 * 1024; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        items += "<item>" + lineEnd + "<title>Episode " + n + " &amp; more</title>" + lineEnd +
+                 "<description><![CDATA[<p>" + QByteArray(i % 700, 'x') + "</p>]]></description>" +
+                 lineEnd + "<enclosure url=\"https://example.org/" + n + ".mp3\" length=\"" + n +
+                 "\" type=\"audio/mpeg\" />" + lineEnd +
+                 "<itunes:image href=\"https://example.org/" + n + ".jpg\" />" + lineEnd +
+                 "<!-- note " + n + " --></item>" + lineEnd;
+    }
+    const QByteArray xml = feed(items);
+    QTemporaryDir dir;
+    const QString path = writeTemp(dir, xml);
+    PodcastDocument fromFile;
+    PodcastDocument fromMemory;
+    Run run;
+    QVERIFY(run.load(path, fromFile));
+    StepGuard guard(run.errors, Locations::form1("PushButton7_Click"));
+    QVERIFY(loadPodcastText(xml, fromMemory, LoadCommand::LoadFile, guard, run.messages));
+    QCOMPARE(fromFile.episodeCount(), fromMemory.episodeCount());
+    QVERIFY(fromFile.episodeCount() > 500);
+    for (qsizetype n = 1; n <= fromFile.episodeCount(); ++n) {
+        QCOMPARE(fromFile.episode(n).columns(), fromMemory.episode(n).columns());
+        QCOMPARE(fromFile.episode(n).extra(), fromMemory.episode(n).extra());
+    }
+    QVERIFY(fromFile.source());
+    QCOMPARE(fromFile.source()->text(), xml);
 }
 
 void tst_LoadPodcast::notLoadable_showsMessageAndChangesNothing_data() {
