@@ -360,6 +360,8 @@ bool loadFeedOnce(const FeedInput &input, PodcastDocument &document, LoadCommand
         // Items are read as the parser closes each one and then forgotten.
         qsizetype items = 0;
         bool sized = false;
+        // Made beside the parse (see below) and taken once the count is in.
+        auto room = std::make_shared<QList<Episode>>();
         const auto readItem = [&](const XmlNode &item) {
             // Every item, listed or not, to find it again in the text.
             const qsizetype ordinal = items++;
@@ -374,16 +376,18 @@ bool loadFeedOnce(const FeedInput &input, PodcastDocument &document, LoadCommand
             }
             // Sized once the item tags are counted, early in the parse: grown
             // item by item, the list was copied each time, old and new copies
-            // side by side.
-            if (!sized && prepared.started()) {
-                if (const qsizetype count = prepared.itemCount(); count >= 0) {
-                    sized = true;
-                    if (count > staged.episodes.capacity()) {
-                        staged.episodes.reserve(count);
-                        LargePages::advise(staged.episodes.data(),
-                                           count * qsizetype(sizeof(Episode)));
-                    }
+            // side by side. The sized list's pages were touched where the
+            // items were counted, not here.
+            if (!sized && prepared.started() && prepared.itemCount() >= 0) {
+                sized = true;
+                if (room->capacity() > staged.episodes.capacity()) {
+                    // Moved: a copy (as QList::reserve makes) takes a reference
+                    // on the shared text for each episode and drops the old.
+                    for (Episode &episode : staged.episodes)
+                        room->append(std::move(episode));
+                    staged.episodes.swap(*room);
                 }
+                room.reset();
             }
             bool appended = false;
             guard.step(at(194), [&] {
@@ -416,7 +420,12 @@ bool loadFeedOnce(const FeedInput &input, PodcastDocument &document, LoadCommand
         // The text is followed before the parse, so that episodes can share it.
         const auto follow = [&](const QByteArray &text,
                                 const std::shared_ptr<const BackgroundRead> &read) {
-            prepared.start(text, read);
+            prepared.start(text, read, [room](qsizetype count) {
+                room->reserve(count);
+                const qsizetype size = room->capacity() * qsizetype(sizeof(Episode));
+                LargePages::advise(room->data(), size);
+                LargePages::touch(room->data(), size);
+            });
             // Items written as the store writes them are copied from the
             // text, when it is the text parsed (UTF-8 to begin with).
             if (prepared.text().constData() == text.constData())

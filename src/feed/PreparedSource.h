@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <memory>
 
@@ -13,15 +14,20 @@
 // item's values have to be found in the text again, and at the end.
 class PreparedSource {
 public:
+    // Called with the item count where it is counted, before itemCount()
+    // tells it: room made there for that many items is ready when it does.
+    using ItemRoom = std::function<void(qsizetype count)>;
+
     // In the background for a text the parse reads as it is; else here.
     // `read`, when given, is still filling the text in.
-    void start(const QByteArray &text, const std::shared_ptr<const BackgroundRead> &read = {}) {
+    void start(const QByteArray &text, const std::shared_ptr<const BackgroundRead> &read = {},
+               const ItemRoom &room = {}) {
         m_started = true;
         if (isUtf8Text(text, read.get())) {
-            m_pending = std::async(std::launch::async, [text, read, count = m_itemCount] {
+            m_pending = std::async(std::launch::async, [text, read, room, count = m_itemCount] {
                 if (read && read->wait() != BackgroundRead::Outcome::Whole)
                     return std::shared_ptr<FeedSource>();
-                count->store(itemTags(text), std::memory_order_release);
+                publishCount(*count, itemTags(text), room);
                 return FeedSource::prepare(text);
             });
             m_text = text;
@@ -30,7 +36,7 @@ public:
         m_ready = true;
         if (read && read->wait() != BackgroundRead::Outcome::Whole)
             return;
-        m_itemCount->store(itemTags(text), std::memory_order_release);
+        publishCount(*m_itemCount, itemTags(text), room);
         m_source = FeedSource::prepare(text);
         if (m_source)
             m_text = m_source->text();
@@ -53,6 +59,11 @@ public:
     }
 
 private:
+    static void publishCount(std::atomic<qsizetype> &count, qsizetype items, const ItemRoom &room) {
+        if (room)
+            room(items);
+        count.store(items, std::memory_order_release);
+    }
     // Decided on the text's head where that settles it, so the parse need
     // not wait for the whole file to be read.
     static bool isUtf8Text(const QByteArray &text, const BackgroundRead *read) {

@@ -42,7 +42,11 @@ void BackgroundRead::run() {
                 break;
             }
         }
-        const qint64 n = m_file->read(data + filled, std::min(Piece, size - filled));
+        const qsizetype piece = std::min(Piece, size - filled);
+        // Faulted in by one call rather than page by page as the copy
+        // writes them.
+        LargePages::touch(data + filled, piece);
+        const qint64 n = m_file->read(data + filled, piece);
         if (n < 0) {
             outcome = Outcome::Failed;
             error = m_file->errorString();

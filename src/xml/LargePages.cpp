@@ -11,15 +11,38 @@ void advise(void *data, qsizetype size) {
 #ifdef MADV_HUGEPAGE
     if (size < qsizetype(2 * Huge))
         return;
+    // The whole pages of the block, not only its whole large pages: the
+    // system hands a block this size out from its own mapping, which starts
+    // on a large page's boundary, and the few bytes before `data` are that
+    // mapping's own. Advising only the large pages inside left the first
+    // and last two megabytes to 4 KB faults.
+    constexpr quintptr Page = 4096;
     const auto start = reinterpret_cast<quintptr>(data);
-    const quintptr begin = (start + Huge - 1) & ~(Huge - 1);
-    const quintptr end = (start + quintptr(size)) & ~(Huge - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+    const quintptr begin = start & ~(Page - 1);
+    const quintptr end = (start + quintptr(size) + Page - 1) & ~(Page - 1);
+    ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
 #else
     Q_UNUSED(data);
     Q_UNUSED(size);
 #endif
+}
+
+void touch(void *data, qsizetype size) {
+    if (size <= 0)
+        return;
+#ifdef MADV_POPULATE_WRITE
+    constexpr quintptr Page = 4096;
+    const auto start = reinterpret_cast<quintptr>(data);
+    const quintptr begin = (start + Page - 1) & ~(Page - 1);
+    const quintptr end = (start + quintptr(size)) & ~(Page - 1);
+    if (end <= begin ||
+        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE) == 0)
+        return;
+#endif
+    // Older kernels: a write in each page does the same.
+    auto *bytes = static_cast<volatile char *>(data);
+    for (qsizetype at = 0; at < size; at += 4096)
+        bytes[at] = 0;
 }
 
 void advise(QByteArray &buffer) {

@@ -11,4 +11,8 @@ namespace LargePages {
 void advise(QByteArray &buffer);
 // The same for any block of memory not yet touched.
 void advise(void *data, qsizetype size);
+// Has the kernel fill in every page of a block not yet touched, on the
+// calling thread: a helper thread takes the faults, not the one that later
+// writes the block. The block's bytes are left unspecified.
+void touch(void *data, qsizetype size);
 } // namespace LargePages

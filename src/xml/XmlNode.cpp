@@ -99,6 +99,8 @@ QByteArrayView XmlNode::outputNameView() const {
         return {};
     const auto &d = *m_document->d;
     const Node &node = d.nodes[size_t(m_index)];
+    if (node.flags & NamedAsWritten)
+        return d.names.name(node.name);
     const QByteArrayView start = d.range(node.outerBegin + 1, node.innerBegin);
     qsizetype length = 0;
     while (length < start.size() && start[length] != ' ' && start[length] != '>' &&

@@ -128,11 +128,16 @@ void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
         if (retained) {
             QByteArray &out = d.buffer;
             out += '<';
+            bool asNamed = true;
             if (prefix) {
-                out += p.outputPrefix(prefix, uri);
+                const QByteArray written = p.outputPrefix(prefix, uri);
+                asNamed = written == view(prefix);
+                out += written;
                 out += ':';
             }
             out += view(localName);
+            if (asNamed)
+                node.flags |= NamedAsWritten;
             const QByteArray parentDefault =
                 parentRetained ? p.m_open.back().defaultNamespace : QByteArray();
             defaultNamespace = parentDefault;

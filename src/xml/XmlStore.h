@@ -21,6 +21,9 @@ namespace XmlStore {
 enum NodeFlag : quint8 {
     OwnText = 1,  // non-blank character data directly inside
     HasCdata = 2, // a CDATA section somewhere inside
+    // The element is written back under its stored name (no prefix of it
+    // renamed), so that name is the written one without reading the tag.
+    NamedAsWritten = 4,
 };
 
 // Nodes in document order; the descendants of node i are i+1 .. end-1, so

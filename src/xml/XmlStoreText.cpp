@@ -4,7 +4,12 @@
 
 #include <QVarLengthArray>
 #include <algorithm>
+#include <bit>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 using namespace XmlStore;
 
@@ -60,6 +65,72 @@ constexpr auto Classes = [] {
 }();
 quint8 classOf(char c) {
     return Classes[uchar(c)];
+}
+
+// Character data from `pos` up to the next '<': where that '<' stands (-1
+// when there is none), and what kinds of bytes came before it (NotSpace,
+// Escaped, Cr). The CRs are noted as well, each as it is read (see
+// readLineEnds below): `left` counts those that a line feed follows.
+// Most runs are a line end and an indent, or a short value: sixteen bytes
+// at a time, each byte's kind found by comparison instead of by table.
+struct Run {
+    qsizetype lt = -1;
+    quint8 seen = 0;
+};
+void noteCr(const char *data, qsizetype size, qsizetype i, QVarLengthArray<qsizetype, 32> &crs,
+            qsizetype &left) {
+    crs.append(i);
+    left += i + 1 < size && data[i + 1] == '\n' ? 1 : 0;
+}
+Run scanRun(const char *data, qsizetype pos, qsizetype size, QVarLengthArray<qsizetype, 32> &crs,
+            qsizetype &left) {
+    Run run;
+#ifdef __SSE2__
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i amp = _mm_set1_epi8('&');
+    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i tab = _mm_set1_epi8('\t');
+    const __m128i space = _mm_set1_epi8(' ');
+    for (; pos + 16 <= size; pos += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + pos));
+        const unsigned stops = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lt)));
+        // The bytes before the first '<' of the sixteen, or all of them.
+        const unsigned before = stops ? (stops & (0u - stops)) - 1 : 0xFFFFu;
+        const __m128i crBytes = _mm_cmpeq_epi8(bytes, cr);
+        const __m128i spaces =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, space), _mm_cmpeq_epi8(bytes, tab)),
+                         _mm_or_si128(_mm_cmpeq_epi8(bytes, lf), crBytes));
+        const unsigned escaped = unsigned(_mm_movemask_epi8(_mm_or_si128(
+                                     _mm_cmpeq_epi8(bytes, amp), _mm_cmpeq_epi8(bytes, gt)))) &
+                                 before;
+        if (escaped)
+            run.seen |= Escaped;
+        if (~unsigned(_mm_movemask_epi8(spaces)) & before)
+            run.seen |= NotSpace;
+        for (unsigned crBits = unsigned(_mm_movemask_epi8(crBytes)) & before; crBits;
+             crBits &= crBits - 1) {
+            run.seen |= Cr;
+            noteCr(data, size, pos + std::countr_zero(crBits), crs, left);
+        }
+        if (stops) {
+            run.lt = pos + std::countr_zero(stops);
+            return run;
+        }
+    }
+#endif
+    for (; pos < size; ++pos) {
+        if (data[pos] == '<') {
+            run.lt = pos;
+            return run;
+        }
+        const quint8 kind = classOf(data[pos]);
+        run.seen |= kind;
+        if (kind & Cr)
+            noteCr(data, size, pos, crs, left);
+    }
+    return run;
 }
 
 // Appends text[from, to) with each CR LF and lone CR as LF; `crs` are the
@@ -154,35 +225,12 @@ bool XmlDocument::Data::storeAsWritten(QByteArrayView text, qsizetype tagEnd, QB
     qsizetype to = -1; // where the element's own end tag begins
     qsizetype pos = from;
     while (to < 0) {
-        // Character data up to the next tag: a short run (a line end and an
-        // indent) byte by byte, a long one by library searches.
-        const auto *hit =
-            static_cast<const char *>(std::memchr(data + pos, '<', size_t(size - pos)));
-        if (!hit)
+        const Run run = scanRun(data, pos, size, crs, left);
+        if (run.lt < 0 || (run.seen & Escaped))
             return undo();
-        const qsizetype lt = hit - data;
-        quint8 seen = 0;
-        if (lt - pos <= 32) {
-            for (qsizetype i = pos; i < lt; ++i)
-                seen |= classOf(data[i]);
-        } else {
-            const QByteArrayView run = text.sliced(pos, lt - pos);
-            if (contains(run, '&') || contains(run, '>'))
-                seen |= Escaped;
-            if (contains(run, '\r'))
-                seen |= Cr;
-            qsizetype i = pos;
-            while (i < lt && isSpace(data[i]))
-                ++i;
-            if (i < lt)
-                seen |= NotSpace;
-        }
-        if (seen & Escaped)
-            return undo();
-        if (seen & NotSpace)
+        const qsizetype lt = run.lt;
+        if (run.seen & NotSpace)
             nodes[size_t(open.back())].flags |= OwnText;
-        if (seen & Cr)
-            readLineEnds(pos, lt);
         if (lt + 1 >= size)
             return undo();
         const char next = data[lt + 1];
@@ -259,7 +307,7 @@ bool XmlDocument::Data::storeAsWritten(QByteArrayView text, qsizetype tagEnd, QB
                   static_cast<qint32>(attributes.size()),
                   0,
                   XmlNode::Kind::Element,
-                  0};
+                  NamedAsWritten};
         bool selfClosing = false;
         for (;;) {
             if (i >= size)

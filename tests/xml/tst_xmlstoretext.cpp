@@ -28,8 +28,19 @@ QByteArray feed(const QByteArray &items, const QByteArray &rootAttributes = {},
            " version=\"2.0\"><channel><title>T</title>" + items + "</channel></rss>";
 }
 
+// The name a start tag is written with: its first word.
+QByteArray startTagName(const QByteArray &xml) {
+    qsizetype end = 1;
+    while (end < xml.size() && xml[end] != ' ' && xml[end] != '>' && xml[end] != '/')
+        ++end;
+    return xml.mid(1, end - 1);
+}
+
 // Everything a reader of the store can ask of a node and its descendants.
 void describe(const XmlNode &node, QStringList &out, int depth = 0) {
+    // Asked of the node, the written name must be the one its tag is written with.
+    if (node.kind() == XmlNode::Kind::Element && node.outputName() != startTagName(node.outerXml()))
+        out.append(QStringLiteral("MISNAMED ") + QString::fromUtf8(node.outputName()));
     QStringList parts{QString(depth, u' ') + QString::number(int(node.kind())),
                       node.name(),
                       QString::fromUtf8(node.outerXml()),
@@ -104,6 +115,17 @@ void tst_XmlStoreText::copiedItem_readsAsMade_data() {
     row("comment", "<title>t</title><!-- a note --><guid>g</guid>", true);
     row("comment in CRLF text", "<title>t</title>\r\n<!-- one\r\ntwo -->", false);
     row("text around an element", "<summary>one <b>two</b> three</summary>", true);
+    // Character data is read sixteen bytes at a time: what it holds is found
+    // wherever it stands in them.
+    row("an indent longer than sixteen bytes", "\r\n                    <title>A</title>", true);
+    row("text longer than sixteen bytes", "<title>0123456789abcdefghij</title>", true);
+    row("CR LF across two blocks", "<title>aaaaaaaaaaaaaaa\r\nbbbb</title>", true);
+    row("lone CR at a block's end", "<title>aaaaaaaaaaaaaaa\rbbbb</title>", true);
+    row("text after sixteen spaces", "<title>                 x</title>", true);
+    row("'<' as the sixteenth byte", "<title>aaaaaaaaaaaaaaa</title>", true);
+    row("'<' as the seventeenth byte", "<title>aaaaaaaaaaaaaaaa</title>", true);
+    row("reference after sixteen bytes", "<title>0123456789abcdefghij &amp; k</title>", false);
+    row("'>' after sixteen bytes", "<title>0123456789abcdefghij > k</title>", false);
     row("reference in text", "<title>Q &amp; A</title>", false);
     row("character reference", "<title>Tom&#8217;s</title>", false);
     row("'>' in text", "<title>a > b</title>", false);
@@ -152,6 +174,7 @@ void tst_XmlStoreText::copiedItem_readsAsMade() {
     QCOMPARE(made.copied, QList<bool>({false, false, false}));
     QCOMPARE(copy.copied, QList<bool>({copied, true, copied}));
     QCOMPARE(copy.items, made.items);
+    QVERIFY2(!made.items.join(u'\n').contains(u"MISNAMED"), qPrintable(made.items.join(u'\n')));
 }
 
 void tst_XmlStoreText::inputView_sameBytesInTheText_data() {
