@@ -1,5 +1,6 @@
 #include "LoadPodcast.h"
 
+#include "EpisodeRoom.h"
 #include "ErrorReporter.h"
 #include "FeedSchema.h"
 #include "FeedSource.h"
@@ -13,7 +14,6 @@
 #include "RepairPodcast.h"
 #include "StepGuard.h"
 #include "model/PodcastDocument.h"
-#include "xml/LargePages.h"
 #include "xml/XmlDocument.h"
 #include "xml/XmlEscape.h"
 #include "xml/XmlOutline.h"
@@ -360,8 +360,7 @@ bool loadFeedOnce(const FeedInput &input, PodcastDocument &document, LoadCommand
         // Items are read as the parser closes each one and then forgotten.
         qsizetype items = 0;
         bool sized = false;
-        // Made beside the parse (see below) and taken once the count is in.
-        auto room = std::make_shared<QList<Episode>>();
+        auto room = std::make_shared<EpisodeRoom>();
         const auto readItem = [&](const XmlNode &item) {
             // Every item, listed or not, to find it again in the text.
             const qsizetype ordinal = items++;
@@ -374,37 +373,19 @@ bool loadFeedOnce(const FeedInput &input, PodcastDocument &document, LoadCommand
                 KeptContent::append(staged.hiddenItems, item.outerXml());
                 return;
             }
-            // Sized once the item tags are counted, early in the parse: grown
-            // item by item, the list was copied each time, old and new copies
-            // side by side. The sized list's pages were touched where the
-            // items were counted, not here.
+            // The list for every item, made beside the parse once the item
+            // tags are counted (see EpisodeRoom): grown item by item, the
+            // list was copied each time, old and new copies side by side.
             if (!sized && prepared.started() && prepared.itemCount() >= 0) {
                 sized = true;
-                if (room->capacity() > staged.episodes.capacity()) {
-                    // Moved: a copy (as QList::reserve makes) takes a reference
-                    // on the shared text for each episode and drops the old.
-                    for (Episode &episode : staged.episodes)
-                        room->append(std::move(episode));
-                    staged.episodes.swap(*room);
-                }
-                room.reset();
+                room->take(staged.episodes);
             }
-            bool appended = false;
-            guard.step(at(194), [&] {
-                Episode episode;
-                const qsizetype capacity = staged.episodes.capacity();
-                staged.episodes.append(std::move(episode));
-                appended = true;
-                // The list of a long feed's episodes is megabytes, most of
-                // it touched for the first time after each growth.
-                if (staged.episodes.capacity() != capacity)
-                    LargePages::advise(staged.episodes.data(),
-                                       staged.episodes.capacity() * qsizetype(sizeof(Episode)));
-            });
+            Episode *appended = nullptr;
+            guard.step(at(194), [&] { appended = &room->append(staged.episodes); });
             guard.enter(at(196));
             if (!appended)
                 return;
-            Episode &episode = staged.episodes.last();
+            Episode &episode = *appended;
             if (prepared.started())
                 listed.push_back(ordinal);
             FileSpans spans = prepared.started() ? FileSpans(prepared, ordinal, item) : FileSpans();
@@ -420,12 +401,7 @@ bool loadFeedOnce(const FeedInput &input, PodcastDocument &document, LoadCommand
         // The text is followed before the parse, so that episodes can share it.
         const auto follow = [&](const QByteArray &text,
                                 const std::shared_ptr<const BackgroundRead> &read) {
-            prepared.start(text, read, [room](qsizetype count) {
-                room->reserve(count);
-                const qsizetype size = room->capacity() * qsizetype(sizeof(Episode));
-                LargePages::advise(room->data(), size);
-                LargePages::touch(room->data(), size);
-            });
+            prepared.start(text, read, [room](qsizetype count) { room->make(count); });
             // Items written as the store writes them are copied from the
             // text, when it is the text parsed (UTF-8 to begin with).
             if (prepared.text().constData() == text.constData())
