@@ -59,21 +59,40 @@ inline constexpr std::array<const char *, 11> ItemOrder{
     "pubDate", "itunes:duration", "itunes:keywords", "itunes:explicit", "category"};
 
 // The column whose element has this qualified name (the enclosure's under
-// Url), or -1: asked for every child of every item a load reads.
+// Url), or -1: asked for every child of every item a load reads, so the
+// names are found by a small hash of their length and two of their bytes.
 inline int itemColumnOf(QByteArrayView name) {
-    static const auto elements = [] {
-        std::array<QByteArrayView, Item.size()> made;
-        for (size_t column = 0; column < Item.size(); ++column)
-            made[column] = QByteArrayView(Item[column].element);
+    constexpr size_t Slots = 64; // a power of two, well above the names
+    const auto slotOf = [](QByteArrayView n) {
+        const auto size = size_t(n.size());
+        return (size * 31 + uchar(n[n.size() - 1]) * 7 + uchar(n[n.size() / 2])) & (Slots - 1);
+    };
+    struct Table {
+        std::array<QByteArrayView, Slots> elements{};
+        std::array<int, Slots> columns{};
+    };
+    static const Table table = [&] {
+        Table made;
+        made.columns.fill(-1);
+        for (size_t column = 0; column < Item.size(); ++column) {
+            const QByteArrayView element(Item[column].element);
+            size_t at = slotOf(element);
+            while (made.columns[at] >= 0 && made.elements[at] != element)
+                at = (at + 1) & (Slots - 1);
+            if (made.columns[at] < 0) { // the first column of a name (Url) holds it
+                made.elements[at] = element;
+                made.columns[at] = int(column);
+            }
+        }
         return made;
     }();
     if (name.isEmpty())
         return -1;
-    for (int column = 0; column < int(Item.size()); ++column) {
-        const QByteArrayView element = elements[size_t(column)];
-        if (name.size() == element.size() &&
-            std::memcmp(name.data(), element.data(), size_t(name.size())) == 0)
-            return column;
+    for (size_t at = slotOf(name); table.columns[at] >= 0; at = (at + 1) & (Slots - 1)) {
+        const QByteArrayView element = table.elements[at];
+        if (element.size() == name.size() &&
+            std::memcmp(element.data(), name.data(), size_t(name.size())) == 0)
+            return table.columns[at];
     }
     return -1;
 }

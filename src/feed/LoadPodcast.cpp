@@ -22,7 +22,6 @@
 #include <QDir>
 #include <QVarLengthArray>
 #include <array>
-#include <cctype>
 #include <cstring>
 #include <functional>
 #include <future>
@@ -85,8 +84,9 @@ struct Staged {
     QByteArray prolog;
 };
 
-bool isOneOf(QLatin1StringView name, QStringView a, QStringView b) {
-    return name == a || name == b;
+// A name the loader asks about, compared byte for byte.
+template<qsizetype N> bool is(QByteArrayView name, const char (&literal)[N]) {
+    return name.size() == N - 1 && std::memcmp(name.data(), literal, N - 1) == 0;
 }
 
 // An attribute's local name in lower case and its qualified name, for the
@@ -94,27 +94,22 @@ bool isOneOf(QLatin1StringView name, QStringView a, QStringView b) {
 // cannot lower to one of them (the only such characters, U+0130 and U+212A,
 // lower to i and k), so it is compared as an empty name.
 struct AttributeName {
-    QLatin1StringView qualified;
+    QByteArrayView qualified;
     char lowered[8] = {};
     qsizetype localSize = 0;
-    QLatin1StringView local() const { return QLatin1StringView(lowered, localSize); }
+    QByteArrayView local() const { return QByteArrayView(lowered, localSize); }
 };
 AttributeName attributeName(const XmlNode &element, qsizetype i) {
     AttributeName name;
-    const auto ascii = [](QByteArrayView bytes) {
-        for (const char c : bytes) {
-            if (uchar(c) >= 0x80)
-                return false;
-        }
-        return true;
-    };
     const QByteArrayView local = element.attributeLocalNameView(i);
-    const QByteArrayView qualified = element.attributeQualifiedNameView(i);
-    if (ascii(qualified))
-        name.qualified = QLatin1StringView(qualified);
-    if (local.size() < qsizetype(sizeof name.lowered) && ascii(local)) {
-        for (qsizetype k = 0; k < local.size(); ++k)
-            name.lowered[k] = char(std::tolower(uchar(local[k])));
+    name.qualified = element.attributeQualifiedNameView(i);
+    if (local.size() < qsizetype(sizeof name.lowered)) {
+        for (qsizetype k = 0; k < local.size(); ++k) {
+            const char c = local[k];
+            if (uchar(c) >= 0x80)
+                return name;
+            name.lowered[k] = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+        }
         name.localSize = local.size();
     }
     return name;
@@ -183,20 +178,21 @@ void readEpisode(const ItemChildren &children, Episode &episode, StepGuard &guar
             const AttributeName name = attributeName(enclosure, i);
             // Written back as url, type and length: an attribute of one of
             // those names that lost to a later one would clash with them.
-            consumed[i] = name.local() == u"url" || name.local() == u"type" ||
-                          name.local() == u"length" || isOneOf(name.qualified, u"url", u"type") ||
-                          name.qualified == u"length";
+            const QByteArrayView local = name.local();
+            consumed[i] = is(local, "url") || is(local, "type") || is(local, "length") ||
+                          is(name.qualified, "url") || is(name.qualified, "type") ||
+                          is(name.qualified, "length");
             const auto take = [&](int column) {
                 values[size_t(column)] = spans.attribute(enclosure.attributeHeldView(i));
             };
             guard.enter(at(214));
-            if (name.local() == u"url")
+            if (is(local, "url"))
                 guard.step(at(216), [&] { take(EpisodeColumn::Url); });
             guard.enter(at(218));
-            if (name.local() == u"type")
+            if (is(local, "type"))
                 guard.step(at(220), [&] { take(EpisodeColumn::Type); });
             guard.enter(at(222));
-            if (name.local() == u"length")
+            if (is(local, "length"))
                 guard.step(at(224), [&] { take(EpisodeColumn::Length); });
             guard.enter(at(226));
         }

@@ -133,6 +133,41 @@ Run scanRun(const char *data, qsizetype pos, qsizetype size, QVarLengthArray<qsi
     return run;
 }
 
+// An attribute value from `pos`: where its closing '"' stands, or -1 when
+// there is none or a byte before it would be written escaped (& < TAB LF
+// CR). Addresses run long: sixteen bytes at a time, as character data.
+qsizetype scanValue(const char *data, qsizetype pos, qsizetype size) {
+#ifdef __SSE2__
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i amp = _mm_set1_epi8('&');
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i tab = _mm_set1_epi8('\t');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; pos + 16 <= size; pos += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + pos));
+        const unsigned stops = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, quote)));
+        const unsigned before = stops ? (stops & (0u - stops)) - 1 : 0xFFFFu;
+        const __m128i bad = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, amp), _mm_cmpeq_epi8(bytes, lt)),
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, tab), _mm_cmpeq_epi8(bytes, lf)),
+                         _mm_cmpeq_epi8(bytes, cr)));
+        if (unsigned(_mm_movemask_epi8(bad)) & before)
+            return -1;
+        if (stops)
+            return pos + std::countr_zero(stops);
+    }
+#endif
+    for (; pos < size; ++pos) {
+        const quint8 kind = classOf(data[pos]);
+        if (kind & Quote)
+            return pos;
+        if (kind & AttributeBad)
+            return -1;
+    }
+    return -1;
+}
+
 // Appends text[from, to) with each CR LF and lone CR as LF; `crs` are the
 // CRs in it, in order. Notes where (see XmlDocument::Data::Copied).
 void appendReadLineEnds(QByteArray &out, const char *data, qsizetype from, qsizetype to,
@@ -336,13 +371,12 @@ bool XmlDocument::Data::storeAsWritten(QByteArrayView text, qsizetype tagEnd, QB
                 return undo();
             // Written back with & < " TAB LF CR escaped.
             const qsizetype valueBegin = equals + 2;
-            qsizetype valueEnd = valueBegin;
-            quint8 inValue = 0;
-            while (valueEnd < size && !(classOf(data[valueEnd]) & Quote))
-                inValue |= classOf(data[valueEnd++]);
-            if (valueEnd == size || (inValue & AttributeBad))
+            const qsizetype valueEnd = scanValue(data, valueBegin, size);
+            if (valueEnd < 0)
                 return undo();
-            const qsizetype colon = attributeName.indexOf(':');
+            const auto *colonAt = static_cast<const char *>(
+                std::memchr(attributeName.data(), ':', size_t(attributeName.size())));
+            const qsizetype colon = colonAt ? colonAt - attributeName.data() : -1;
             attributes.push_back({names.internRecent(attributeName),
                                   names.internRecent(attributeName.sliced(colon + 1)), at(i),
                                   at(valueBegin), at(valueEnd), at(valueEnd + 1)});

@@ -36,8 +36,8 @@ void tst_EpisodeRoom::take_keepsEveryEpisodeInOrder() {
     const auto read = [&](EpisodeRoom &room, QList<Episode> &episodes, int i) {
         const QByteArray value = "title " + QByteArray::number(i);
         std::array<QByteArrayView, EpisodeColumn::Count> values{};
-        values[EpisodeColumn::Title] = QByteArrayView(text).sliced(text.indexOf(value + '|'),
-                                                                   value.size());
+        values[EpisodeColumn::Title] =
+            QByteArrayView(text).sliced(text.indexOf(value + '|'), value.size());
         room.append(episodes).setValues(values, text);
     };
 

@@ -125,6 +125,13 @@ void tst_XmlStoreText::copiedItem_readsAsMade_data() {
     row("'<' as the sixteenth byte", "<title>aaaaaaaaaaaaaaa</title>", true);
     row("'<' as the seventeenth byte", "<title>aaaaaaaaaaaaaaaa</title>", true);
     row("reference after sixteen bytes", "<title>0123456789abcdefghij &amp; k</title>", false);
+    row("a long attribute value",
+        R"(<enclosure url="https://media.example.org/episodes/00001-af4af26c.mp3" />)", true);
+    row("a value of sixteen bytes", R"(<enclosure url="0123456789abcdef" length="1" />)", true);
+    row("a reference after sixteen bytes of a value",
+        R"(<enclosure url="https://example.org/a?b=1&amp;c=2" />)", false);
+    row("a tab after sixteen bytes of a value",
+        "<enclosure url=\"https://example.org/a\tb\" />", false);
     row("'>' after sixteen bytes", "<title>0123456789abcdefghij > k</title>", false);
     row("reference in text", "<title>Q &amp; A</title>", false);
     row("character reference", "<title>Tom&#8217;s</title>", false);
