@@ -62,6 +62,7 @@ void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
                                        int attributeCount, int defaultedCount,
                                        const xmlChar **attributes) {
     Parser &p = of(context);
+    p.m_afterStreamed = false;
     // Declarations nested ten thousand deep around many elements took
     // seconds per megabyte (see MaxNamespacesInScope).
     p.m_scopeCounts.push_back(namespaceCount);
@@ -243,7 +244,10 @@ void XmlDocument::Parser::endElement(void *context, const xmlChar *, const xmlCh
             d.buffer.truncate(node.outerBegin);
             d.attributes.resize(size_t(node.attributeBegin));
             d.nodes.resize(size_t(closing.node));
+            p.m_afterStreamed = true;
+            return;
         }
+        p.m_afterStreamed = false;
     });
 }
 
@@ -252,8 +256,11 @@ void XmlDocument::Parser::characters(void *context, const xmlChar *text, int len
     p.charge(length);
     if (!p.retaining() || p.m_fromText)
         return;
+    const QByteArrayView chunk(reinterpret_cast<const char *>(text), length);
+    if (p.m_afterStreamed && XmlEscape::isBlank(chunk))
+        return;
+    p.m_afterStreamed = false;
     p.guarded([&] {
-        const QByteArrayView chunk(reinterpret_cast<const char *>(text), length);
         XmlEscape::appendText(p.m_data.buffer, chunk);
         if (!(p.m_data.nodes[size_t(p.m_open.back().node)].flags & OwnText) &&
             !XmlEscape::isBlank(chunk))
@@ -266,6 +273,7 @@ void XmlDocument::Parser::cdata(void *context, const xmlChar *text, int length) 
     p.charge(length);
     if (!p.retaining() || p.m_fromText)
         return;
+    p.m_afterStreamed = false;
     p.guarded([&] {
         QByteArrayView chunk(reinterpret_cast<const char *>(text), length);
         // XML reads every CR LF and lone CR as a line feed, inside CDATA as
@@ -305,6 +313,7 @@ void XmlDocument::Parser::cdata(void *context, const xmlChar *text, int length) 
 }
 
 void XmlDocument::Parser::appendLeaf(XmlNode::Kind kind, const QByteArray &xml) {
+    m_afterStreamed = false;
     Data &d = m_data;
     const qint32 index = static_cast<qint32>(d.nodes.size());
     const qsizetype begin = d.buffer.size();

@@ -205,7 +205,10 @@ private:
     std::unordered_map<QByteArray, bool, XmlStore::ViewHash, XmlStore::ViewEqual>
         m_keptPrefixes;      // for m_declared
     bool m_fromText = false; // inside a streamed element stored from the text
-    qint64 m_inserted = 0;   // bytes push() put into the input
+    // Right after a streamed element, which the store has forgotten: the
+    // white space around a feed's items is not kept either.
+    bool m_afterStreamed = false;
+    qint64 m_inserted = 0; // bytes push() put into the input
     qsizetype m_inScope = 0;
     // Where push() ended and began a CDATA section again: line and column.
     std::vector<std::pair<int, int>> m_cdataBreaks;

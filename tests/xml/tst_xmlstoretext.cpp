@@ -16,6 +16,8 @@ private Q_SLOTS:
     void longCdata_laterItemsStillCopied();
     void itemStartTag_readWhereverItEnds_data();
     void itemStartTag_readWhereverItEnds();
+    void streamedItems_blankTextAroundThemNotKept_data();
+    void streamedItems_blankTextAroundThemNotKept();
 };
 
 namespace {
@@ -130,8 +132,8 @@ void tst_XmlStoreText::copiedItem_readsAsMade_data() {
     row("a value of sixteen bytes", R"(<enclosure url="0123456789abcdef" length="1" />)", true);
     row("a reference after sixteen bytes of a value",
         R"(<enclosure url="https://example.org/a?b=1&amp;c=2" />)", false);
-    row("a tab after sixteen bytes of a value",
-        "<enclosure url=\"https://example.org/a\tb\" />", false);
+    row("a tab after sixteen bytes of a value", "<enclosure url=\"https://example.org/a\tb\" />",
+        false);
     row("'>' after sixteen bytes", "<title>0123456789abcdefghij > k</title>", false);
     row("reference in text", "<title>Q &amp; A</title>", false);
     row("character reference", "<title>Tom&#8217;s</title>", false);
@@ -266,6 +268,44 @@ void tst_XmlStoreText::itemStartTag_readWhereverItEnds() {
     QVERIFY2(copy.ok, qPrintable(copy.error));
     QCOMPARE(copy.copied, QList<bool>({true, true}));
     QCOMPARE(copy.items, made.items);
+}
+
+void tst_XmlStoreText::streamedItems_blankTextAroundThemNotKept_data() {
+    QTest::addColumn<QByteArray>("channel"); // the channel's content as read
+    QTest::addColumn<QByteArray>("kept");    // what the store keeps of it
+    QTest::newRow("line ends between items")
+        << QByteArray("\n <title>T</title>\n <item><title>1</title></item>\n <item />\n")
+        << QByteArray("\n <title>T</title>\n ");
+    QTest::newRow("text after an item")
+        << QByteArray("<item><title>1</title></item> text <link>L</link>")
+        << QByteArray(" text <link>L</link>");
+    QTest::newRow("white space inside the element after an item")
+        << QByteArray("<item><title>1</title></item>\r\n<x> </x>\r\n") << QByteArray("<x> </x>\n");
+    QTest::newRow("a comment after an item")
+        << QByteArray("<item><title>1</title></item>\n<!-- c -->\n") << QByteArray("<!-- c -->\n");
+    QTest::newRow("CDATA after an item")
+        << QByteArray("<item><title>1</title></item><![CDATA[ ]]>\n")
+        << QByteArray("<![CDATA[ ]]>\n");
+}
+
+void tst_XmlStoreText::streamedItems_blankTextAroundThemNotKept() {
+    QFETCH(QByteArray, channel);
+    QFETCH(QByteArray, kept);
+    for (const bool fromText : {false, true}) {
+        QByteArray text = "<rss version=\"2.0\"><channel>" + channel + "</channel></rss>";
+        XmlDocument document;
+        document.setRetainedPaths({QStringLiteral("rss/channel")});
+        int items = 0;
+        document.setStreamedPath(QStringLiteral("rss/channel/item"),
+                                 [&](const XmlNode &) { ++items; });
+        if (fromText)
+            document.setStreamedText(text);
+        QBuffer buffer(&text);
+        buffer.open(QIODevice::ReadOnly);
+        QVERIFY2(document.load(&buffer), qPrintable(document.errorString()));
+        QVERIFY(items > 0);
+        QCOMPARE(document.selectSingleNode(u"rss/channel").innerXml(), kept);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_XmlStoreText)
