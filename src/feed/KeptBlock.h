@@ -39,7 +39,7 @@ public:
             }
         }
         if (attributes.isEmpty() && children.isEmpty()) {
-            m_pieces.append({name, QByteArray()});
+            m_pieces.append({name, -1});
             return;
         }
         QByteArray piece = '<' + name.toByteArray() + attributes;
@@ -47,12 +47,13 @@ public:
             piece += " />";
         else
             piece += '>' + children + "</" + name.toByteArray() + '>';
-        m_pieces.append({name, piece});
+        m_pieces.append({name, qint32(m_made.size())});
+        m_made.append(std::move(piece));
         m_hasPieces = true;
     }
 
     // A written element with no attributes and nothing inside.
-    void addBare(QByteArrayView name) { m_pieces.append({name, QByteArray()}); }
+    void addBare(QByteArrayView name) { m_pieces.append({name, -1}); }
 
     void keep(const XmlNode &node) {
         const QByteArrayView xml = node.outerXmlView();
@@ -83,9 +84,10 @@ public:
         QVarLengthArray<QByteArrayView, 16> parts;
         QVarLengthArray<QByteArray, 4> made;
         if (m_hasPieces) {
-            for (const auto &[name, piece] : std::as_const(m_pieces)) {
-                if (!piece.isEmpty()) {
-                    parts.append(piece);
+            for (const Piece &piece : std::as_const(m_pieces)) {
+                const QByteArrayView name = piece.name;
+                if (piece.made >= 0) {
+                    parts.append(m_made[piece.made]);
                 } else if (m_named.contains(name)) {
                     made.append('<' + name.toByteArray() + " />");
                     parts.append(made.back());
@@ -107,8 +109,15 @@ public:
 
 private:
     Kind (*m_written)(QByteArrayView);
-    // On the stack for a usual item: the loader makes one block per item.
-    QVarLengthArray<std::pair<QByteArrayView, QByteArray>, 16> m_pieces;
+    // Each written element in order, and the piece made for it, if any (an
+    // index into m_made). On the stack for a usual item: the loader makes
+    // one block per item, most of its written elements bare.
+    struct Piece {
+        QByteArrayView name;
+        qint32 made;
+    };
+    QVarLengthArray<Piece, 16> m_pieces;
+    QVarLengthArray<QByteArray, 4> m_made;
     QVarLengthArray<QByteArrayView, 4> m_named;
     QVarLengthArray<QByteArrayView, 8> m_rest; // views into the document
     bool m_hasPieces = false;
