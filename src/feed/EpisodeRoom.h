@@ -5,9 +5,10 @@
 #include <QList>
 
 // Room for a long feed's episodes as the loader reads them. The list for
-// all the items is made where they are counted, beside the parse, and its
-// pages are faulted in there (a fault costs the parse's thread microseconds
-// per 4 KB); the episodes read before the count move into it.
+// all the items is made where they are counted (in a long file, expected
+// from its head), beside the parse, and its pages are faulted in there: a
+// fault costs the parse's thread microseconds for each 4 KB. The episodes
+// read before the count move into it.
 class EpisodeRoom {
 public:
     // On the thread that counts the items, before it publishes the count.

@@ -4,6 +4,7 @@
 #include "xml/BackgroundRead.h"
 
 #include <QByteArray>
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <functional>
@@ -14,8 +15,8 @@
 // item's values have to be found in the text again, and at the end.
 class PreparedSource {
 public:
-    // Called with the item count where it is counted, before itemCount()
-    // tells it: room made there for that many items is ready when it does.
+    // Called with the items expected where they are counted, before
+    // itemCount() tells it: room made there for them is ready when it does.
     using ItemRoom = std::function<void(qsizetype count)>;
 
     // In the background for a text the parse reads as it is; else here.
@@ -25,9 +26,18 @@ public:
         m_started = true;
         if (isUtf8Text(text, read.get())) {
             m_pending = std::async(std::launch::async, [text, read, room, count = m_itemCount] {
+                // A long file's items are expected from its head, so that
+                // the room for them is ready early in the parse, however
+                // long the rest takes to read.
+                const qsizetype head = read ? read->waitFor(std::min(text.size(), Head)) : 0;
+                const bool early = head == Head && head < text.size();
+                if (early)
+                    publishCount(
+                        *count, expectedItems(QByteArrayView(text).first(head), text.size()), room);
                 if (read && read->wait() != BackgroundRead::Outcome::Whole)
                     return std::shared_ptr<FeedSource>();
-                publishCount(*count, itemTags(text), room);
+                if (!early)
+                    publishCount(*count, itemTags(text), room);
                 return FeedSource::prepare(text);
             });
             m_text = text;
@@ -44,7 +54,9 @@ public:
     bool started() const { return m_started; }
     // The text the episodes share: the source's, byte for byte.
     const QByteArray &text() const { return m_text; }
-    // How many item tags the text has at most; -1 until they are counted.
+    // How many items the text is expected to hold: its item tags, or in a
+    // long file an estimate from its head (a list sized by it may still
+    // grow); -1 until they are counted.
     qsizetype itemCount() const { return m_itemCount->load(std::memory_order_acquire); }
     FeedSource *get() {
         if (!m_ready) {
@@ -78,6 +90,16 @@ private:
             return FeedSource::isUtf8Text(head);
         // A read that ends short fails the load; the answer no longer matters.
         return read->wait() != BackgroundRead::Outcome::Whole || FeedSource::isUtf8Text(text);
+    }
+    // The head a long file's items are expected from.
+    static constexpr qsizetype Head = qsizetype(1) << 20;
+    // The items a text of `size` bytes holds if the rest is like `head`,
+    // and a few more; but no more than one for each KB, so that a head of
+    // many small items costs at most a tenth of the text in room.
+    static qsizetype expectedItems(QByteArrayView head, qsizetype size) {
+        const double perByte = double(itemTags(head)) / double(head.size());
+        const auto expected = qsizetype(perByte * double(size) * 1.03) + 16;
+        return std::min(expected, size / 1024 + 16);
     }
     // "<item" before '>', '/' or white space, counted without parsing (one
     // in a CDATA section counts as well).
