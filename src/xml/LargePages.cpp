@@ -11,16 +11,11 @@ void advise(void *data, qsizetype size) {
 #ifdef MADV_HUGEPAGE
     if (size < qsizetype(2 * Huge))
         return;
-    // The whole pages of the block, not only its whole large pages: the
-    // system hands a block this size out from its own mapping, which starts
-    // on a large page's boundary, and the few bytes before `data` are that
-    // mapping's own. Advising only the large pages inside left the first
-    // and last two megabytes to 4 KB faults.
-    constexpr quintptr Page = 4096;
     const auto start = reinterpret_cast<quintptr>(data);
-    const quintptr begin = start & ~(Page - 1);
-    const quintptr end = (start + quintptr(size) + Page - 1) & ~(Page - 1);
-    ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+    const quintptr begin = (start + Huge - 1) & ~(Huge - 1);
+    const quintptr end = (start + quintptr(size)) & ~(Huge - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
 #else
     Q_UNUSED(data);
     Q_UNUSED(size);

@@ -62,7 +62,7 @@ void XmlDocument::Parser::startElement(void *context, const xmlChar *localName,
                                        int attributeCount, int defaultedCount,
                                        const xmlChar **attributes) {
     Parser &p = of(context);
-    p.m_afterStreamed = false;
+    p.endBlankRun();
     // Declarations nested ten thousand deep around many elements took
     // seconds per megabyte (see MaxNamespacesInScope).
     p.m_scopeCounts.push_back(namespaceCount);
@@ -244,10 +244,13 @@ void XmlDocument::Parser::endElement(void *context, const xmlChar *, const xmlCh
             d.buffer.truncate(node.outerBegin);
             d.attributes.resize(size_t(node.attributeBegin));
             d.nodes.resize(size_t(closing.node));
+            // What ended before the element no longer ends the buffer.
+            p.m_cdataEnd = -1;
+            p.endBlankRun();
             p.m_afterStreamed = true;
             return;
         }
-        p.m_afterStreamed = false;
+        p.endBlankRun();
     });
 }
 
@@ -257,10 +260,14 @@ void XmlDocument::Parser::characters(void *context, const xmlChar *text, int len
     if (!p.retaining() || p.m_fromText)
         return;
     const QByteArrayView chunk(reinterpret_cast<const char *>(text), length);
-    if (p.m_afterStreamed && XmlEscape::isBlank(chunk))
+    if (p.m_afterStreamed && XmlEscape::isBlank(chunk)) {
+        p.guarded([&] { p.m_heldBlank += chunk; });
         return;
-    p.m_afterStreamed = false;
+    }
     p.guarded([&] {
+        if (p.m_afterStreamed)
+            XmlEscape::appendText(p.m_data.buffer, p.m_heldBlank);
+        p.endBlankRun();
         XmlEscape::appendText(p.m_data.buffer, chunk);
         if (!(p.m_data.nodes[size_t(p.m_open.back().node)].flags & OwnText) &&
             !XmlEscape::isBlank(chunk))
@@ -273,7 +280,7 @@ void XmlDocument::Parser::cdata(void *context, const xmlChar *text, int length) 
     p.charge(length);
     if (!p.retaining() || p.m_fromText)
         return;
-    p.m_afterStreamed = false;
+    p.endBlankRun();
     p.guarded([&] {
         QByteArrayView chunk(reinterpret_cast<const char *>(text), length);
         // XML reads every CR LF and lone CR as a line feed, inside CDATA as
@@ -313,7 +320,7 @@ void XmlDocument::Parser::cdata(void *context, const xmlChar *text, int length) 
 }
 
 void XmlDocument::Parser::appendLeaf(XmlNode::Kind kind, const QByteArray &xml) {
-    m_afterStreamed = false;
+    endBlankRun();
     Data &d = m_data;
     const qint32 index = static_cast<qint32>(d.nodes.size());
     const qsizetype begin = d.buffer.size();

@@ -206,8 +206,15 @@ private:
         m_keptPrefixes;      // for m_declared
     bool m_fromText = false; // inside a streamed element stored from the text
     // Right after a streamed element, which the store has forgotten: the
-    // white space around a feed's items is not kept either.
+    // white space around a feed's items is not kept either. libxml2 hands a
+    // run of text over in pieces, so blank pieces are held until the run
+    // turns out to hold more (then they are kept with it) or ends.
     bool m_afterStreamed = false;
+    QByteArray m_heldBlank;
+    void endBlankRun() {
+        m_afterStreamed = false;
+        m_heldBlank.resize(0); // keeps its room for the next item's
+    }
     qint64 m_inserted = 0; // bytes push() put into the input
     qsizetype m_inScope = 0;
     // Where push() ended and began a CDATA section again: line and column.

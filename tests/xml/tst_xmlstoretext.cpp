@@ -286,6 +286,18 @@ void tst_XmlStoreText::streamedItems_blankTextAroundThemNotKept_data() {
     QTest::newRow("CDATA after an item")
         << QByteArray("<item><title>1</title></item><![CDATA[ ]]>\n")
         << QByteArray("<![CDATA[ ]]>\n");
+    // The parser hands a run of text over in pieces: one blank piece first
+    // leaves the run's text to keep.
+    QTest::newRow("white space, then a reference after an item")
+        << QByteArray("<item><title>1</title></item>\n  &amp; x") << QByteArray("\n  &amp; x");
+    QTest::newRow("white space, then other letters after an item")
+        << QByteArray("<item><title>1</title></item>\n  \xC3\x9C x")
+        << QByteArray("\n  \xC3\x9C x");
+    QTest::newRow("spaces and CR LF, then text after an item")
+        << QByteArray("<item><title>1</title></item>  \r\n x") << QByteArray("  \n x");
+    QTest::newRow("CDATA on either side of an item")
+        << QByteArray("<![CDATA[a]]><item><title>1</title></item>\n<![CDATA[b]]>")
+        << QByteArray("<![CDATA[a]]><![CDATA[b]]>");
 }
 
 void tst_XmlStoreText::streamedItems_blankTextAroundThemNotKept() {
