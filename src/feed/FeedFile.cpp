@@ -107,26 +107,28 @@ mode_t currentUmask() {
 
 // Every byte or an errno value: short writes and interruptions go on. Work
 // that shows its progress writes in smaller pieces, so the bar moves.
-int writeAll(int fd, const QByteArray &bytes) {
-    const char *data = bytes.constData();
+int writeAll(int fd, const TextPieces &text) {
     WorkProgress *progress = WorkProgress::current();
-    const qsizetype piece = progress ? qsizetype(1) << 20 : qsizetype(1) << 30;
+    const qsizetype step = progress ? qsizetype(1) << 20 : qsizetype(1) << 30;
     if (progress)
-        progress->setTotal(bytes.size());
+        progress->setTotal(text.size());
     qsizetype done = 0;
-    while (done < bytes.size()) {
-        if (progress)
-            progress->setDone(done);
-        const size_t chunk = size_t(std::min<qsizetype>(bytes.size() - done, piece));
-        const ssize_t written = ::pwrite(fd, data + done, chunk, off_t(done));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
+    for (const QByteArrayView piece : text.pieces()) {
+        for (qsizetype at = 0; at < piece.size();) {
+            if (progress)
+                progress->setDone(done);
+            const size_t chunk = size_t(std::min<qsizetype>(piece.size() - at, step));
+            const ssize_t written = ::pwrite(fd, piece.data() + at, chunk, off_t(done));
+            if (written < 0) {
+                if (errno == EINTR)
+                    continue;
+                return errno;
+            }
+            if (written == 0)
+                return EIO;
+            at += written;
+            done += written;
         }
-        if (written == 0)
-            return EIO;
-        done += written;
     }
     return 0;
 }
@@ -152,7 +154,7 @@ QByteArray temporaryTemplate(const QByteArray &target) {
 // A save whose text was not approved: no errno, nothing replaced.
 constexpr int NotApproved = -1;
 
-int replaceThroughTemporary(const QByteArray &target, const QByteArray &bytes, mode_t mode,
+int replaceThroughTemporary(const QByteArray &target, const TextPieces &bytes, mode_t mode,
                             const struct stat *old, bool *created,
                             const std::function<bool()> &approved) {
     QByteArray temporary = temporaryTemplate(target);
@@ -189,7 +191,7 @@ int replaceThroughTemporary(const QByteArray &target, const QByteArray &bytes, m
 
 // For a writable file in a folder that takes no new file. Returns a reason or
 // an empty text.
-QString rewriteInPlace(const QByteArray &target, const QByteArray &bytes, const struct stat &old) {
+QString rewriteInPlace(const QByteArray &target, const TextPieces &bytes, const struct stat &old) {
     // Should something other than the checked file stand there by now (a
     // FIFO), opening must not wait for a reader.
     const int fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -233,7 +235,16 @@ QString wellFormednessError(const QByteArray &bytes) {
     return XmlDocument::checkWellFormed(bytes);
 }
 
+QString wellFormednessError(const TextPieces &text) {
+    return XmlDocument::checkWellFormed(text);
+}
+
 bool write(const QString &path, const QByteArray &bytes, QString *error,
+           const std::function<bool()> &approved) {
+    return write(path, TextPieces(bytes), error, approved);
+}
+
+bool write(const QString &path, const TextPieces &bytes, QString *error,
            const std::function<bool()> &approved) {
     const auto fail = [&](const QString &reason) {
         *error = failure(path, reason);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xml/TextPieces.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -9,6 +11,7 @@ namespace FeedFile {
 // Empty when the bytes are well-formed XML with namespaces; otherwise the
 // parser's reason with its line and column.
 QString wellFormednessError(const QByteArray &bytes);
+QString wellFormednessError(const TextPieces &text);
 
 // Puts the whole of bytes at path and returns true, or returns false with
 // "path: reason" in *error. Only a regular file, a symbolic link to one (the
@@ -31,5 +34,8 @@ QString wellFormednessError(const QByteArray &bytes);
 // an in-place rewrite begins): false leaves the old file as it was and
 // returns false with an empty *error.
 bool write(const QString &path, const QByteArray &bytes, QString *error,
+           const std::function<bool()> &approved = {});
+// The same for a text in pieces, written as one.
+bool write(const QString &path, const TextPieces &bytes, QString *error,
            const std::function<bool()> &approved = {});
 } // namespace FeedFile

@@ -34,12 +34,13 @@ bool SavePodcast(const PodcastDocument &document, SaveServices &services) {
     guard.enter(116);
     QString buildDate;
     guard.step(118, [&] { buildDate = BuildDate::text(services.clock()); });
-    // Built straight as file bytes: a large feed never exists twice in memory.
-    // The text is checked before it replaces anything, so a refused text
-    // never reaches the disk and the file that stood there survives.
-    QByteArray bytes;
+    // Built as file bytes, the loaded text's unchanged parts left where they
+    // stand: a large feed never exists twice in memory. The text is checked
+    // before it replaces anything, so a refused text never reaches the disk
+    // and the file that stood there survives.
+    TextPieces bytes;
     QString invalidReason;
-    guard.step(120, [&] { bytes = SourceFeedText::buildUtf8(document, buildDate); });
+    guard.step(120, [&] { bytes = SourceFeedText::buildPieces(document, buildDate); });
     guard.enter(180);
 
     bool written = false;

@@ -48,18 +48,18 @@ QString writeProblem(const QString &path) {
 Result save(const PodcastDocument &document, const QString &path, BuildDate::Clock clock) {
     const QString buildDate = BuildDate::text(clock());
     const Result result =
-        writeChecked(document, SourceFeedText::buildUtf8(document, buildDate), buildDate, path);
+        writeChecked(document, SourceFeedText::buildPieces(document, buildDate), buildDate, path);
     if (result.status != Result::Status::NotWellFormed)
         return result;
     const QString located = FeedFault::locate(document);
     return {Result::Status::NotWellFormed, located.isEmpty() ? result.detail : located};
 }
 
-Result writeChecked(const PodcastDocument &document, const QByteArray &bytes,
+Result writeChecked(const PodcastDocument &document, const TextPieces &bytes,
                     const QString &buildDate, const QString &path) {
     // A build that failed left nothing, which the check refuses.
     if (bytes.isEmpty())
-        return {Result::Status::NotWellFormed, FeedFile::wellFormednessError(bytes)};
+        return {Result::Status::NotWellFormed, FeedFile::wellFormednessError(QByteArray())};
     // Parsing the text takes as long as writing it: side by side, a save
     // of a long feed waits for the longer of the two only.
     std::future<QString> check = std::async(std::launch::async, [&bytes] {

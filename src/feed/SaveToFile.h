@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BuildDate.h"
+#include "xml/TextPieces.h"
 
 #include <QString>
 
@@ -31,6 +32,6 @@ Result save(const PodcastDocument &document, const QString &path, BuildDate::Clo
 // passes, the fixed layout is written instead (see buildChecked). On a
 // failed check nothing is replaced and *reason says why; a failed write
 // fills *error.
-Result writeChecked(const PodcastDocument &document, const QByteArray &bytes,
+Result writeChecked(const PodcastDocument &document, const TextPieces &bytes,
                     const QString &buildDate, const QString &path);
 } // namespace SaveToFile

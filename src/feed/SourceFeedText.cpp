@@ -81,8 +81,7 @@ public:
 
     // The text from..to with the edits inside it made.
     QByteArray apply(qsizetype from, qsizetype to) {
-        std::stable_sort(m_edits.begin(), m_edits.end(),
-                         [](const Edit &a, const Edit &b) { return a.begin < b.begin; });
+        sortEdits();
         qsizetype size = to - from;
         for (const Edit &edit : m_edits)
             size += edit.text.size() - (edit.end - edit.begin);
@@ -96,6 +95,21 @@ public:
             at = edit.end;
         }
         out.append(m_text.sliced(at, to - at));
+        return out;
+    }
+
+    // The same as pieces: the kept text between the edits is not copied.
+    TextPieces pieces(qsizetype from, qsizetype to) {
+        sortEdits();
+        TextPieces out;
+        qsizetype at = from;
+        for (Edit &edit : m_edits) {
+            out.appendView(m_text.sliced(at, edit.begin - at));
+            out.append(std::move(edit.text));
+            at = edit.end;
+        }
+        out.appendView(m_text.sliced(at, to - at));
+        m_edits.clear();
         return out;
     }
 
@@ -176,6 +190,11 @@ public:
     }
 
 private:
+    void sortEdits() {
+        std::stable_sort(m_edits.begin(), m_edits.end(),
+                         [](const Edit &a, const Edit &b) { return a.begin < b.begin; });
+    }
+
     const FeedSource &m_source;
     QByteArrayView m_text;
     const XmlOutline &m_outline;
@@ -222,14 +241,22 @@ public:
     }
 
     QByteArray write(const QString &buildDate) {
+        edit(buildDate);
+        return m_edits.apply(0, m_source.text().size());
+    }
+    TextPieces writePieces(const QString &buildDate) {
+        edit(buildDate);
+        return m_edits.pieces(0, m_source.text().size());
+    }
+
+private:
+    void edit(const QString &buildDate) {
         buildDateElement(buildDate);
         fields();
         items();
         namespaces();
-        return m_edits.apply(0, m_source.text().size());
     }
 
-private:
     void buildDateElement(const QString &buildDate) {
         const qint32 channel = m_source.channel();
         const qint32 element = m_outline.child(channel, FeedSchema::BuildDateElement);
@@ -476,16 +503,31 @@ private:
     bool m_usesItunes = false;
     bool m_newItems = false;
 };
+// Kept content the loaded text cannot carry over is written in the fixed layout.
+bool writesSourceText(const PodcastDocument &document, const FeedSource &source) {
+    const FeedSource::Loaded &loaded = source.loaded();
+    return document.channelExtra() == loaded.channelExtra && document.prolog() == loaded.prolog &&
+           document.hiddenItems() == loaded.hiddenItems;
+}
 } // namespace
 
 namespace SourceFeedText {
 QByteArray fromSource(const PodcastDocument &document, const FeedSource &source,
                       const QString &buildDate) {
-    const FeedSource::Loaded &loaded = source.loaded();
-    if (document.channelExtra() != loaded.channelExtra || document.prolog() != loaded.prolog ||
-        document.hiddenItems() != loaded.hiddenItems)
+    if (!writesSourceText(document, source))
         return {};
     return Writer(document, source).write(buildDate);
+}
+
+TextPieces buildPieces(const PodcastDocument &document, const QString &buildDate) {
+    if (const std::shared_ptr<const FeedSource> &source = document.source()) {
+        if (writesSourceText(document, *source)) {
+            TextPieces pieces = Writer(document, *source).writePieces(buildDate);
+            pieces.keep(source);
+            return pieces;
+        }
+    }
+    return TextPieces(FeedText::buildUtf8(document, buildDate));
 }
 
 QByteArray buildUtf8(const PodcastDocument &document, const QString &buildDate) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xml/TextPieces.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -19,13 +21,14 @@ class PodcastDocument;
 // - lastBuildDate gets the build date.
 namespace SourceFeedText {
 QByteArray buildUtf8(const PodcastDocument &document, const QString &buildDate);
+// The same bytes, with the loaded text's unchanged parts as views into it.
+TextPieces buildPieces(const PodcastDocument &document, const QString &buildDate);
 
 // The bytes a save writes, checked: empty *reason when well-formed. Should
 // the loaded text with its changes ever fail the check where the fixed
 // layout passes it, the fixed layout is written: a save is never refused
 // for how the file was kept, only for what the values hold.
-QByteArray buildChecked(const PodcastDocument &document, const QString &buildDate,
-                        QString *reason);
+QByteArray buildChecked(const PodcastDocument &document, const QString &buildDate, QString *reason);
 
 // The loaded text with the document's changes; null when the document's kept
 // content (More Tags of the channel, the prolog or the items without a title)

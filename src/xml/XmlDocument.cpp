@@ -3,6 +3,7 @@
 #include "BackgroundRead.h"
 #include "LargePages.h"
 #include "PrefixIndex.h"
+#include "TextPiecesDevice.h"
 #include "WorkProgress.h"
 #include "XmlEscape.h"
 #include "XmlParser.h"
@@ -170,6 +171,17 @@ QString XmlDocument::checkWellFormed(const QByteArray &data) {
     Parser parser(&document, *document.d, false);
     QString error;
     if (parser.run(buffer, QByteArray(), error))
+        return {};
+    return error;
+}
+
+QString XmlDocument::checkWellFormed(const TextPieces &text) {
+    TextPiecesDevice device(text);
+    device.open(QIODevice::ReadOnly);
+    XmlDocument document;
+    Parser parser(&document, *document.d, false);
+    QString error;
+    if (parser.run(device, QByteArray(), error))
         return {};
     return error;
 }

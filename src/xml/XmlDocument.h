@@ -13,6 +13,8 @@
 #include <optional>
 #include <utility>
 
+class TextPieces;
+
 class BackgroundRead;
 class QFile;
 class QIODevice;
@@ -99,6 +101,7 @@ public:
     // Well-formedness of an encoded document: empty when well-formed,
     // otherwise the reason as errorString() gives it.
     static QString checkWellFormed(const QByteArray &data);
+    static QString checkWellFormed(const TextPieces &text);
     // The same for a fragment (elements, text, comments) with these
     // prefixes declared around it.
     static QString checkFragment(const QByteArray &fragment, const Namespaces &declared,

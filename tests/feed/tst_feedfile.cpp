@@ -31,6 +31,8 @@ private Q_SLOTS:
     void write_targetNotARegularWritableFile_refusedUntouched_data();
     void write_targetNotARegularWritableFile_refusedUntouched();
     void write_folderTakesNoNewFile_rewritesFileInPlace();
+    void write_pieces_fileHoldsTheirText_data();
+    void write_pieces_fileHoldsTheirText();
     void write_folderTakesNoNewFile_newFileRefused();
     void write_fullDisk_failsWithReasonOldFileKept_data();
     void write_fullDisk_failsWithReasonOldFileKept();
@@ -208,6 +210,43 @@ void tst_FeedFile::write_targetNotARegularWritableFile_refusedUntouched() {
     QCOMPARE(entries(dir.path()), beforeEntries);
     if (special == Special::ReadOnlyFile)
         QCOMPARE(readAll(path), OldText);
+}
+
+void tst_FeedFile::write_pieces_fileHoldsTheirText_data() {
+    QTest::addColumn<bool>("inPlace");
+    QTest::newRow("through a temporary file") << false;
+    QTest::newRow("rewritten in place") << true;
+}
+
+// A save writes the loaded text's kept parts where they stand, between its
+// own bytes: long and short pieces, one after the other.
+void tst_FeedFile::write_pieces_fileHoldsTheirText() {
+    QFETCH(bool, inPlace);
+    QByteArray kept;
+    for (int i = 0; kept.size() < 300000; ++i)
+        kept += "<item><title>" + QByteArray::number(i) + "</title></item>\n";
+    TextPieces pieces;
+    pieces.appendView(QByteArrayView(kept).first(100000));
+    pieces.append("<changed/>");
+    pieces.appendView(QByteArrayView(kept).sliced(100000, 20));
+    pieces.append(QByteArray(40000, 'x'));
+    pieces.appendView(QByteArrayView(kept).sliced(100020));
+    const QByteArray expected = kept.first(100000) + "<changed/>" + kept.sliced(100000, 20) +
+                                QByteArray(40000, 'x') + kept.sliced(100020);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("Podcast.xml"));
+    QVERIFY(writeFile(path, OldText + QByteArray(500000, ' '), 0644));
+    if (inPlace && !SaveTargets::lockFolder(dir.path()))
+        QSKIP("this file system cannot lock a folder against new files");
+    const auto unlock = qScopeGuard([&] {
+        if (inPlace)
+            SaveTargets::unlockFolder(dir.path());
+    });
+    QString error;
+    QVERIFY2(FeedFile::write(path, pieces, &error), qPrintable(error));
+    QCOMPARE(readAll(path), expected);
 }
 
 void tst_FeedFile::write_folderTakesNoNewFile_rewritesFileInPlace() {
