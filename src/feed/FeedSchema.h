@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xml/ByteSearch.h"
+
 #include <QByteArrayView>
 #include <array>
 #include <cstring>
@@ -91,7 +93,7 @@ inline int itemColumnOf(QByteArrayView name) {
     for (size_t at = slotOf(name); table.columns[at] >= 0; at = (at + 1) & (Slots - 1)) {
         const QByteArrayView element = table.elements[at];
         if (element.size() == name.size() &&
-            std::memcmp(element.data(), name.data(), size_t(name.size())) == 0)
+            ByteSearch::sameBytes(element.data(), name.data(), size_t(name.size())))
             return table.columns[at];
     }
     return -1;

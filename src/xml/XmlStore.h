@@ -3,6 +3,7 @@
 // How XmlDocument keeps what it parsed: shared by the parser, the nodes that
 // read the store, and the copy of text the store would write back as it is.
 
+#include "ByteSearch.h"
 #include "XmlDocument.h"
 #include "XmlNode.h"
 
@@ -97,7 +98,7 @@ public:
         Recent &slot = m_recent[(size * 31 + uchar(name.back()) + 3 * uchar(name[size / 2])) %
                                 m_recent.size()];
         if (slot.id >= 0 && size_t(slot.name.size()) == size &&
-            std::memcmp(slot.name.data(), name.data(), size) == 0)
+            ByteSearch::sameBytes(slot.name.data(), name.data(), size))
             return slot.id;
         slot.id = intern(name);
         slot.name = m_names[size_t(slot.id)];

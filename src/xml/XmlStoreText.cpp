@@ -205,7 +205,7 @@ bool XmlDocument::Data::storeAsWritten(QByteArrayView text, qsizetype tagEnd, QB
     const auto *lt = static_cast<const char *>(memrchr(data, '<', size_t(tagEnd)));
     const qsizetype nameAt = lt ? lt - data + 1 : -1;
     if (nameAt < 0 || nameAt + name.size() > tagEnd ||
-        std::memcmp(data + nameAt, name.data(), size_t(name.size())) != 0 ||
+        !ByteSearch::sameBytes(data + nameAt, name.data(), size_t(name.size())) ||
         !(nameAt + name.size() == tagEnd || isSpace(data[nameAt + name.size()])))
         return false;
 
@@ -275,7 +275,7 @@ bool XmlDocument::Data::storeAsWritten(QByteArrayView text, qsizetype tagEnd, QB
                 open.size() == 1 ? name : QByteArrayView(names.name(nodes[size_t(index)].name));
             const qsizetype close = lt + 2 + closing.size();
             if (close >= size || data[close] != '>' ||
-                std::memcmp(data + lt + 2, closing.data(), size_t(closing.size())) != 0)
+                !ByteSearch::sameBytes(data + lt + 2, closing.data(), size_t(closing.size())))
                 return undo();
             if (open.size() == 1) {
                 to = lt;
