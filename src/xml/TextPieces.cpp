@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 // Shorter views are copied: a write call costs more than copying this much.
@@ -12,6 +13,20 @@ TextPieces::TextPieces(QByteArray bytes) {
     append(std::move(bytes));
 }
 
+TextPieces::TextPieces(TextPieces &&other) noexcept {
+    *this = std::move(other);
+}
+
+TextPieces &TextPieces::operator=(TextPieces &&other) noexcept {
+    m_pieces = std::exchange(other.m_pieces, {});
+    m_starts = std::exchange(other.m_starts, {});
+    m_owned = std::exchange(other.m_owned, {});
+    m_tailOpen = std::exchange(other.m_tailOpen, false);
+    m_owners = std::exchange(other.m_owners, {});
+    m_size = std::exchange(other.m_size, 0);
+    return *this;
+}
+
 void TextPieces::appendView(QByteArrayView view) {
     if (view.isEmpty())
         return;
@@ -19,7 +34,7 @@ void TextPieces::appendView(QByteArrayView view) {
         appendShort(view);
         return;
     }
-    m_tailOpen = false;
+    closeTail();
     m_starts.push_back(m_size);
     m_pieces.push_back(view);
     m_size += view.size();
@@ -32,7 +47,7 @@ void TextPieces::append(QByteArray bytes) {
         appendShort(bytes);
         return;
     }
-    m_tailOpen = false;
+    closeTail();
     m_owned.push_back(std::move(bytes));
     m_starts.push_back(m_size);
     m_pieces.emplace_back(m_owned.back().constData(), m_owned.back().size());
@@ -42,7 +57,6 @@ void TextPieces::append(QByteArray bytes) {
 void TextPieces::appendShort(QByteArrayView view) {
     if (!m_tailOpen) {
         m_owned.emplace_back();
-        m_owned.back().reserve(ShortView * 2);
         m_starts.push_back(m_size);
         m_pieces.emplace_back();
         m_tailOpen = true;
@@ -54,8 +68,19 @@ void TextPieces::appendShort(QByteArrayView view) {
     m_size += view.size();
 }
 
+// The tail's spare room goes once nothing more is added to it: with many
+// short runs between long pieces it would add up.
+void TextPieces::closeTail() {
+    if (!m_tailOpen)
+        return;
+    m_tailOpen = false;
+    QByteArray &tail = m_owned.back();
+    tail.squeeze();
+    m_pieces.back() = QByteArrayView(tail.constData(), tail.size());
+}
+
 qsizetype TextPieces::copy(qsizetype from, char *into, qsizetype size) const {
-    if (from >= m_size || size <= 0)
+    if (from < 0 || from >= m_size || size <= 0)
         return 0;
     auto piece =
         size_t(std::upper_bound(m_starts.begin(), m_starts.end(), from) - m_starts.begin()) - 1;

@@ -13,9 +13,14 @@ class TextPieces {
 public:
     TextPieces() = default;
     explicit TextPieces(QByteArray bytes);
+    TextPieces(const TextPieces &) = default;
+    TextPieces &operator=(const TextPieces &) = default;
+    // What is moved from is left empty, ready to be filled again.
+    TextPieces(TextPieces &&other) noexcept;
+    TextPieces &operator=(TextPieces &&other) noexcept;
 
     // Holds what the views point into for as long as the pieces live.
-    void keep(std::shared_ptr<const void> owner) { m_owner = std::move(owner); }
+    void keep(std::shared_ptr<const void> owner) { m_owners.push_back(std::move(owner)); }
     // A view into kept text; short ones are copied, so a text with many
     // small changes is still written in few calls.
     void appendView(QByteArrayView view);
@@ -30,12 +35,13 @@ public:
 
 private:
     void appendShort(QByteArrayView view);
+    void closeTail();
 
     std::vector<QByteArrayView> m_pieces;
     std::vector<qsizetype> m_starts; // where each piece begins in the text
     // Own bytes; a deque, so that a piece's address stays where it was.
     std::deque<QByteArray> m_owned;
     bool m_tailOpen = false; // the last piece is m_owned.back(), still growing
-    std::shared_ptr<const void> m_owner;
+    std::vector<std::shared_ptr<const void>> m_owners;
     qsizetype m_size = 0;
 };

@@ -153,6 +153,9 @@ public:
     }
     QByteArray save() const {
         const QByteArray bytes = SourceFeedText::buildUtf8(document, BuildDate);
+        // A save writes the same text in pieces.
+        if (SourceFeedText::buildPieces(document, BuildDate).joined() != bytes)
+            QTest::qFail("the pieces a save writes differ from the text", __FILE__, __LINE__);
         const QString problem = XmlDocument::checkWellFormed(bytes);
         if (!problem.isEmpty())
             qWarning("%s\n%s", qPrintable(problem), bytes.constData());

@@ -38,6 +38,14 @@ void tst_TextPieces::readsAsTheWholeText_data() {
     QTest::newRow("long and short") << large << QList<int>{3, 70000, 70001, 70010, 120000} << true;
     QTest::newRow("a cut inside a character")
         << large << QList<int>{int(large.indexOf('\xA9')), 90000} << true;
+    QList<int> everyTenBytes;
+    for (int at = 10; at < large.size(); at += 10)
+        everyTenBytes.append(at);
+    QTest::newRow("thousands of short pieces") << large << everyTenBytes << true;
+    QList<int> longThenShort;
+    for (int at = 17000; at + 20 < large.size(); at += 17000)
+        longThenShort << at << at + 12;
+    QTest::newRow("long pieces with short ones between") << large << longThenShort << true;
     QByteArray broken = large;
     broken.replace(100000, 6, "<item ");
     QTest::newRow("not well-formed past a cut")
@@ -72,6 +80,18 @@ void tst_TextPieces::readsAsTheWholeText() {
     const QString verdict = XmlDocument::checkWellFormed(pieces);
     QCOMPARE(verdict.isEmpty(), wellFormed);
     QCOMPARE(verdict, XmlDocument::checkWellFormed(text));
+
+    // A copy reads the same; what a move leaves is empty and can be used again.
+    const TextPieces copied = pieces;
+    TextPieces moved = std::move(pieces);
+    QCOMPARE(copied.joined(), text);
+    QCOMPARE(moved.joined(), text);
+    QCOMPARE(pieces.size(), 0);
+    pieces.append("<again/>");
+    QCOMPARE(pieces.joined(), QByteArray("<again/>"));
+    moved.append("<more/>");
+    QCOMPARE(copied.joined(), text);
+    QCOMPARE(moved.joined(), text + "<more/>");
 }
 
 QTEST_GUILESS_MAIN(tst_TextPieces)
