@@ -5,7 +5,6 @@
 #include "FeedSource.h"
 #include "FeedText.h"
 #include "model/PodcastDocument.h"
-#include "xml/LargePages.h"
 
 #include <algorithm>
 #include <vector>
@@ -79,26 +78,10 @@ public:
     }
     void insert(qsizetype at, QByteArray text) { replace(at, at, std::move(text)); }
 
-    // The text from..to with the edits inside it made.
-    QByteArray apply(qsizetype from, qsizetype to) {
-        sortEdits();
-        qsizetype size = to - from;
-        for (const Edit &edit : m_edits)
-            size += edit.text.size() - (edit.end - edit.begin);
-        QByteArray out;
-        out.reserve(size);
-        LargePages::advise(out);
-        qsizetype at = from;
-        for (const Edit &edit : m_edits) {
-            out.append(m_text.sliced(at, edit.begin - at));
-            out.append(edit.text);
-            at = edit.end;
-        }
-        out.append(m_text.sliced(at, to - at));
-        return out;
-    }
+    // The text from..to with the edits inside it made, in one block.
+    QByteArray apply(qsizetype from, qsizetype to) { return pieces(from, to).joined(); }
 
-    // The same as pieces: the kept text between the edits is not copied.
+    // The same in pieces: the kept text between the edits is not copied.
     TextPieces pieces(qsizetype from, qsizetype to) {
         sortEdits();
         TextPieces out;

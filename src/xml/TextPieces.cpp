@@ -1,5 +1,7 @@
 #include "TextPieces.h"
 
+#include "LargePages.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -41,17 +43,13 @@ void TextPieces::appendView(QByteArrayView view) {
 }
 
 void TextPieces::append(QByteArray bytes) {
-    if (bytes.isEmpty())
-        return;
     if (bytes.size() < ShortView) {
-        appendShort(bytes);
+        appendView(bytes); // copied into the tail
         return;
     }
     closeTail();
     m_owned.push_back(std::move(bytes));
-    m_starts.push_back(m_size);
-    m_pieces.emplace_back(m_owned.back().constData(), m_owned.back().size());
-    m_size += m_pieces.back().size();
+    appendView(m_owned.back());
 }
 
 void TextPieces::appendShort(QByteArrayView view) {
@@ -99,6 +97,7 @@ QByteArray TextPieces::joined() const {
         return m_owned.front();
     QByteArray out;
     out.reserve(m_size);
+    LargePages::advise(out);
     for (const QByteArrayView piece : m_pieces)
         out.append(piece);
     return out;

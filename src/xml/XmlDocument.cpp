@@ -167,17 +167,16 @@ QString XmlDocument::checkWellFormed(const QByteArray &data) {
     QByteArray copy = data; // shared, not copied
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
-    XmlDocument document;
-    Parser parser(&document, *document.d, false);
-    QString error;
-    if (parser.run(buffer, QByteArray(), error))
-        return {};
-    return error;
+    return checkDevice(buffer);
 }
 
 QString XmlDocument::checkWellFormed(const TextPieces &text) {
     TextPiecesDevice device(text);
     device.open(QIODevice::ReadOnly);
+    return checkDevice(device);
+}
+
+QString XmlDocument::checkDevice(QIODevice &device) {
     XmlDocument document;
     Parser parser(&document, *document.d, false);
     QString error;

@@ -111,6 +111,7 @@ private:
     friend class XmlNode;
     bool openFile(const QString &path, QFile &file);
     bool loadFrom(QIODevice *device, const QByteArray &name, const BackgroundRead *read = nullptr);
+    static QString checkDevice(QIODevice &device);
 
     struct Data;
     class Parser;
