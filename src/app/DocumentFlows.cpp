@@ -153,9 +153,19 @@ void DocumentFlows::newDocument() {
     // Empties the list in one reset (and the fields, which the steps below
     // would otherwise empty one by one), as one step of the history.
     guard.step(116, [&] {
-        m_undoStack.push(new ReplaceDocumentCommand(m_document, QStringLiteral("New Podcast.xml"),
-                                                    m_document.content(), PodcastContent(),
-                                                    ReplaceDocumentCommand::Applied::No));
+        auto *command = new ReplaceDocumentCommand(m_document, QStringLiteral("New Podcast.xml"),
+                                                   m_document.content(), PodcastContent(),
+                                                   ReplaceDocumentCommand::Applied::No);
+        // Undone, the podcast is its file's again, and Save writes there.
+        const QString path = m_files.path();
+        const FeedFileCommands::DiskStamp stamp = m_files.stamp();
+        command->setFollow([&files = m_files, path, stamp](bool applied) {
+            if (applied)
+                files.forget();
+            else
+                files.restore(path, stamp);
+        });
+        m_undoStack.push(command);
     });
     guard.enter(118);
     for (int index = 0; index < ChannelField::Count; ++index) {

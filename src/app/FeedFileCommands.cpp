@@ -70,6 +70,27 @@ void FeedFileCommands::remember(const QString &path) {
     stored.setValue(QLatin1StringView(RecentKey), files);
 }
 
+void FeedFileCommands::openRecent(const QString &path) {
+    // Asked before anything else: there is nothing to save changes for.
+    if (!QFileInfo::exists(path)) {
+        const auto answer = m_services.messages.question(
+            QStringLiteral("\"%1\" is no longer there: it was moved, renamed or deleted. "
+                           "Remove it from Open Recent?")
+                .arg(QDir::toNativeSeparators(path)),
+            QString(), MessageService::Buttons::YesNo, MessageService::Answer::Yes);
+        if (answer == MessageService::Answer::Yes) {
+            QSettings stored = settings();
+            QStringList files = stored.value(QLatin1StringView(RecentKey)).toStringList();
+            files.removeAll(path);
+            stored.setValue(QLatin1StringView(RecentKey), files);
+            Q_EMIT recentFilesChanged();
+        }
+        return;
+    }
+    if (settleUnsavedChanges(QStringLiteral("opening another feed")))
+        openPath(path);
+}
+
 FeedFileCommands::DiskStamp FeedFileCommands::stampOf(const QString &path) {
     DiskStamp stamp;
     QFile file(path);
@@ -95,6 +116,12 @@ void FeedFileCommands::setPath(const QString &path, const DiskStamp &stamp) {
 void FeedFileCommands::forget() {
     m_path.clear();
     m_stamp = {};
+    updateTitle();
+}
+
+void FeedFileCommands::restore(const QString &path, const DiskStamp &stamp) {
+    m_path = path;
+    m_stamp = stamp;
     updateTitle();
 }
 
@@ -222,9 +249,9 @@ void FeedFileCommands::save() {
         return;
     }
     const QString path = m_path;
-    const std::optional<DiskStamp> onDisk =
-        m_work.run<DiskStamp>(QStringLiteral("Reading %1…").arg(QFileInfo(path).fileName()),
-                              [path](ForwardedServices &) { return stampOf(path); });
+    const std::optional<DiskStamp> onDisk = m_work.run<DiskStamp>(
+        QStringLiteral("Checking %1 on disk…").arg(QFileInfo(path).fileName()),
+        [path](ForwardedServices &) { return stampOf(path); });
     if (!onDisk)
         return;
     if (QFileInfo::exists(m_path) && *onDisk != m_stamp) {

@@ -35,6 +35,9 @@ public:
     // Replaces the document with the feed at `path`, with a fresh history.
     // False (and nothing changed) when the file does not load.
     bool openPath(const QString &path);
+    // File ▸ Open Recent: as Open with `path`; a file no longer there is
+    // offered for removal from the list instead.
+    void openRecent(const QString &path);
     // File ▸ Save: back to the document's file, else the save flow.
     void save();
     // What a file on disk was when it was last read or written.
@@ -51,6 +54,9 @@ public:
     void savedTo(const QString &path, const DiskStamp &stamp);
     // New: the document has no file any more.
     void forget();
+    // New undone: the document is that file's again, as it was read or written.
+    DiskStamp stamp() const { return m_stamp; }
+    void restore(const QString &path, const DiskStamp &stamp);
     // Asks whether to save before the document is replaced; false means the
     // user cancelled (or the save did not happen).
     bool settleUnsavedChanges(const QString &before);

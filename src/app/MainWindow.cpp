@@ -12,10 +12,10 @@
 #include "FindingFixes.h"
 #include "MainForm.h"
 #include "MoveEpisodesCommand.h"
+#include "PublishFlow.h"
 #include "SetFieldCommand.h"
 #include "SetKeptContentCommand.h"
 #include "SetNamespacesCommand.h"
-#include "PublishFlow.h"
 #include "WebAddressCommand.h"
 #include "dialogs/FeedCheckDialog.h"
 #include "dialogs/LargerBoxAction.h"
@@ -373,10 +373,7 @@ void MainWindow::fillRecentMenu() {
     const QStringList files = FeedFileCommands::recentFiles();
     for (const QString &path : files) {
         QAction *entry = m_recentMenu->addAction(QDir::toNativeSeparators(path));
-        connect(entry, &QAction::triggered, this, [this, path] {
-            if (m_files->settleUnsavedChanges(QStringLiteral("opening another feed")))
-                m_files->openPath(path);
-        });
+        connect(entry, &QAction::triggered, this, [this, path] { m_files->openRecent(path); });
     }
     m_recentMenu->setEnabled(!files.isEmpty());
 }

@@ -14,13 +14,16 @@ ReplaceDocumentCommand::ReplaceDocumentCommand(PodcastDocument &document, const 
 }
 
 void ReplaceDocumentCommand::apply() {
-    if (m_skipNextApply) {
+    if (m_skipNextApply)
         m_skipNextApply = false;
-        return;
-    }
-    document().replaceContent(m_after);
+    else
+        document().replaceContent(m_after);
+    if (m_follow)
+        m_follow(true);
 }
 
 void ReplaceDocumentCommand::revert() {
     document().replaceContent(m_before);
+    if (m_follow)
+        m_follow(false);
 }

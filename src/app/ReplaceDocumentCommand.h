@@ -3,6 +3,8 @@
 #include "DocumentCommand.h"
 #include "model/PodcastContent.h"
 
+#include <functional>
+
 // A load or "New" as one step: the whole content before and after.
 class ReplaceDocumentCommand : public DocumentCommand {
 public:
@@ -14,6 +16,10 @@ public:
     ReplaceDocumentCommand(PodcastDocument &document, const QString &text, PodcastContent before,
                            PodcastContent after, Applied applied);
 
+    // Called with true once after is in the document, with false once
+    // before is back: what belongs with the content (its file) follows it.
+    void setFollow(std::function<void(bool applied)> follow) { m_follow = std::move(follow); }
+
 protected:
     void apply() override;
     void revert() override;
@@ -22,4 +28,5 @@ private:
     PodcastContent m_before;
     PodcastContent m_after;
     bool m_skipNextApply;
+    std::function<void(bool)> m_follow;
 };

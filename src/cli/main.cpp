@@ -43,7 +43,8 @@ constexpr char Usage[] =
     "                 ...], \"channelExtra\": XML, \"episodeExtras\": [XML per episode],\n"
     "                 \"hiddenItems\": XML, \"errors\": [{\"location\", \"step\", "
     "\"description\"}],\n"
-    "                 \"message\": null or \"Fail to load XML.\"}.\n"
+    "                 \"message\": null or \"Fail to load XML.\", \"detail\": null or\n"
+    "                 why it failed}.\n"
     "  resave IN OUT  Load IN into an empty podcast and save it to OUT as the editor\n"
     "                 saves; OUT is left untouched when the feed is refused or OUT\n"
     "                 cannot take it (not a regular file, read-only, disk full).\n"
@@ -223,6 +224,12 @@ int dump(const QString &path, const QString &shown, Repairs *repairs) {
         out.raw("null");
     else
         out.string(messages.notices().first().text);
+    // Why, so that a script sees the reason a load failed, not only that it did.
+    out.raw(",\n \"detail\": ");
+    if (messages.notices().isEmpty() || messages.notices().first().detail.isEmpty())
+        out.raw("null");
+    else
+        out.string(messages.notices().first().detail);
     if (repairs) {
         out.raw(",\n ");
         printRepairsJson(out, *repairs);

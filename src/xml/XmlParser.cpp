@@ -34,6 +34,28 @@ void XmlDocument::Parser::fail(const QString &reason, bool positioned) {
         xmlStopParser(m_context);
 }
 
+namespace {
+// libxml2 2.9's push parser names the faults at a document's two ends
+// unlike its own pull parser and xmllint: text where the root should
+// start is "Document is empty", and a document cut short, the usual
+// result of an upload that failed, is "Extra content at the end of the
+// document". The message says what is wrong instead.
+QString namedAtTheEnds(const xmlParserCtxt &context, int code, qint64 bytesRead,
+                       const QString &message) {
+    const bool beforeRoot = context.instate == XML_PARSER_START ||
+                            context.instate == XML_PARSER_MISC ||
+                            context.instate == XML_PARSER_PROLOG;
+    if (code == XML_ERR_DOCUMENT_EMPTY || (code == XML_ERR_DOCUMENT_END && beforeRoot))
+        return bytesRead == 0 ? QStringLiteral("Document is empty")
+                              : QStringLiteral("Start tag expected, '<' not found");
+    if (code == XML_ERR_DOCUMENT_END && context.instate != XML_PARSER_EPILOG &&
+        context.nameNr > 0 && context.name)
+        return QStringLiteral("Premature end of data in tag %1")
+            .arg(QString::fromUtf8(reinterpret_cast<const char *>(context.name)));
+    return message;
+}
+} // namespace
+
 void XmlDocument::Parser::structuredError(void *context, xmlErrorPtr error) {
     // libxml2 reports an unusable encoding while the context is being made,
     // before it knows this parser: that error is read from the context after.
@@ -46,6 +68,8 @@ void XmlDocument::Parser::structuredError(void *context, xmlErrorPtr error) {
     QString message = QString::fromUtf8(error->message ? error->message : "Not well-formed")
                           .trimmed()
                           .replace(u'\n', u' ');
+    message = namedAtTheEnds(*static_cast<xmlParserCtxtPtr>(context), error->code,
+                             parser.m_bytesRead, message);
     parser.m_errorCode = error->code;
     parser.m_errorLine = error->line;
     parser.m_errorColumn = parser.sourceColumn(error->line, error->int2);

@@ -5,6 +5,7 @@
 #include "support/FeedFiles.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
@@ -29,7 +30,10 @@ private Q_SLOTS:
     void save_refusedForABareAmpersand_offersTheFix_data();
     void save_refusedForABareAmpersand_offersTheFix();
     void recentFiles_newestFirstAtMostTen();
+    void recentFiles_fileGone_offeredForRemoval_data();
+    void recentFiles_fileGone_offeredForRemoval();
     void fileFromDesktop_opensIntoAnEmptyWindowElseAdds();
+    void newUndone_theFeedIsItsFilesAgain();
 };
 
 namespace {
@@ -278,6 +282,49 @@ void tst_FeedFileCommands::recentFiles_newestFirstAtMostTen() {
     QCOMPARE(editor.window->fileCommands().path(), paths[0]);
 }
 
+void tst_FeedFileCommands::recentFiles_fileGone_offeredForRemoval_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("Yes removes it") << int(MessageService::Answer::Yes) << true;
+    QTest::newRow("No keeps it") << int(MessageService::Answer::No) << false;
+}
+
+void tst_FeedFileCommands::recentFiles_fileGone_offeredForRemoval() {
+    QFETCH(int, answer);
+    QFETCH(bool, removed);
+    EditorHarness editor;
+    const QString gone = write(editor, u"gone.xml"_s, feed(u"Gone"_s, {u"B"_s}));
+    const QString kept = write(editor, u"kept.xml"_s, feed(u"Kept"_s, {u"A"_s}));
+    open(editor, gone);
+    open(editor, kept);
+    // Unsaved changes: not asked about, since nothing would replace them.
+    typeTitle(editor, u"Kept, edited"_s);
+    QVERIFY(QFile::remove(gone));
+    editor.messages.answers = {MessageService::Answer(answer)};
+    auto *menu = editor.window->findChild<QMenu *>(u"RecentMenu"_s);
+    QVERIFY(menu);
+    const auto entry = [menu](const QString &path) -> QAction * {
+        for (QAction *action : menu->actions()) {
+            if (action->text() == QDir::toNativeSeparators(path))
+                return action;
+        }
+        return nullptr;
+    };
+    QVERIFY(entry(gone));
+    entry(gone)->trigger();
+
+    QCOMPARE(editor.messages.shown.size(), 1);
+    QVERIFY2(editor.messages.shown.first().text.contains(QDir::toNativeSeparators(gone)),
+             qPrintable(editor.messages.shown.first().text));
+    QCOMPARE(editor.messages.shown.first().buttons, MessageService::Buttons::YesNo);
+    QCOMPARE(editor.window->fileCommands().path(), kept);
+    QCOMPARE(editor.document().field(ChannelField::Title), u"Kept, edited"_s);
+    QVERIFY(editor.document().DocumentChanged());
+    QCOMPARE(FeedFileCommands::recentFiles().first(), kept);
+    QCOMPARE(FeedFileCommands::recentFiles().contains(gone), !removed);
+    QCOMPARE(entry(gone) != nullptr, !removed);
+}
+
 void tst_FeedFileCommands::fileFromDesktop_opensIntoAnEmptyWindowElseAdds() {
     EditorHarness editor;
     const QString path = write(editor, u"given.xml"_s, feed(u"Given"_s, {u"A"_s}));
@@ -288,6 +335,37 @@ void tst_FeedFileCommands::fileFromDesktop_opensIntoAnEmptyWindowElseAdds() {
     editor.window->openFeed(path);
     QCOMPARE(editor.titles(), (QStringList{u"A"_s, u"A"_s}));
     QVERIFY(editor.window->undoStack().canUndo());
+}
+
+void tst_FeedFileCommands::newUndone_theFeedIsItsFilesAgain() {
+    EditorHarness editor;
+    const QByteArray original = feed(u"Orchard"_s, {u"One"_s});
+    const QString path = write(editor, u"orchard.xml"_s, original);
+    open(editor, path);
+    const QString titled = u"orchard.xml[*] — Brindlewood Feed Editor Tool"_s;
+    action(editor, "NewAction")->trigger();
+    QCOMPARE(editor.window->fileCommands().path(), QString());
+    QCOMPARE(editor.window->windowTitle(), u"Brindlewood Feed Editor Tool"_s);
+
+    editor.window->undoStack().undo();
+    QCOMPARE(editor.titles(), QStringList{u"One"_s});
+    QCOMPARE(editor.window->fileCommands().path(), path);
+    QCOMPARE(editor.window->windowTitle(), titled);
+    // New left an unchanged empty podcast; the mark says what the flag says.
+    QCOMPARE(editor.window->isWindowModified(), editor.document().DocumentChanged());
+    editor.window->undoStack().redo();
+    QCOMPARE(editor.window->fileCommands().path(), QString());
+    editor.window->undoStack().undo();
+
+    // Save writes back to the file, without a dialog and without asking
+    // whether it changed on disk.
+    typeTitle(editor, u"Orchard Tales"_s);
+    const qsizetype dialogs = editor.dialogs.opened.size();
+    action(editor, "SaveAction")->trigger();
+    QCOMPARE(editor.dialogs.opened.size(), dialogs);
+    QVERIFY2(editor.messages.shown.isEmpty(), qPrintable(editor.messages.texts().join(u'\n')));
+    QVERIFY(readAll(path).contains("<title>Orchard Tales</title>"));
+    QCOMPARE(editor.window->windowTitle(), titled);
 }
 
 QTEST_MAIN(tst_FeedFileCommands)

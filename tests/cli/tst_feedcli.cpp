@@ -129,8 +129,8 @@ void tst_FeedCli::dump_printsDocumentAsJson() {
     const QJsonObject json = QJsonDocument::fromJson(result.out, &error).object();
     QCOMPARE(error.error, QJsonParseError::NoError);
     QCOMPARE(json.keys(),
-             (QStringList{u"channelExtra"_qs, u"episodeExtras"_qs, u"episodes"_qs, u"errors"_qs,
-                          u"fields"_qs, u"hiddenItems"_qs, u"message"_qs}));
+             (QStringList{u"channelExtra"_qs, u"detail"_qs, u"episodeExtras"_qs, u"episodes"_qs,
+                          u"errors"_qs, u"fields"_qs, u"hiddenItems"_qs, u"message"_qs}));
     QCOMPARE(json[u"episodeExtras"].toArray().size(), json[u"episodes"].toArray().size());
     QCOMPARE(json[u"fields"].toArray().size(), 12);
     QCOMPARE(json[u"fields"][0].toString(), QStringLiteral("The Lantern Orchard"));
@@ -141,6 +141,7 @@ void tst_FeedCli::dump_printsDocumentAsJson() {
     QCOMPARE(episodes[2][0].toString(), QStringLiteral("The Cider Press at Île de Ré"));
     QVERIFY(json[u"errors"].toArray().isEmpty());
     QVERIFY(json[u"message"].isNull());
+    QVERIFY(json[u"detail"].isNull());
 }
 
 void tst_FeedCli::dump_escapesEveryText() {
@@ -163,25 +164,35 @@ void tst_FeedCli::dump_reportsAndMessages_data() {
     QTest::addColumn<QByteArray>("xml");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QVariant>("message");
+    QTest::addColumn<QVariant>("detail");
     QTest::addColumn<QList<int>>("steps");
     QTest::addColumn<int>("episodes");
 
     QTest::newRow("attribute-less image") << feed("<itunes:image /><item><title>a</title></item>")
-                                          << 0 << QVariant() << QList<int>{186} << 1;
-    QTest::newRow("not XML") << QByteArray("\x01\x02 nothing") << 1
-                             << QVariant(QStringLiteral("Fail to load XML.")) << QList<int>() << 0;
+                                          << 0 << QVariant() << QVariant() << QList<int>{186} << 1;
+    QTest::newRow("not XML") << QByteArray("Show notes, not a feed") << 1
+                             << QVariant(QStringLiteral("Fail to load XML."))
+                             << QVariant(QStringLiteral(
+                                    "Start tag expected, '<' not found (line 1, column 1)"))
+                             << QList<int>() << 0;
+    QTest::newRow("cut short") << feed("<item><title>a</title></item>").chopped(16) << 1
+                               << QVariant(QStringLiteral("Fail to load XML."))
+                               << QVariant(QStringLiteral("Premature end of data in tag channel"))
+                               << QList<int>() << 0;
     QTest::newRow("entity bomb")
         << QByteArray(
                "<!DOCTYPE r [<!ENTITY a \"aaaaaaaaaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;"
                "&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;"
                "&b;&b;&b;&b;&b;&b;\">]><rss><channel><title>&c;</title></channel></rss>")
-        << 1 << QVariant(QStringLiteral("Fail to load XML.")) << QList<int>() << 0;
+        << 1 << QVariant(QStringLiteral("Fail to load XML.")) << QVariant(u"entity"_qs)
+        << QList<int>() << 0;
 }
 
 void tst_FeedCli::dump_reportsAndMessages() {
     QFETCH(QByteArray, xml);
     QFETCH(int, exitCode);
     QFETCH(QVariant, message);
+    QFETCH(QVariant, detail);
     QFETCH(QList<int>, steps);
     QFETCH(int, episodes);
     QTemporaryDir dir;
@@ -193,6 +204,12 @@ void tst_FeedCli::dump_reportsAndMessages() {
         QCOMPARE(json[u"message"].toString(), message.toString());
     else
         QVERIFY(json[u"message"].isNull());
+    // Why it failed, where a script can read it.
+    if (detail.isValid())
+        QVERIFY2(json[u"detail"].toString().contains(detail.toString(), Qt::CaseInsensitive),
+                 qPrintable(json[u"detail"].toString()));
+    else
+        QVERIFY(json[u"detail"].isNull());
     QCOMPARE(json[u"episodes"].toArray().size(), episodes);
     const QJsonArray errors = json[u"errors"].toArray();
     QCOMPARE(errors.size(), steps.size());

@@ -36,6 +36,8 @@ private Q_SLOTS:
     void manyAttributes_countedOnCharacters();
     void undecodableInput_refusedWhereItStands_data();
     void undecodableInput_refusedWhereItStands();
+    void endsOfTheDocument_faultNamed_data();
+    void endsOfTheDocument_faultNamed();
     void externalDtd_htmlNamesResolvedOthersRefused_data();
     void externalDtd_htmlNamesResolvedOthersRefused();
     void checkWellFormed_agreesWithXmllint_data();
@@ -540,6 +542,50 @@ void tst_XmlDocument::undecodableInput_refusedWhereItStands() {
     QVERIFY(!loadBytes(document, xml));
     QCOMPARE(document.errorString(), error);
     QVERIFY(document.documentElement().isNull());
+}
+
+void tst_XmlDocument::endsOfTheDocument_faultNamed_data() {
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QString>("error");
+
+    const QString noRoot = QStringLiteral("Start tag expected, '<' not found");
+    QTest::newRow("no bytes") << QByteArray()
+                              << QStringLiteral("Document is empty (line 1, column 1)");
+    QTest::newRow("blank lines") << QByteArray("  \r\n\n")
+                                 << noRoot + QStringLiteral(" (line 3, column 1)");
+    QTest::newRow("plain text") << QByteArray("Show notes\n")
+                                << noRoot + QStringLiteral(" (line 1, column 1)");
+    QTest::newRow("text after a declaration") << QByteArray("<?xml version=\"1.0\"?>\nShow notes")
+                                              << noRoot + QStringLiteral(" (line 2, column 1)");
+    QTest::newRow("a declaration alone") << QByteArray("<?xml version=\"1.0\"?>\n")
+                                         << noRoot + QStringLiteral(" (line 2, column 1)");
+    QTest::newRow("a comment alone") << QByteArray("<?xml version=\"1.0\"?>\n<!-- feed -->\n")
+                                     << noRoot + QStringLiteral(" (line 3, column 1)");
+    QTest::newRow("cut short in the channel")
+        << QByteArray("<rss><channel><title>a</title>")
+        << QStringLiteral("Premature end of data in tag channel (line 1, column 31)");
+    // Cut where a failed upload stops: far past the first pieces read.
+    QByteArray longFeed = "<rss>\n<channel>\n";
+    for (int i = 0; i < 3000; ++i)
+        longFeed += "<item><title>Episode</title><description>" + QByteArray(40, 'x') +
+                    "</description></item>\n";
+    longFeed += "<item><title>Last</title>";
+    QTest::newRow("cut short in an item, past the first pieces")
+        << longFeed << QStringLiteral("Premature end of data in tag item (line 3003, column 26)");
+    // Still the fault it is where the root is whole.
+    QTest::newRow("text after the root")
+        << QByteArray("<rss/>\nx")
+        << QStringLiteral("Extra content at the end of the document (line 2, column 1)");
+}
+
+void tst_XmlDocument::endsOfTheDocument_faultNamed() {
+    QFETCH(QByteArray, xml);
+    QFETCH(QString, error);
+    XmlDocument document;
+    QVERIFY(!loadBytes(document, xml));
+    QCOMPARE(document.errorString(), error);
+    // The check before a save says the same.
+    QCOMPARE(XmlDocument::checkWellFormed(xml), error);
 }
 
 void tst_XmlDocument::externalDtd_htmlNamesResolvedOthersRefused_data() {
