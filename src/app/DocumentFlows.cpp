@@ -15,6 +15,8 @@
 #include "model/PodcastDocument.h"
 
 #include <QFileInfo>
+#include <memory>
+#include <utility>
 
 namespace {
 // Only space characters are removed before the emptiness test; a tab or a
@@ -156,14 +158,17 @@ void DocumentFlows::newDocument() {
         auto *command = new ReplaceDocumentCommand(m_document, QStringLiteral("New Podcast.xml"),
                                                    m_document.content(), PodcastContent(),
                                                    ReplaceDocumentCommand::Applied::No);
-        // Undone, the podcast is its file's again, and Save writes there.
-        const QString path = m_files.path();
-        const FeedFileCommands::DiskStamp stamp = m_files.stamp();
-        command->setFollow([&files = m_files, path, stamp](bool applied) {
-            if (applied)
+        // Undone, the podcast is its file's again, and Save writes there;
+        // redone, it is the file the empty podcast had, none at first. Each
+        // side keeps the file it had when it was left, saved or not.
+        auto away = std::make_shared<std::pair<QString, FeedFileCommands::DiskStamp>>();
+        command->setFollow([&files = m_files, away](bool) {
+            std::pair<QString, FeedFileCommands::DiskStamp> left{files.path(), files.stamp()};
+            if (away->first.isEmpty())
                 files.forget();
             else
-                files.restore(path, stamp);
+                files.restore(away->first, away->second);
+            *away = std::move(left);
         });
         m_undoStack.push(command);
     });

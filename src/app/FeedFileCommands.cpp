@@ -72,12 +72,17 @@ void FeedFileCommands::remember(const QString &path) {
 
 void FeedFileCommands::openRecent(const QString &path) {
     // Asked before anything else: there is nothing to save changes for.
-    if (!QFileInfo::exists(path)) {
+    if (const QFileInfo info(path); !info.isFile()) {
+        // A folder that is gone too may be a drive or share not mounted now.
+        const bool folderThere = info.dir().exists();
         const auto answer = m_services.messages.question(
-            QStringLiteral("\"%1\" is no longer there: it was moved, renamed or deleted. "
-                           "Remove it from Open Recent?")
+            (folderThere ? QStringLiteral("\"%1\" is no longer there: it was moved, renamed or "
+                                          "deleted. Remove it from Open Recent?")
+                         : QStringLiteral("\"%1\" cannot be reached: its folder is not there. "
+                                          "Remove it from Open Recent?"))
                 .arg(QDir::toNativeSeparators(path)),
-            QString(), MessageService::Buttons::YesNo, MessageService::Answer::Yes);
+            QString(), MessageService::Buttons::YesNo,
+            folderThere ? MessageService::Answer::Yes : MessageService::Answer::No);
         if (answer == MessageService::Answer::Yes) {
             QSettings stored = settings();
             QStringList files = stored.value(QLatin1StringView(RecentKey)).toStringList();

@@ -40,6 +40,9 @@ QString ownWords(const QString &error, const QString &text) {
             name.prepend(tag.captured(1));
         return QStringLiteral("<%1> on line %2 is not closed.").arg(name, match.captured(2));
     }
+    // A section, comment or tag left open runs on past the wrapper's end.
+    if (error == u"Premature end of data in tag fragment")
+        return QStringLiteral("A CDATA section, comment or tag is not closed.");
     static const QRegularExpression wrapper(QStringLiteral("\\bfragment\\b"));
     QString words = error;
     return words.replace(wrapper, QStringLiteral("the end of the tags"));

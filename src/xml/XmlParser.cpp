@@ -5,6 +5,8 @@
 #include "WorkProgress.h"
 #include "XmlEscape.h"
 
+#include <QRegularExpression>
+
 #include <libxml/HTMLparser.h>
 #include <libxml/SAX2.h>
 #include <libxml/entities.h>
@@ -52,6 +54,15 @@ QString namedAtTheEnds(const xmlParserCtxt &context, int code, qint64 bytesRead,
         context.nameNr > 0 && context.name)
         return QStringLiteral("Premature end of data in tag %1")
             .arg(QString::fromUtf8(reinterpret_cast<const char *>(context.name)));
+    // libxml2 2.11 and later say so themselves, with the tag's own line,
+    // which the position given after the message makes one too many.
+    if (code == XML_ERR_TAG_NOT_FINISHED) {
+        static const QRegularExpression tagLine(
+            QStringLiteral("^(Premature end of data in tag \\S+) line \\d+$"));
+        const QRegularExpressionMatch match = tagLine.match(message);
+        if (match.hasMatch())
+            return match.captured(1);
+    }
     return message;
 }
 } // namespace

@@ -359,13 +359,29 @@ void tst_FeedFileCommands::newUndone_theFeedIsItsFilesAgain() {
 
     // Save writes back to the file, without a dialog and without asking
     // whether it changed on disk.
-    typeTitle(editor, u"Orchard Tales"_s);
     const qsizetype dialogs = editor.dialogs.opened.size();
     action(editor, "SaveAction")->trigger();
     QCOMPARE(editor.dialogs.opened.size(), dialogs);
     QVERIFY2(editor.messages.shown.isEmpty(), qPrintable(editor.messages.texts().join(u'\n')));
-    QVERIFY(readAll(path).contains("<title>Orchard Tales</title>"));
+    QVERIFY(readAll(path).contains("<title>Orchard</title>"));
     QCOMPARE(editor.window->windowTitle(), titled);
+
+    // Saved elsewhere, then redone and undone: the podcast is the file it
+    // was saved to, not the one it was opened from.
+    const QString elsewhere = editor.filePath(u"elsewhere.xml"_s);
+    editor.dialogs.paths = {elsewhere};
+    action(editor, "SaveAsAction")->trigger();
+    QCOMPARE(editor.window->fileCommands().path(), elsewhere);
+    editor.messages.shown.clear(); // the save flow's own "Done"
+    editor.window->undoStack().redo();
+    QCOMPARE(editor.window->fileCommands().path(), QString());
+    editor.window->undoStack().undo();
+    QCOMPARE(editor.window->fileCommands().path(), elsewhere);
+    typeTitle(editor, u"Orchard Tales"_s);
+    action(editor, "SaveAction")->trigger();
+    QVERIFY2(editor.messages.shown.isEmpty(), qPrintable(editor.messages.texts().join(u'\n')));
+    QVERIFY(readAll(elsewhere).contains("<title>Orchard Tales</title>"));
+    QVERIFY(!readAll(path).contains("Tales"));
 }
 
 QTEST_MAIN(tst_FeedFileCommands)

@@ -92,6 +92,8 @@ void tst_MoreTagsText::check_namesTheUsersOwnPlace_data() {
         << u"<a>\n<b>x</b>\n<c/>"_qs << 3 << 5 << u"<a> on line 1 is not closed."_qs;
     QTest::newRow("end tag of nothing open")
         << u"<a/>\n</b>"_qs << 2 << 5 << u"</b> closes a tag that is not open."_qs;
+    QTest::newRow("CDATA left open") << u"<a/>\n<![CDATA[x"_qs << 2 << 10
+                                     << u"A CDATA section, comment or tag is not closed."_qs;
 }
 
 void tst_MoreTagsText::check_namesTheUsersOwnPlace() {

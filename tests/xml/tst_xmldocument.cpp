@@ -573,6 +573,9 @@ void tst_XmlDocument::endsOfTheDocument_faultNamed_data() {
     QTest::newRow("cut short in an item, past the first pieces")
         << longFeed << QStringLiteral("Premature end of data in tag item (line 3003, column 26)");
     // Still the fault it is where the root is whole.
+    QTest::newRow("a second root")
+        << QByteArray("<rss/>\n<rss/>")
+        << QStringLiteral("Extra content at the end of the document (line 2, column 1)");
     QTest::newRow("text after the root")
         << QByteArray("<rss/>\nx")
         << QStringLiteral("Extra content at the end of the document (line 2, column 1)");
