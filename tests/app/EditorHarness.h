@@ -32,6 +32,16 @@ public:
     explicit EditorHarness(const Prepare &prepare = {}, bool realEpisodeDialog = false) {
         // Recent files go to a test folder, never the user's settings.
         QStandardPaths::setTestModeEnabled(true);
+        // Each test process has settings of its own: CTest runs a test's
+        // offscreen and xcb runs side by side, and a shared file would let
+        // one run read the window size that the other just wrote.
+        static const QTemporaryDir settingsFolder;
+        static const bool settingsMoved = [] {
+            QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                               settingsFolder.path());
+            return true;
+        }();
+        Q_UNUSED(settingsMoved);
         // Each window starts as on a first run, unless a test wants to see
         // what the one before it left.
         if (!keepSettings) {
