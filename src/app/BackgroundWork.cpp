@@ -155,6 +155,10 @@ bool BackgroundWork::wait(const QString &label, const std::shared_ptr<State> &st
         }
     });
     tick.start();
+    // Before the thread starts, so that a test's first call cannot come
+    // after a quick work has finished.
+    if (whileWaiting)
+        whileWaiting(*this);
     thread->start();
     loop.exec();
     tick.stop();

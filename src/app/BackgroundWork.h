@@ -47,6 +47,7 @@ public:
     std::optional<Result> run(const QString &label, std::function<Result(ForwardedServices &)> work,
                               OnCancel onCancel = OnCancel::Discard) {
         auto state = std::make_shared<State>(m_messages, m_errors, m_dialogs);
+        state->progress.setOnDone(onProgress);
         auto result = std::make_shared<std::optional<Result>>();
         auto failure = std::make_shared<std::exception_ptr>();
         const bool finished = wait(label, state, [state, result, failure, work = std::move(work)] {
@@ -66,9 +67,11 @@ public:
         return std::move(*result);
     }
 
-    // Set for tests: called on the window's thread about every 10 ms while
-    // work runs (0: not at all).
+    // Set for tests: called on the window's thread once as the work starts,
+    // then about every 10 ms while it runs.
     std::function<void(BackgroundWork &)> whileWaiting;
+    // Set for tests: called on the work's thread after each step it reports.
+    std::function<void(WorkProgress &)> onProgress;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -14,12 +14,25 @@
 #include "support/ScriptedMessageService.h"
 
 #include <QAbstractItemModelTester>
+#include <QCoreApplication>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <functional>
 #include <memory>
+
+// Settings (window size, recent files) go to a folder of this test process,
+// never the user's: CTest runs a test's offscreen and xcb runs side by side,
+// and with one file between them a run read the size the other had just
+// written. Set as the application starts, so that a window made without the
+// harness is covered too.
+inline void isolateEditorSettings() {
+    QStandardPaths::setTestModeEnabled(true);
+    static const QTemporaryDir folder;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
+}
+Q_COREAPP_STARTUP_FUNCTION(isolateEditorSettings)
 
 // The main window with scripted boxes, file dialogs and shell, an application
 // folder of its own (empty unless a test puts files there) and a hook that
@@ -30,18 +43,6 @@ public:
     using Prepare = std::function<void(const QString &folder)>;
 
     explicit EditorHarness(const Prepare &prepare = {}, bool realEpisodeDialog = false) {
-        // Recent files go to a test folder, never the user's settings.
-        QStandardPaths::setTestModeEnabled(true);
-        // Each test process has settings of its own: CTest runs a test's
-        // offscreen and xcb runs side by side, and a shared file would let
-        // one run read the window size that the other just wrote.
-        static const QTemporaryDir settingsFolder;
-        static const bool settingsMoved = [] {
-            QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                               settingsFolder.path());
-            return true;
-        }();
-        Q_UNUSED(settingsMoved);
         // Each window starts as on a first run, unless a test wants to see
         // what the one before it left.
         if (!keepSettings) {
