@@ -30,6 +30,10 @@ QSettings settings() {
     return EditorSettings::open();
 }
 
+void storeRecentFiles(const QStringList &files) {
+    settings().setValue(QLatin1StringView(RecentKey), files);
+}
+
 bool isBlank(const QString &text) {
     return text.trimmed().isEmpty();
 }
@@ -60,14 +64,13 @@ QStringList FeedFileCommands::recentFiles() {
 }
 
 void FeedFileCommands::remember(const QString &path) {
-    QSettings stored = settings();
-    QStringList files = stored.value(QLatin1StringView(RecentKey)).toStringList();
+    QStringList files = recentFiles();
     const QString absolute = QFileInfo(path).absoluteFilePath();
     files.removeAll(absolute);
     files.prepend(absolute);
     while (files.size() > RecentLimit)
         files.removeLast();
-    stored.setValue(QLatin1StringView(RecentKey), files);
+    storeRecentFiles(files);
 }
 
 void FeedFileCommands::openRecent(const QString &path) {
@@ -84,10 +87,9 @@ void FeedFileCommands::openRecent(const QString &path) {
             QString(), MessageService::Buttons::YesNo,
             folderThere ? MessageService::Answer::Yes : MessageService::Answer::No);
         if (answer == MessageService::Answer::Yes) {
-            QSettings stored = settings();
-            QStringList files = stored.value(QLatin1StringView(RecentKey)).toStringList();
+            QStringList files = recentFiles();
             files.removeAll(path);
-            stored.setValue(QLatin1StringView(RecentKey), files);
+            storeRecentFiles(files);
             Q_EMIT recentFilesChanged();
         }
         return;
